@@ -1,0 +1,3 @@
+#include "app/MyApplication.h"
+
+START_JUCE_APPLICATION (MyApplication)
