@@ -1,33 +1,14 @@
 #include "app/MyApplication.h"
 
 #include "app/CoreRegistry.h"
+#include "app/OperationLog.h"
+#include "app/PreferencesManager.h"
+#include "app/SharedRes.h"
+#include "model/Core.h"
+#include "ui/MainWindow.h"
 #include <ProjectInfo.h>
 
-/** The window shown until the full main window takes its place; closing it quits. */
-class MyApplication::PlainWindow final : public juce::DocumentWindow
-{
-public:
-    explicit PlainWindow (const juce::String& title)
-        : DocumentWindow (title,
-                          juce::Desktop::getInstance().getDefaultLookAndFeel().findColour (
-                              juce::ResizableWindow::backgroundColourId),
-                          juce::DocumentWindow::allButtons)
-    {
-        setUsingNativeTitleBar (false);
-        setResizable (true, true);
-        setResizeLimits (950, 500, 10000, 10000);
-        centreWithSize (1030, 600);
-    }
-
-    void closeButtonPressed() override
-    {
-        juce::JUCEApplication::getInstance()->systemRequestedQuit();
-    }
-
-private:
-    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PlainWindow)
-};
-
+MyApplication::MyApplication() = default;
 MyApplication::~MyApplication() = default;
 
 const juce::String MyApplication::getApplicationName()
@@ -53,21 +34,46 @@ juce::String MyApplication::getMainWindowTitle()
 void MyApplication::initialise (const juce::String&)
 {
     if (CoreRegistry::size() == 0)
-        juce::Logger::writeToLog ("Program started");
+        startSharedServices();
 
-    mainWindow = std::make_unique<PlainWindow> (getMainWindowTitle());
+    core = std::make_unique<Core>();
+    mainWindow = std::make_unique<MainWindow> (getMainWindowTitle(), *core);
     mainWindow->setVisible (true);
+
+    if (PreferencesManager::getInstance()->getMaximiseWindowAtStartup())
+        mainWindow->setFullScreen (true);
 }
 
 void MyApplication::shutdown()
 {
     mainWindow = nullptr;
+    core = nullptr;
 
     if (CoreRegistry::size() == 0)
-    {
-        juce::Logger::writeToLog ("Program terminated");
-        juce::Logger::setCurrentLogger (nullptr);
-    }
+        stopSharedServices();
+}
+
+void MyApplication::startSharedServices()
+{
+    // The order matters: the preferences file lives in a folder the shared resources create,
+    // and whether there is a log at all is a preference.
+    const auto preferencesFile = SharedRes::getInstance()->getUserDataFolder().getChildFile ("preferences.xml");
+    auto* preferences = PreferencesManager::getInstance();
+    preferences->load (preferencesFile);
+
+    if (preferences->getLoggingEnabled())
+        logger = OperationLog::install (OperationLog::getDefaultFile());
+
+    juce::Logger::writeToLog ("Program started");
+}
+
+void MyApplication::stopSharedServices()
+{
+    SharedRes::deleteInstance();
+    PreferencesManager::deleteInstance();
+    juce::Logger::writeToLog ("Program terminated");
+    OperationLog::remove();
+    logger = nullptr;
 }
 
 void MyApplication::anotherInstanceStarted (const juce::String&)

@@ -2,6 +2,9 @@
 
 #include <JuceHeader.h>
 
+class Core;
+class MainWindow;
+
 /**
     The program's application object: brings the shared services up in order, creates the main
     window and tears everything down again in the reverse order.
@@ -11,7 +14,7 @@
 class MyApplication final : public juce::JUCEApplication
 {
 public:
-    MyApplication() = default;
+    MyApplication();
     ~MyApplication() override;
 
     /** "TSY-Player". */
@@ -36,9 +39,12 @@ public:
     static juce::String getMainWindowTitle();
 
 private:
-    class PlainWindow;
+    void startSharedServices();
+    void stopSharedServices();
 
-    std::unique_ptr<juce::DocumentWindow> mainWindow;
+    std::unique_ptr<juce::FileLogger> logger;
+    std::unique_ptr<Core> core;
+    std::unique_ptr<MainWindow> mainWindow;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MyApplication)
 };

@@ -1,3 +1,4 @@
+#include "bench/BenchCatalog.h"
 #include "model/CatalogParser.h"
 
 #include <benchmark/benchmark.h>
@@ -5,73 +6,9 @@
 
 namespace
 {
-/** Writes a catalog of 1,000 courses x 10 lessons x 10 chapters with realistic attributes. */
-juce::File makeLargeCatalogFile()
-{
-    auto file = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tsy-bench-catalog.xml");
-
-    if (file.existsAsFile())
-        return file;
-
-    juce::Random random (1234);
-    juce::MemoryOutputStream out;
-    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        << "<catalog userid=\"4711\" username=\"Mario Rossi\" baseurl=\"http://127.0.0.1:8642/videos/\" "
-        << "homeurl=\"http://127.0.0.1:8642/home\" win_version=\"1.36\" "
-        << "win_app=\"http://127.0.0.1:8642/installer/TSY-Player Setup 1.36.exe\" win_app_size=\"31457280\">\n";
-
-    for (int c = 0; c < 1000; ++c)
-    {
-        const auto courseId = "C" + juce::String (10000 + c);
-        out << "  <course id=\"" << courseId << "\" title=\"Course " << c
-            << ": Modelling, Texturing &amp; Lighting in Depth\" description=\"A complete walk through the "
-               "workflow of a production scene, from the first blocking to the final render.\" "
-            << "keywords=\"modelling, texturing, \"hard surface\", lighting render\" duration=\""
-            << juce::String (3600.0 + random.nextInt (20000), 1) << "\" resolution=\"1280x720\" "
-            << "language=\"English\" platform=\"Windows, Mac OS X\" url=\"http://127.0.0.1:8642/courses/"
-            << courseId << "\" coverurl=\"http://127.0.0.1:8642/extras/0f343b0931126a20f133d67c2b018a3b\" "
-            << "creditsurl=\"http://127.0.0.1:8642/extras/9e107d9d372bb6826bd81d3542a419d6\" "
-            << "partnersurl=\"http://127.0.0.1:8642/extras/e4d909c290d0fb1ca068ffaddf22cbd0\">\n";
-
-        for (int l = 0; l < 10; ++l)
-        {
-            out << "    <lesson title=\"Lesson " << (l + 1) << ": Working with edge loops\" order=\"" << (l + 1)
-                << "\">\n";
-
-            for (int p = 0; p < 10; ++p)
-            {
-                const auto chapterId = courseId + "-" + juce::String (l * 10 + p + 1).paddedLeft ('0', 3);
-                out << "      <chapter id=\"" << chapterId << "\" order=\"" << (p + 1)
-                    << "\" title=\"Chapter " << (p + 1) << ": Extruding and bevelling the main body\" "
-                    << "description=\"We extrude the faces and bevel the borders to catch the light.\" "
-                    << "duration=\"" << juce::String (60.0 + random.nextInt (900) + random.nextFloat(), 2)
-                    << "\" native_resolution=\"1280x720\" md5=\""
-                    << juce::MD5 (chapterId.toUTF8()).toHexString() << "\" size=\""
-                    << (1000000 + random.nextInt (50000000)) << "\" date=\"2013-"
-                    << juce::String (1 + random.nextInt (12)).paddedLeft ('0', 2) << "-"
-                    << juce::String (1 + random.nextInt (28)).paddedLeft ('0', 2) << "\"/>\n";
-            }
-
-            out << "    </lesson>\n";
-        }
-
-        out << "  </course>\n";
-    }
-
-    out << "</catalog>\n";
-    file.replaceWithData (out.getData(), out.getDataSize());
-    return file;
-}
-
-const juce::File& largeCatalogFile()
-{
-    static const auto file = makeLargeCatalogFile();
-    return file;
-}
-
 void BM_CatalogLoad (benchmark::State& state)
 {
-    const auto& file = largeCatalogFile();
+    const auto& file = BenchCatalog::getLargeCatalogFile();
 
     for (auto _ : state)
     {
@@ -90,7 +27,7 @@ void BM_CatalogLoad (benchmark::State& state)
 
 void BM_PugixmlParse (benchmark::State& state)
 {
-    const auto& file = largeCatalogFile();
+    const auto& file = BenchCatalog::getLargeCatalogFile();
 
     for (auto _ : state)
     {
@@ -109,3 +46,25 @@ void BM_PugixmlParse (benchmark::State& state)
 
 BENCHMARK (BM_CatalogLoad)->Unit (benchmark::kMillisecond)->MinTime (3.0);
 BENCHMARK (BM_PugixmlParse)->Unit (benchmark::kMillisecond)->MinTime (3.0);
+
+namespace
+{
+void BM_JuceXmlParse (benchmark::State& state)
+{
+    const auto& file = BenchCatalog::getLargeCatalogFile();
+
+    for (auto _ : state)
+    {
+        const auto root = juce::XmlDocument::parse (file);
+
+        if (root == nullptr)
+            state.SkipWithError ("JUCE could not parse the catalog");
+
+        benchmark::DoNotOptimize (root.get());
+    }
+
+    state.SetBytesProcessed ((int64_t) state.iterations() * file.getSize());
+}
+} // namespace
+
+BENCHMARK (BM_JuceXmlParse)->Unit (benchmark::kMillisecond)->MinTime (3.0);

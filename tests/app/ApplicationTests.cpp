@@ -1,8 +1,9 @@
 #include "app/MyApplication.h"
+#include "tests/common/ScratchHome.h"
+#include "tests/provider/ProviderProcess.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 
 namespace
 {
@@ -48,23 +49,68 @@ void clickCloseButton (const juce::String& windowId)
 {
     const auto geometry = runCommand ({ "xdotool", "getwindowgeometry", "--shell", windowId });
     const auto width = geometry.fromFirstOccurrenceOf ("WIDTH=", false, false).getIntValue();
-    runCommand ({ "xdotool", "mousemove", "--window", windowId, juce::String (width - 12), "12", "click", "1" });
+    runCommand ({ "xdotool", "mousemove", "--window", windowId, juce::String (width - 15), "13", "click", "1" });
 }
 
-/** A private home for the program under test, so it never touches the developer's files. */
-struct ScratchHome
+
+/** A player home set up against a running provider: the test-server file points at it and the
+    demo user's login is remembered, with logging on.
+*/
+struct PlayerAgainstProvider
 {
-    ScratchHome()
+    PlayerAgainstProvider()
     {
-        folder.createDirectory();
-        setenv ("HOME", folder.getFullPathName().toRawUTF8(), 1);
-        setenv ("XDG_DATA_HOME", folder.getChildFile (".local/share").getFullPathName().toRawUTF8(), 1);
+        home.getFolder().getChildFile ("tsy-testurl.txt").replaceWithText (provider.getOrigin() + "/");
+
+        // The test-server file moves the program's data into the "test" child.
+        const auto preferences = home.getUserDataFolder().getChildFile ("test/preferences.xml");
+        preferences.getParentDirectory().createDirectory();
+        preferences.replaceWithText (R"(<?xml version="1.0" encoding="UTF-8"?>
+<PROPERTIES>
+  <VALUE name="startupUsername" val="giulia.rossi@example.com"/>
+  <VALUE name="startupPasswordHash" val=")" + juce::MD5 (juce::String ("tessaly-giulia").toUTF8()).toHexString() + R"("/>
+  <VALUE name="language" val="1"/>
+  <VALUE name="loggingEnabled" val="1"/>
+</PROPERTIES>)");
     }
 
-    ~ScratchHome() { folder.deleteRecursively(); }
+    juce::File getDataFolder() const { return home.getUserDataFolder().getChildFile ("test"); }
+    juce::String getLog() const { return home.getDesktop().getChildFile ("TSY-Player Log.txt").loadFileAsString(); }
 
-    juce::File folder = juce::File::createTempFile ("tsy-home");
+    ScratchHome home;
+    ProviderProcess provider { { "--library", TSY_PROVIDER_SAMPLE_LIBRARY }, home.getFolder().getChildFile ("provider") };
 };
+
+/** Clicks the single button of the alert with this title once it shows (the button sits
+    centred near the bottom edge); false when the alert never came or did not go.
+*/
+bool dismissAlert (const juce::String& title)
+{
+    const auto windows = waitForWindowsTitled (title, 20000);
+
+    if (windows.isEmpty())
+        return false;
+
+    // A fresh alert may still be settling its size, so click again until it has gone.
+    for (int attempt = 0; attempt < 20 && ! findWindowsTitled (title).isEmpty(); ++attempt)
+    {
+        juce::Thread::sleep (250);
+        const auto geometry = runCommand ({ "xdotool", "getwindowgeometry", "--shell", windows[0] });
+        const auto width = geometry.fromFirstOccurrenceOf ("WIDTH=", false, false).getIntValue();
+        const auto height = geometry.fromFirstOccurrenceOf ("HEIGHT=", false, false).getIntValue();
+        runCommand ({ "xdotool", "mousemove", "--window", windows[0], juce::String (width / 2), juce::String (height - 24), "click", "1" });
+    }
+
+    return findWindowsTitled (title).isEmpty();
+}
+
+bool waitForFile (const juce::File& file, int timeoutMs)
+{
+    for (int waited = 0; waited < timeoutMs && ! file.existsAsFile(); waited += 50)
+        juce::Thread::sleep (50);
+
+    return file.existsAsFile();
+}
 } // namespace
 
 TEST (Application, NameVersionAndTitleComeFromTheBuild)
@@ -72,18 +118,22 @@ TEST (Application, NameVersionAndTitleComeFromTheBuild)
     EXPECT_EQ (MyApplication::getMainWindowTitle(), "TSY-Player 1.36");
 }
 
-TEST (Application, StartsOnceShowsItsWindowAndQuitsFromTheCloseButton)
+TEST (Application, StartsOnceFetchesTheCatalogAndQuitsFromTheCloseButton)
 {
     ASSERT_NE (std::getenv ("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
-    const ScratchHome home;
+    PlayerAgainstProvider setup;
+    ASSERT_TRUE (setup.provider.isRunning()) << setup.provider.readErrors();
     const juce::String title ("TSY-Player 1.36");
     ASSERT_TRUE (findWindowsTitled (title).isEmpty());
 
     juce::ChildProcess first;
     ASSERT_TRUE (first.start (juce::StringArray { TSY_PLAYER_PATH }, 0));
+    ASSERT_TRUE (dismissAlert ("Test site"));
 
     const auto windows = waitForWindowsTitled (title, 20000);
     ASSERT_EQ (windows.size(), 1) << "the first instance shows one window";
+    ASSERT_TRUE (dismissAlert ("Logging enabled"));
+    ASSERT_TRUE (waitForFile (setup.getDataFolder().getChildFile ("cat1001en.xml"), 20000)) << "the user's catalog was fetched and cached";
 
     juce::ChildProcess second;
     ASSERT_TRUE (second.start (juce::StringArray { TSY_PLAYER_PATH }, 0));
@@ -96,4 +146,28 @@ TEST (Application, StartsOnceShowsItsWindowAndQuitsFromTheCloseButton)
     ASSERT_TRUE (first.waitForProcessToFinish (15000)) << "the close button quits";
     EXPECT_EQ (first.getExitCode(), 0u);
     EXPECT_TRUE (findWindowsTitled (title).isEmpty());
+
+    const auto log = setup.getLog();
+    EXPECT_TRUE (log.contains ("\r\nProgram started\r\n"));
+    EXPECT_TRUE (log.contains ("main window ready, retrieving catalog"));
+    EXPECT_TRUE (log.contains ("online user catalog retrieval result: 0"));
+    EXPECT_FALSE (log.contains (juce::MD5 (juce::String ("tessaly-giulia").toUTF8()).toHexString())) << "no password hash in the log";
+    EXPECT_TRUE (log.endsWith ("\r\nProgram terminated\r\n")) << log;
+    EXPECT_TRUE (setup.provider.readOutput().contains ("catalog.php")) << "the provider saw the request";
+
+    // With the provider gone, the next start works from the cached copy.
+    setup.provider.stop();
+    juce::ChildProcess offline;
+    ASSERT_TRUE (offline.start (juce::StringArray { TSY_PLAYER_PATH }, 0));
+    ASSERT_TRUE (dismissAlert ("Test site"));
+    const auto again = waitForWindowsTitled (title, 20000);
+    ASSERT_EQ (again.size(), 1);
+    ASSERT_TRUE (dismissAlert ("Logging enabled"));
+
+    for (int i = 0; i < 200 && ! setup.getLog().contains ("cached user catalog retrieval result: 0"); ++i)
+        juce::Thread::sleep (50);
+
+    EXPECT_TRUE (setup.getLog().contains ("cached user catalog retrieval result: 0"));
+    clickCloseButton (again[0]);
+    ASSERT_TRUE (offline.waitForProcessToFinish (15000));
 }

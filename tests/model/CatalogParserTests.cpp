@@ -1,5 +1,7 @@
 #include "model/CatalogParser.h"
 
+#include "tests/common/JucePrinters.h"
+
 #include <gtest/gtest.h>
 
 namespace

@@ -1,6 +1,8 @@
 #include "model/Catalog.h"
 #include "model/MovieLocalInfo.h"
 
+#include "tests/common/JucePrinters.h"
+
 #include <gtest/gtest.h>
 
 TEST (MovieLocalInfo, SettersReportOnlyChanges)

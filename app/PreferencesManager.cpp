@@ -1,0 +1,190 @@
+#include "app/PreferencesManager.h"
+
+#include "app/SharedRes.h"
+
+JUCE_IMPLEMENT_SINGLETON (PreferencesManager)
+
+namespace Keys
+{
+constexpr const char* editorStartupWidth = "editorStartupWidth";
+constexpr const char* editorStartupHeight = "editorStartupHeight";
+constexpr const char* maximiseWindowAtStartup = "maximiseWindowAtStartup";
+constexpr const char* startupUsername = "startupUsername";
+constexpr const char* startupPasswordHash = "startupPasswordHash";
+constexpr const char* startupUserId = "startupUserId";
+constexpr const char* startupSidebarSize = "startupSidebarSize";
+constexpr const char* startupSidebarVisibility = "startupSidebarVisibility";
+constexpr const char* language = "language";
+constexpr const char* moviesRootDirectory = "moviesRootDirectory";
+constexpr const char* loggingEnabled = "loggingEnabled";
+} // namespace Keys
+
+namespace
+{
+juce::Rectangle<int> getMainDisplayUsableArea()
+{
+    if (auto* display = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay())
+        return display->userArea;
+
+    return {};
+}
+
+/** Reads a value, or adds the fallback under the key when the file lacks it. */
+juce::String readOrAdd (juce::PropertiesFile& properties, const char* key, const juce::var& fallback)
+{
+    if (! properties.containsKey (key))
+    {
+        properties.setValue (key, fallback);
+        return fallback.toString();
+    }
+
+    return properties.getValue (key);
+}
+} // namespace
+
+PreferencesManager::PreferencesManager()
+{
+    const auto usableArea = getMainDisplayUsableArea();
+    const auto windowSize = usableArea.isEmpty() ? juce::Point<int> (1030, 600) : getDefaultWindowSize (usableArea);
+    editorStartupWidth = windowSize.x;
+    editorStartupHeight = windowSize.y;
+    language = getDefaultLanguage (juce::SystemStats::getUserLanguage());
+    moviesRootDirectory = SharedRes::getInstance()->getUserDataFolder();
+}
+
+PreferencesManager::~PreferencesManager()
+{
+    if (properties != nullptr)
+        properties->save();
+
+    properties = nullptr;
+    clearSingletonInstance();
+}
+
+juce::Point<int> PreferencesManager::getDefaultWindowSize (juce::Rectangle<int> usableArea)
+{
+    return { juce::jmin (usableArea.getWidth(), 1030), juce::jmin (usableArea.getHeight(), 600) };
+}
+
+int PreferencesManager::getDefaultLanguage (const juce::String& isoLanguage)
+{
+    return isoLanguage.startsWith ("it") ? 0 : 1;
+}
+
+void PreferencesManager::load (const juce::File& file)
+{
+    juce::PropertiesFile::Options options;
+    options.storageFormat = juce::PropertiesFile::storeAsXML;
+    options.millisecondsBeforeSaving = -1;
+    options.ignoreCaseOfKeyNames = false;
+    properties = std::make_unique<juce::PropertiesFile> (file, options);
+
+    auto& props = *properties;
+    bool differs = false;
+
+    const auto loadInt = [&] (const char* key, int& field) {
+        const auto value = readOrAdd (props, key, field).getIntValue();
+        differs = differs || value != field;
+        field = value;
+    };
+
+    const auto loadBool = [&] (const char* key, bool& field) {
+        // Stored as 1 or 0; anything whose leading digits are 0 or absent reads false, "true" included.
+        const auto value = readOrAdd (props, key, field).getIntValue() != 0;
+        differs = differs || value != field;
+        field = value;
+    };
+
+    const auto loadString = [&] (const char* key, juce::String& field) {
+        const auto value = readOrAdd (props, key, field);
+        differs = differs || value != field;
+        field = value;
+    };
+
+    loadInt (Keys::editorStartupWidth, editorStartupWidth);
+    loadInt (Keys::editorStartupHeight, editorStartupHeight);
+    loadBool (Keys::maximiseWindowAtStartup, maximiseWindowAtStartup);
+    loadString (Keys::startupUsername, startupUsername);
+    loadString (Keys::startupPasswordHash, startupPasswordHash);
+    loadString (Keys::startupUserId, startupUserId);
+    loadInt (Keys::startupSidebarSize, startupSidebarSize);
+    loadBool (Keys::startupSidebarVisibility, startupSidebarVisibility);
+    loadInt (Keys::language, language);
+
+    // A path that is not absolute names no folder; the default stays rather than letting chapter
+    // files land relative to whatever the working directory happens to be.
+    auto moviesRootPath = moviesRootDirectory.getFullPathName();
+    loadString (Keys::moviesRootDirectory, moviesRootPath);
+
+    if (juce::File::isAbsolutePath (moviesRootPath))
+        moviesRootDirectory = juce::File (moviesRootPath);
+
+    loadBool (Keys::loggingEnabled, loggingEnabled);
+
+    // The correction stays in memory only; the file keeps what the user last stored.
+    startupSidebarSize = juce::jmax (startupSidebarSize, minimumSidebarSize);
+
+    if (differs)
+        sendActionMessage ("cp");
+}
+
+void PreferencesManager::writeIfNeeded()
+{
+    if (properties != nullptr)
+        properties->saveIfNeeded();
+}
+
+void PreferencesManager::setLoggingEnabled (bool shouldLog)
+{
+    store (Keys::loggingEnabled, loggingEnabled, shouldLog, true);
+}
+
+void PreferencesManager::setLanguage (int newLanguage)
+{
+    store (Keys::language, language, newLanguage, true);
+}
+
+void PreferencesManager::setStartupSidebarVisibility (bool shouldBeVisible)
+{
+    store (Keys::startupSidebarVisibility, startupSidebarVisibility, shouldBeVisible, true);
+}
+
+void PreferencesManager::setStartupSidebarSize (int newSize)
+{
+    store (Keys::startupSidebarSize, startupSidebarSize, newSize, false);
+}
+
+void PreferencesManager::setStartupUserId (const juce::String& newUserId)
+{
+    store (Keys::startupUserId, startupUserId, newUserId, true);
+}
+
+void PreferencesManager::setCredentials (const juce::String& username, const juce::String& passwordHash)
+{
+    store (Keys::startupUsername, startupUsername, username, true);
+    store (Keys::startupPasswordHash, startupPasswordHash, passwordHash, true);
+}
+
+void PreferencesManager::setMaximiseWindowAtStartup (bool shouldMaximise)
+{
+    store (Keys::maximiseWindowAtStartup, maximiseWindowAtStartup, shouldMaximise, true);
+}
+
+void PreferencesManager::setWindowSize (int width, int height)
+{
+    store (Keys::editorStartupWidth, editorStartupWidth, width, false);
+    store (Keys::editorStartupHeight, editorStartupHeight, height, false);
+}
+
+void PreferencesManager::setMoviesRootDirectory (const juce::File& newRoot)
+{
+    if (moviesRootDirectory == newRoot)
+        return;
+
+    moviesRootDirectory = newRoot;
+
+    if (properties != nullptr)
+        properties->setValue (Keys::moviesRootDirectory, newRoot.getFullPathName());
+
+    writeIfNeeded();
+}

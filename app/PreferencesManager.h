@@ -1,0 +1,90 @@
+#pragma once
+
+#include <JuceHeader.h>
+
+/**
+    The user's settings between runs: window size and state, side bar, course language, movies
+    folder, remembered login and logging. Every value lives in memory, typed, and is mirrored into
+    "preferences.xml", which is read once at start-up and written by some setters at once and by
+    the destructor at the end of the run.
+
+    A process-wide singleton. Getters and setters are called on the message thread; the catalog
+    refresh thread only reads the language.
+*/
+class PreferencesManager final : public juce::ActionBroadcaster
+{
+public:
+    PreferencesManager();
+    ~PreferencesManager() override;
+
+    JUCE_DECLARE_SINGLETON (PreferencesManager, false)
+
+    /** Reads the file, keeping defaults for missing keys and adding them to the property set. */
+    void load (const juce::File& file);
+
+    int getEditorStartupWidth() const noexcept { return editorStartupWidth; }
+    int getEditorStartupHeight() const noexcept { return editorStartupHeight; }
+    bool getMaximiseWindowAtStartup() const noexcept { return maximiseWindowAtStartup; }
+    juce::String getStartupUsername() const { return startupUsername; }
+    juce::String getStartupPasswordHash() const { return startupPasswordHash; }
+    juce::String getStartupUserId() const { return startupUserId; }
+    int getStartupSidebarSize() const noexcept { return startupSidebarSize; }
+    bool getStartupSidebarVisibility() const noexcept { return startupSidebarVisibility; }
+    int getLanguage() const noexcept { return language; }
+    juce::File getMoviesRootDirectory() const { return moviesRootDirectory; }
+    bool getLoggingEnabled() const noexcept { return loggingEnabled; }
+
+    /** The setters store a changed value, and write the file at once where the name says so. */
+    void setLoggingEnabled (bool shouldLog);
+    void setLanguage (int newLanguage);
+    void setStartupSidebarVisibility (bool shouldBeVisible);
+    void setStartupSidebarSize (int newSize);
+    void setStartupUserId (const juce::String& newUserId);
+    void setCredentials (const juce::String& username, const juce::String& passwordHash);
+    void setMaximiseWindowAtStartup (bool shouldMaximise);
+    void setWindowSize (int width, int height);
+    void setMoviesRootDirectory (const juce::File& newRoot);
+
+    /** The default window size for a display's usable area: at most 1030 x 600. */
+    static juce::Point<int> getDefaultWindowSize (juce::Rectangle<int> usableArea);
+
+    /** The default course language for an ISO 639 language name: 0 (Italian) or 1 (English). */
+    static int getDefaultLanguage (const juce::String& isoLanguage);
+
+    /** The narrowest side bar the program accepts from the file. */
+    static constexpr int minimumSidebarSize = 291;
+
+private:
+    template <typename ValueType>
+    void store (const char* key, ValueType& field, const ValueType& value, bool writeNow)
+    {
+        if (field == value)
+            return;
+
+        field = value;
+
+        if (properties != nullptr)
+            properties->setValue (key, juce::var (value));
+
+        if (writeNow)
+            writeIfNeeded();
+    }
+
+    void writeIfNeeded();
+
+    std::unique_ptr<juce::PropertiesFile> properties;
+
+    int editorStartupWidth = 1030;
+    int editorStartupHeight = 600;
+    bool maximiseWindowAtStartup = false;
+    juce::String startupUsername;
+    juce::String startupPasswordHash;
+    juce::String startupUserId;
+    int startupSidebarSize = minimumSidebarSize;
+    bool startupSidebarVisibility = true;
+    int language = 1;
+    juce::File moviesRootDirectory;
+    bool loggingEnabled = false;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PreferencesManager)
+};

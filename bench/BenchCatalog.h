@@ -1,0 +1,12 @@
+#pragma once
+
+#include <JuceHeader.h>
+
+/** The benchmarks' shared test data. */
+namespace BenchCatalog
+{
+/** A user catalog of 1,000 courses x 10 lessons x 10 chapters with realistic attribute lengths,
+    written once per run to the temporary folder. Chapter ids are "C1xxxx-nnn".
+*/
+const juce::File& getLargeCatalogFile();
+} // namespace BenchCatalog

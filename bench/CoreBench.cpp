@@ -1,0 +1,65 @@
+#include "bench/BenchCatalog.h"
+#include "model/CatalogParser.h"
+#include "model/Core.h"
+#include "model/LocalStorage.h"
+
+#include <benchmark/benchmark.h>
+
+namespace
+{
+/** A users folder holding state files for every tenth chapter of the large catalog, reachable
+    under two different paths (the folder and a link to it), so switching between them makes Core
+    rebuild the local state of all 100,000 chapters, 10,000 of them from disk.
+*/
+struct StateFolders
+{
+    StateFolders()
+    {
+        folder.deleteRecursively();
+        const auto root = juce::parseXML (BenchCatalog::getLargeCatalogFile());
+        CatalogParser::parseCatalog (catalog, *root, true);
+
+        const auto userFolder = folder.getChildFile ("users").getChildFile (catalog.userid);
+        int index = 0;
+
+        for (const auto& [chapterId, chapter] : catalog.chaptersById)
+        {
+            if (index++ % 10 != 0)
+                continue;
+
+            MovieLocalInfo info;
+            info.timestamp = chapter->date;
+            info.favorite = (index % 3) == 0;
+            info.addMarker ("Where the bevel starts", 83.52);
+            LocalStorage::saveState (info, LocalStorage::getStateFile (userFolder.getChildFile (chapterId), chapterId));
+        }
+
+        folder.getChildFile ("users").createSymbolicLink (folder.getChildFile ("users-link"), true);
+    }
+
+    ~StateFolders() { folder.deleteRecursively(); }
+
+    juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tsy-bench-core");
+    Catalog catalog;
+};
+
+void BM_RebuildLocalState (benchmark::State& state)
+{
+    static StateFolders folders;
+    Core core (folders.folder.getChildFile ("data"));
+    auto catalog = std::make_unique<Catalog>();
+    CatalogParser::parseCatalog (*catalog, *juce::parseXML (BenchCatalog::getLargeCatalogFile()), true);
+    core.setCatalog (catalog.release(), true);
+
+    const juce::File paths[] = { folders.folder.getChildFile ("users"), folders.folder.getChildFile ("users-link") };
+    int next = 0;
+
+    for (auto _ : state)
+        core.setUsersDirectory (paths[next++ & 1], false);
+
+    if (core.getNumMarkers (folders.catalog.chaptersById.begin()->first) != 1)
+        state.SkipWithError ("state files were not read");
+}
+} // namespace
+
+BENCHMARK (BM_RebuildLocalState)->Unit (benchmark::kMillisecond)->MinTime (3.0);

@@ -1,0 +1,241 @@
+#include "model/CatalogParser.h"
+#include "model/Core.h"
+
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+/*
+    A chapter download through the whole queue (network stream, temporary file, MD5, move into
+    place, local state) against `curl -o /dev/null` of the same address, both from tsy-provider
+    on loopback, alternating within each repetition so both see the same machine load.
+
+    Counters: tsy_MBps and curl_MBps (throughputs), ratio (tsy / curl) and rss_growth_MB (how
+    far the resident memory rose above its level before the download). Run with repetitions
+    and compare the medians; scripts/bench-downloads does that.
+*/
+namespace
+{
+constexpr auto megabyte = (juce::int64) 1 << 20;
+
+juce::int64 residentBytes()
+{
+    juce::StringArray fields;
+    fields.addTokens (juce::File ("/proc/self/statm").loadFileAsString(), " ", {});
+    return fields[1].getLargeIntValue() * (juce::int64) sysconf (_SC_PAGESIZE);
+}
+
+int findFreePort()
+{
+    juce::StreamingSocket socket;
+    socket.createListener (0, "127.0.0.1");
+    return socket.getBoundPort();
+}
+
+/** tsy-provider publishing one course "BENCH" with a chapter "MB<n>" of n random megabytes
+    for each size, started once per run.
+*/
+class ProviderSession
+{
+public:
+    static ProviderSession& get()
+    {
+        static ProviderSession session;
+        return session;
+    }
+
+    juce::String getError() const { return error; }
+
+    /** A user catalog as the provider publishes it. */
+    std::unique_ptr<Catalog> makeCatalog() const
+    {
+        auto catalog = std::make_unique<Catalog>();
+        CatalogParser::parseCatalog (*catalog, *catalogDocument, false);
+        catalog->userid = "bench";
+        return catalog;
+    }
+
+    juce::String getVideoUrl (const juce::String& chapterId) const
+    {
+        return Core::makeVideoUrl (catalogDocument->getStringAttribute ("baseurl"), "BENCH", chapterId);
+    }
+
+    juce::File getFolder() const { return folder; }
+
+    ~ProviderSession()
+    {
+        provider.kill();
+    }
+
+private:
+    ProviderSession()
+    {
+        const auto executable = findProvider();
+
+        if (! executable.existsAsFile())
+        {
+            error = "tsy-provider not found (build the tsy-provider target or set TSY_PROVIDER)";
+            return;
+        }
+
+        writeLibrary();
+        const auto port = findFreePort();
+        const auto baseUrl = "http://127.0.0.1:" + juce::String (port) + "/";
+
+        if (! provider.start (juce::StringArray { executable.getFullPathName(), "--library", folder.getChildFile ("library").getFullPathName(),
+                                                  "--port", juce::String (port), "--access-log", folder.getChildFile ("access.log").getFullPathName() },
+                              0))
+        {
+            error = "tsy-provider did not start";
+            return;
+        }
+
+        // The provider measures the videos before it publishes them.
+        const juce::URL catalogUrl (baseUrl + "catalog.php?auth=0&lang=en&nocache=1");
+
+        for (int attempt = 0; attempt < 600 && catalogDocument == nullptr; ++attempt)
+        {
+            juce::Thread::sleep (200);
+            auto document = juce::parseXML (catalogUrl.readEntireTextStream());
+
+            if (document != nullptr && document->getNumChildElements() > 0)
+                catalogDocument = std::move (document);
+        }
+
+        if (catalogDocument == nullptr)
+            error = "tsy-provider published no catalog";
+    }
+
+    static juce::File findProvider()
+    {
+        if (const auto* path = std::getenv ("TSY_PROVIDER"))
+            return juce::File (path);
+
+        return juce::File::getSpecialLocation (juce::File::currentExecutableFile)
+            .getParentDirectory()
+            .getSiblingFile ("provider")
+            .getChildFile ("tsy-provider");
+    }
+
+    void writeLibrary() const
+    {
+        const auto library = folder.getChildFile ("library");
+        juce::String chapters;
+
+        for (const auto megabytes : { 20, 200 })
+        {
+            const auto id = "MB" + juce::String (megabytes);
+            const auto video = library.getChildFile ("videos/" + id + ".bin");
+            chapters << "<chapter id=\"" << id << "\" order=\"1\" date=\"2023-02-06\" duration=\"60\" video=\"videos/"
+                     << id << ".bin\" title=\"" << id << "\"/>\n";
+
+            if (video.getSize() == megabytes * megabyte)
+                continue;
+
+            video.getParentDirectory().createDirectory();
+            juce::FileOutputStream out (video);
+            out.setPosition (0);
+            out.truncate();
+            juce::Random random (megabytes);
+            juce::HeapBlock<juce::uint32> block ((size_t) megabyte / 4);
+
+            for (int i = 0; i < megabytes; ++i)
+            {
+                for (size_t w = 0; w < (size_t) megabyte / 4; ++w)
+                    block[w] = (juce::uint32) random.nextInt();
+
+                out.write (block.get(), (size_t) megabyte);
+            }
+        }
+
+        library.getChildFile ("library.xml")
+            .replaceWithText ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<library name=\"Tessaly\">\n<program version=\"1.36\"/>\n"
+                              "<course id=\"BENCH\" lang=\"en\" title=\"Bench\">\n<lesson order=\"1\" title=\"Sizes\">\n"
+                              + chapters + "</lesson>\n</course>\n</library>\n");
+    }
+
+    const juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tsy-bench-downloads");
+    juce::ChildProcess provider;
+    std::unique_ptr<juce::XmlElement> catalogDocument;
+    juce::String error;
+};
+
+double runCurl (const juce::String& url)
+{
+    juce::ChildProcess curl;
+    const auto start = juce::Time::getMillisecondCounterHiRes();
+
+    if (! curl.start (juce::StringArray { "curl", "-s", "-o", "/dev/null", url }, 0))
+        return -1.0;
+
+    curl.waitForProcessToFinish (120000);
+    const auto seconds = (juce::Time::getMillisecondCounterHiRes() - start) / 1000.0;
+    return curl.getExitCode() == 0 ? seconds : -1.0;
+}
+
+void BM_ChapterDownloadVsCurl (benchmark::State& state)
+{
+    auto& session = ProviderSession::get();
+
+    if (session.getError().isNotEmpty())
+    {
+        state.SkipWithError (session.getError().toRawUTF8());
+        return;
+    }
+
+    const auto megabytes = (int) state.range (0);
+    const auto chapterId = "MB" + juce::String (megabytes);
+    const auto size = megabytes * megabyte;
+    const auto url = session.getVideoUrl (chapterId);
+
+    Core core (session.getFolder().getChildFile ("data"));
+    core.setUsersDirectory (session.getFolder().getChildFile ("movies/users"), false);
+    core.setCatalog (session.makeCatalog().release(), false);
+    const auto video = core.getVideoFile (chapterId);
+
+    double curlSeconds = 0.0, tsySeconds = 0.0;
+    juce::int64 rssGrowth = 0;
+
+    for (auto _ : state)
+    {
+        const auto curlTime = runCurl (url);
+
+        video.deleteFile();
+        const auto rssBefore = residentBytes();
+        auto rssPeak = rssBefore;
+        const auto start = juce::Time::getMillisecondCounterHiRes();
+
+        core.addDownload ("BENCH", chapterId, chapterId);
+
+        while (core.getDownloadState (0) == DownloadState::Downloading || core.getDownloadState (0) == DownloadState::Queued)
+        {
+            juce::Thread::sleep (2);
+            rssPeak = juce::jmax (rssPeak, residentBytes());
+        }
+
+        const auto seconds = (juce::Time::getMillisecondCounterHiRes() - start) / 1000.0;
+        state.SetIterationTime (seconds);
+
+        if (curlTime <= 0.0 || core.getDownloadState (0) != DownloadState::Completed || video.getSize() != size)
+        {
+            state.SkipWithError ("a download failed");
+            break;
+        }
+
+        core.removeFinishedDownloads();
+        curlSeconds += curlTime;
+        tsySeconds += seconds;
+        rssGrowth = juce::jmax (rssGrowth, rssPeak - rssBefore);
+    }
+
+    const auto iterations = (double) state.iterations();
+    state.SetBytesProcessed ((int64_t) state.iterations() * size);
+    state.counters["tsy_MBps"] = iterations * (double) megabytes / tsySeconds;
+    state.counters["curl_MBps"] = iterations * (double) megabytes / curlSeconds;
+    state.counters["ratio"] = curlSeconds / tsySeconds;
+    state.counters["rss_growth_MB"] = (double) rssGrowth / (double) megabyte;
+    video.deleteFile();
+}
+} // namespace
+
+BENCHMARK (BM_ChapterDownloadVsCurl)->Arg (20)->Arg (200)->Iterations (1)->UseManualTime()->Unit (benchmark::kMillisecond);

@@ -1,0 +1,151 @@
+#pragma once
+
+#include "downloads/DownloadStatus.h"
+
+#include <JuceHeader.h>
+
+#include <atomic>
+
+class Core;
+class IncrementalChecksum;
+
+/**
+    One entry of the download queue: fetches one chapter's video into a temporary file,
+    verifies it against the catalog's MD5 checksum and moves it into the chapter's folder.
+
+    Core creates, starts, stops and deletes entries on whichever thread changes the queue; the
+    run executes on the entry's own thread (named after the chapter) and reports every block and
+    every change of state back to Core, which broadcasts "dp" and "df". State, error code and
+    progress are written by the run and may be read from any thread.
+
+    The chapter's previous video, if any, stays in place and playable until the new one has
+    been verified; it is then replaced in one rename. The temporary file lives in the program's
+    private temporary folder and is gone when the run ends, whatever the way out.
+*/
+class DownloadThread final : public juce::Thread,
+                             private juce::Thread::Listener
+{
+public:
+    /** A queued entry. Picks and reserves its temporary file and logs its creation. */
+    DownloadThread (Core& owner,
+                    const juce::String& chapterId,
+                    const juce::String& title,
+                    const juce::File& destinationFile,
+                    const juce::URL& sourceUrl);
+
+    /** Stops the run if it is still going and deletes the temporary file. */
+    ~DownloadThread() override;
+
+    /** Marks the entry as downloading and starts its thread at the lowest priority. Called by
+        Core under its queue lock, so an entry counts as running from that moment on.
+    */
+    bool start();
+
+    const juce::String& getChapterId() const noexcept { return chapterId; }
+    const juce::String& getTitle() const noexcept { return title; }
+    DownloadState getState() const noexcept { return state; }
+    DownloadError getErrorCode() const noexcept { return errorCode; }
+
+    /** The fraction of the expected size received so far, from 0.0 to 1.0. */
+    float getProgress() const noexcept { return progress; }
+
+    /** How many times the download began again from zero. */
+    int getRestartCount() const noexcept { return restartCount; }
+
+    const juce::File& getDestinationFile() const noexcept { return destinationFile; }
+    const juce::File& getTempFile() const noexcept { return tempFile; }
+    const juce::URL& getSourceUrl() const noexcept { return sourceUrl; }
+
+    /** Picks "temp_" + random hexadecimal + "." + chapter + ".tmp" in a folder, drawing again
+        while the name is taken, and creates the file empty so that no other entry can take it.
+        File() when the folder is missing or cannot be written.
+    */
+    static juce::File reserveTempFile (const juce::File& folder, const juce::String& chapterId);
+
+    /** Deletes the temporary files of downloads in a folder. Only for start-up, when no
+        download can be running: it clears what a crashed or killed run left.
+    */
+    static void removeLeftoverTempFiles (const juce::File& folder);
+
+    /** What the stream says about the transfer after a read. */
+    enum class ReadVerdict
+    {
+        readOn,
+        complete,
+        broken
+    };
+
+    /** Judges a read: the transfer goes on while the stream has not ended, however few bytes
+        the read gave; an ended stream is complete when the expected size has arrived or when
+        the server finished an answer of the length it declared (an error page, a changed
+        file: fetching it again would only give the same bytes, so the checksum decides);
+        otherwise the connection broke and the download begins again.
+    */
+    static ReadVerdict judgeRead (juce::int64 byteCount, juce::int64 expectedSize, bool streamEnded, bool declaredAnswerComplete);
+
+    /** Bytes asked for by each read of the network stream. */
+    static constexpr int bufferSize = 32678;
+
+    /** The wait between reconnection attempts once a download has begun again. */
+    static constexpr int reconnectionDelayMs = 2000;
+
+    /** Connection time-out; a transfer slower than 100 bytes per second for this long also
+        counts as broken.
+    */
+    static constexpr int connectionTimeoutMs = 15000;
+
+    /** Progress lines are logged at most once per this many bytes. */
+    static constexpr juce::int64 progressLogInterval = 10000000;
+
+private:
+    /** How one connection's transfer ended: whole, broken (begin again), or with the run
+        already failed.
+    */
+    enum class Transfer
+    {
+        complete,
+        broken,
+        ended
+    };
+
+    void run() override;
+    void exitSignalSent() override;
+
+    void download();
+    bool checkPresentFile (const juce::String& expectedChecksum);
+    bool openTempFile();
+    bool openInput();
+    Transfer receive (juce::int64 expectedSize, IncrementalChecksum& checksum, juce::int64& byteCount);
+    bool endedWithWholeAnswer (juce::int64 byteCount);
+    void finishDownload (juce::int64 byteCount, const juce::String& expectedChecksum, IncrementalChecksum& checksum);
+    bool replaceDestination() const;
+    void closeStreams();
+
+    void setProgress (juce::int64 byteCount, juce::int64 expectedSize);
+    void report();
+    void fail (DownloadError error, const juce::String& logText);
+    void log (const juce::String& text) const;
+
+    Core& core;
+    const juce::String chapterId;
+    const juce::String title;
+    std::atomic<DownloadState> state { DownloadState::Queued };
+    std::atomic<DownloadError> errorCode { DownloadError::NoError };
+    std::atomic<float> progress { 0.0f };
+    const juce::File destinationFile;
+    const juce::File tempFile;
+    const juce::URL sourceUrl;
+    std::atomic<int> restartCount { 0 };
+
+    /** Set while the run waits in a connect or a read, for the stop request. */
+    std::atomic<bool> waitingForNetwork { false };
+
+    /** How long a stop request waits for a read to end by itself before cutting the stream. */
+    static constexpr int stopGraceMs = 100;
+
+    juce::CriticalSection inputLock;
+    std::unique_ptr<juce::WebInputStream> input;
+    std::unique_ptr<juce::FileOutputStream> output;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (DownloadThread)
+};

@@ -1,0 +1,296 @@
+#pragma once
+
+#include "downloads/DownloadStatus.h"
+#include "model/Catalog.h"
+#include "model/MovieLocalInfo.h"
+
+#include <map>
+#include <vector>
+
+class DownloadThread;
+struct sqlite3;
+
+/**
+    The program's model and the hub between the user interface and the worker threads.
+
+    Core owns the current catalog, the user's per-chapter state, the download queue, the
+    read-only connection to the transcript search database and the results of the last search. Every read goes through one of
+    its queries under the read side of catalogLock; every change takes the write side and is
+    announced by a short broadcast ("cc", "cf;<chapter>", ...) that the framework delivers on the
+    message thread.
+
+    Any thread may call any operation unless its comment says otherwise.
+*/
+class Core final : public juce::ActionBroadcaster
+{
+public:
+    /** A Core whose search database lives in the shared per-user data folder. Message thread. */
+    Core();
+
+    /** A Core whose search database "data.dat" lives in the given folder. Message thread. */
+    explicit Core (const juce::File& dataFolder);
+
+    ~Core() override;
+
+    //==============================================================================
+    /** Sends a notification: the code and its arguments joined with ";". */
+    void broadcast (const juce::String& code, const juce::StringArray& arguments = {});
+
+    /** Joins notification tokens: none gives "", one gives itself. */
+    static juce::String joinTokens (const juce::StringArray& tokens);
+
+    //==============================================================================
+    /** Installs a newly built catalog and takes ownership of it; the installed one again changes
+        nothing. Rebuilds the local state and broadcasts "cc". False only for nullptr.
+    */
+    bool setCatalog (Catalog* newCatalog, bool online);
+
+    /** True when a catalog is installed and it names a user. */
+    bool hasUser() const;
+
+    /** Sets the root of the per-user folders; rebuilds the local state when it changed and then
+        broadcasts "cu" if asked to.
+    */
+    bool setUsersDirectory (const juce::File& folder, bool notify);
+
+    juce::File getUsersDirectory() const;
+
+    /** The user's folder, or File() when there is no user or the user id names no safe folder. */
+    juce::File getUserDirectory() const;
+
+    /** A chapter's folder, or File() when the chapter has no place on disk. */
+    juce::File getChapterDirectory (const juce::String& chapterId) const;
+
+    /** A chapter's video and state files, or File() when the chapter has no place on disk. */
+    juce::File getVideoFile (const juce::String& chapterId) const;
+    juce::File getStateFile (const juce::String& chapterId) const;
+
+    //==============================================================================
+    int getNumCourses() const;
+    juce::String getCourseId (int course) const;
+    juce::String getCourseTitle (int course) const;
+    juce::String getCourseDescription (int course) const;
+    juce::URL getCourseUrl (int course) const;
+    juce::URL getCourseCoverUrl (int course) const;
+    juce::URL getCourseCreditsUrl (int course) const;
+    juce::URL getCoursePartnersUrl (int course) const;
+    int getNumLessons (int course) const;
+    juce::String getLessonTitle (int course, int lesson) const;
+    int getLessonOrder (int course, int lesson) const;
+    int getNumChapters (int course, int lesson) const;
+    juce::String getChapterId (int course, int lesson, int position) const;
+
+    bool hasChapter (const juce::String& chapterId) const;
+    juce::String getChapterTitle (const juce::String& chapterId) const;
+    int getChapterOrder (const juce::String& chapterId) const;
+    float getChapterDuration (const juce::String& chapterId) const;
+    int getChapterSize (const juce::String& chapterId) const;
+    juce::String getChapterMd5 (const juce::String& chapterId) const;
+    juce::Time getChapterDate (const juce::String& chapterId) const;
+
+    juce::String getUserId() const;
+    juce::String getUserName() const;
+    juce::URL getHomeUrl() const;
+    juce::String getBaseUrl() const;
+    juce::String getOfferedVersion() const;
+    juce::URL getInstallerUrl() const;
+    int getInstallerSize() const;
+
+    /** Where a chapter is first listed; false when the catalog does not list it. */
+    bool findChapterPosition (const juce::String& chapterId, int& course, int& lesson, int& position) const;
+
+    //==============================================================================
+    bool isVideoPresent (const juce::String& chapterId) const;
+    juce::Time getTimestamp (const juce::String& chapterId) const;
+    bool isYetToBeSeen (const juce::String& chapterId) const;
+    bool isFavorite (const juce::String& chapterId) const;
+    int getNumMarkers (const juce::String& chapterId) const;
+    double getMarkerTime (const juce::String& chapterId, int index) const;
+    juce::String getMarkerText (const juce::String& chapterId, int index) const;
+    int getMarkerType (const juce::String& chapterId, int index) const;
+
+    /** Whether any chapter of a lesson, or of a course, is a favourite, unseen, has search hits,
+        or has its video present (or absent, when videoPresent is false).
+    */
+    bool lessonHasFavorite (int course, int lesson) const;
+    bool lessonHasUnseen (int course, int lesson) const;
+    bool lessonHasSearchHits (int course, int lesson) const;
+    bool lessonHasVideo (int course, int lesson, bool videoPresent) const;
+    bool courseHasFavorite (int course) const;
+    bool courseHasUnseen (int course) const;
+    bool courseHasSearchHits (int course) const;
+    bool courseHasVideo (int course, bool videoPresent) const;
+
+    /** Change a chapter's state, save it when it changed, and broadcast as documented:
+        "cs" (only when asked), "cf", "mc", "mm;<chapter>;<index>".
+    */
+    bool setYetToBeSeen (const juce::String& chapterId, bool shouldBeUnseen, bool notify);
+    bool setFavorite (const juce::String& chapterId, bool shouldBeFavorite);
+    void addMarker (const juce::String& chapterId, const juce::String& text, double seconds);
+    void removeMarker (const juce::String& chapterId, int index);
+    void setMarkerText (const juce::String& chapterId, int index, const juce::String& text);
+
+    /** The index of the nearest marker at or before (after) a time, less than 1,000,000 s
+        away, the lowest index winning ties; -1 when none.
+    */
+    int findPreviousMarker (const juce::String& chapterId, double seconds) const;
+    int findNextMarker (const juce::String& chapterId, double seconds) const;
+
+    /** Deletes the chapter's folder and forgets its state; broadcasts "ca". False without a user. */
+    bool removeChapter (const juce::String& chapterId);
+
+    /** Copies the chapter's video and state files into a folder (backups). */
+    bool copyChapterFilesTo (const juce::String& chapterId, const juce::File& folder);
+
+    /** Copies a chapter's files back from a backup folder and reloads its state; "fr" on success. */
+    bool restoreChapterFiles (const juce::String& chapterId, const juce::File& folder);
+
+    //==============================================================================
+    /** Queues a chapter's video, fetched from the catalog's base URL + course + "/" + chapter +
+        "/" + chapter + ".bin", and starts it when nothing else is downloading; broadcasts "cl".
+        A chapter already queued or downloading is left as it is (true); a finished entry of the
+        chapter is replaced by a new one at the end. False without a catalog with a user.
+        The caller keeps the queue within maxDownloads entries.
+    */
+    bool addDownload (const juce::String& courseId, const juce::String& chapterId, const juce::String& title);
+
+    /** Takes an entry out of the queue (starting the next one if it was running), stops its
+        thread with no lock held, deletes it with its temporary file and broadcasts "cl".
+    */
+    void removeDownload (int index);
+
+    /** Removes every completed or failed entry as removeDownload does; true when any went. */
+    bool removeFinishedDownloads();
+
+    /** The queue index of a chapter's entry, or -1. */
+    int findDownload (const juce::String& chapterId) const;
+
+    /** The queue as the download panel shows it; out-of-range indices give neutral values. */
+    int getDownloadCount() const;
+    DownloadState getDownloadState (int index) const;
+    DownloadError getDownloadError (int index) const;
+    juce::String getDownloadTitle (int index) const;
+    float getDownloadProgress (int index) const;
+
+    /** Whether an entry is downloading. */
+    bool isDownloadRunning() const;
+
+    /** Called by a download thread at every block and change of state: "dp;<chapter>" for
+        progress (no lock taken); for a completed download the chapter's local state is updated
+        (video present, timestamp = chapter date, not yet seen) and saved, the next queued entry
+        starts, and "df;<chapter>" follows; a failure starts the next entry unless the user
+        stopped this one, then "df;<chapter>". Nothing is broadcast unless notify is set.
+    */
+    void downloadStatusChanged (DownloadState state, const juce::String& chapterId, DownloadError error, bool notify);
+
+    /** A chapter's expected "md5" and "size", read together; false when the catalog does not
+        list the chapter.
+    */
+    bool getChapterDownloadInfo (const juce::String& chapterId, juce::String& md5, int& size) const;
+
+    /** Where a chapter's video is fetched from: the base URL used unchanged, then course + "/" +
+        chapter + "/" + chapter + ".bin".
+    */
+    static juce::String makeVideoUrl (const juce::String& baseUrl, const juce::String& courseId, const juce::String& chapterId);
+
+    /** The most entries the queue holds: one per row of the download panel. */
+    static constexpr int maxDownloads = 1024;
+
+    /** How long a download thread is given to stop before it is ended by force. */
+    static constexpr int downloadStopTimeoutMs = 10000;
+
+    //==============================================================================
+    /** The search database file: "data.dat" in the data folder. */
+    juce::File getSearchDatabaseFile() const;
+
+    /** Opens the search database read-only if it exists; "cd" when it opened and asked to. */
+    void openSearchDatabase (bool notify);
+
+    /** Closes the search database if open; "cd" when it was open and asked to. */
+    void closeSearchDatabase (bool notify);
+
+    /** Puts a freshly built database in place of "data.dat" and reopens it; the new file is
+        gone afterwards in every case.
+    */
+    void installSearchDatabase (bool use, const juce::File& newFile, bool notify);
+
+    bool isSearchDatabaseOpen() const;
+
+    /** Runs a function with the open connection (or nullptr) while holding the database lock.
+        Never call a catalog query from inside it.
+    */
+    template <typename Function>
+    auto withSearchDatabase (Function&& function) const
+    {
+        const juce::ScopedLock sl (searchDbLock);
+        return function (searchDb);
+    }
+
+    //==============================================================================
+    void setSearchWords (const juce::StringArray& words);
+    juce::StringArray getSearchWords() const;
+    void clearSearchHits();
+    void addSearchHit (const juce::String& chapterId, double seconds);
+    int getNumSearchHits (const juce::String& chapterId) const;
+    double getSearchHitTime (const juce::String& chapterId, int index) const;
+    int getTotalSearchHits() const;
+    bool hasSearchHits (const juce::String& chapterId) const;
+
+    /** Runs a function under the write lock if the lock can be taken at once (no other reader or
+        writer); false, without running it, when the lock was busy.
+    */
+    template <typename Function>
+    bool tryWithWriteLock (Function&& function)
+    {
+        if (! catalogLock.tryEnterWrite())
+            return false;
+
+        function();
+        catalogLock.exitWrite();
+        return true;
+    }
+
+    /** The longest distance at which a marker is still found. */
+    static constexpr double markerSearchRange = 1000000.0;
+
+private:
+    const Chapter* findChapter (const juce::String& chapterId) const;
+    const Course* findCourse (int course) const;
+    const Lesson* findLesson (int course, int lesson) const;
+    MovieLocalInfo* findLocalInfo (const juce::String& chapterId) const;
+    juce::File userDirectoryLocked() const;
+    juce::File chapterDirectoryLocked (const juce::String& chapterId) const;
+    void rebuildLocalState();
+    void loadLocalState (const juce::String& chapterId, MovieLocalInfo& info) const;
+    void saveLocalState (const juce::String& chapterId) const;
+
+    template <typename Predicate>
+    bool anyChapterOfLesson (int course, int lesson, Predicate&& predicate) const;
+
+    template <typename Predicate>
+    bool anyChapterOfCourse (int course, Predicate&& predicate) const;
+
+    int findMarker (const juce::String& chapterId, double seconds, bool previous) const;
+
+    int findDownloadLocked (const juce::String& chapterId) const;
+    std::unique_ptr<DownloadThread> takeDownloadLocked (int index);
+    void startNextDownloadLocked();
+    void recordCompletedDownloadLocked (const juce::String& chapterId);
+
+    template <typename Value, typename Getter>
+    Value readDownload (int index, Value fallback, Getter&& getter) const;
+
+    juce::ReadWriteLock catalogLock;
+    std::unique_ptr<Catalog> catalog;
+    sqlite3* searchDb = nullptr;
+    juce::CriticalSection searchDbLock;
+    juce::File usersDirectory;
+    std::map<juce::String, std::unique_ptr<MovieLocalInfo>> localInfos;
+    std::map<juce::String, std::vector<double>> searchHits;
+    juce::StringArray searchWords;
+    std::vector<std::unique_ptr<DownloadThread>> downloads;
+    juce::CriticalSection downloadsLock;
+    const juce::File dataFolder;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Core)
+};

@@ -1,0 +1,109 @@
+#include "model/LocalStorage.h"
+
+#include "model/CaselessAttributes.h"
+
+#include <cstdio>
+
+namespace
+{
+bool readFlag (const CaselessAttributes& attributes, const char* name)
+{
+    const auto text = attributes.getString (name).trimStart();
+    return text.isNotEmpty() && juce::String ("1tTyY").containsChar (text[0]);
+}
+} // namespace
+
+juce::String LocalStorage::toLegalFileName (const juce::String& identifier)
+{
+    return juce::File::createLegalFileName (identifier);
+}
+
+std::optional<juce::File> LocalStorage::childFolderFor (const juce::File& parent, const juce::String& identifier)
+{
+    const auto name = toLegalFileName (identifier);
+
+    if (name.isEmpty() || name == "." || name == "..")
+        return std::nullopt;
+
+    const auto child = parent.getChildFile (name);
+
+    if (child.getParentDirectory() != parent)
+        return std::nullopt;
+
+    return child;
+}
+
+juce::File LocalStorage::getVideoFile (const juce::File& chapterDirectory, const juce::String& chapterId)
+{
+    return chapterDirectory.getChildFile (toLegalFileName (chapterId) + ".bin");
+}
+
+juce::File LocalStorage::getStateFile (const juce::File& chapterDirectory, const juce::String& chapterId)
+{
+    return chapterDirectory.getChildFile (toLegalFileName (chapterId) + ".xml");
+}
+
+bool LocalStorage::loadState (MovieLocalInfo& info, const juce::File& stateFile)
+{
+    const auto root = juce::parseXML (stateFile);
+
+    if (root == nullptr || root->getTagName() != "local")
+        return false;
+
+    const CaselessAttributes attributes (*root);
+    info.timestamp = juce::Time (attributes.getInt64 ("timestamp"));
+    info.yetToBeSeen = readFlag (attributes, "yetToBeSeen");
+    info.favorite = readFlag (attributes, "favorite");
+    info.markers.clear();
+
+    for (auto* child : root->getChildIterator())
+    {
+        if (! CaselessAttributes::tagMatches (*child, "marker"))
+            continue;
+
+        const CaselessAttributes markerAttributes (*child);
+
+        // A marker of a kind this program does not know ends the list: later ones are not read.
+        if (child->getTagName() != "marker" || markerAttributes.getString ("type") != "normal")
+            return false;
+
+        info.addMarker (markerAttributes.getString ("text"), markerAttributes.getDouble ("time"));
+    }
+
+    return true;
+}
+
+std::unique_ptr<juce::XmlElement> LocalStorage::createStateDocument (const MovieLocalInfo& info)
+{
+    auto root = std::make_unique<juce::XmlElement> ("local");
+    root->setAttribute ("timestamp", juce::String (info.timestamp.toMilliseconds()));
+    root->setAttribute ("yetToBeSeen", info.yetToBeSeen ? 1 : 0);
+    root->setAttribute ("favorite", info.favorite ? 1 : 0);
+
+    for (const auto* marker : info.markers)
+    {
+        auto* element = root->createNewChildElement ("marker");
+        element->setAttribute ("type", "normal");
+        element->setAttribute ("text", marker->text);
+        element->setAttribute ("time", formatMarkerTime (marker->time));
+    }
+
+    return root;
+}
+
+bool LocalStorage::saveState (const MovieLocalInfo& info, const juce::File& stateFile)
+{
+    if (! stateFile.getParentDirectory().createDirectory())
+        return false;
+
+    return createStateDocument (info)->writeTo (stateFile);
+}
+
+juce::String LocalStorage::formatMarkerTime (double seconds)
+{
+    char text[64] = {};
+    std::snprintf (text, sizeof (text), "%.9g", seconds);
+
+    // The file format has a decimal point whatever numeric locale the process runs with.
+    return juce::String (text).replaceCharacter (',', '.');
+}

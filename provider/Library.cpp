@@ -1,0 +1,87 @@
+#include "provider/Library.h"
+
+namespace provider
+{
+namespace
+{
+template <typename Map>
+auto findIn (const Map& map, const juce::String& key) -> typename Map::mapped_type
+{
+    auto found = map.find (key);
+    return found != map.end() ? found->second : nullptr;
+}
+} // namespace
+
+Library::Library (juce::String nameToUse,
+                  juce::String programVersionToUse,
+                  ProvidedFile installerToUse,
+                  std::vector<LibraryCourse> coursesToUse,
+                  std::vector<LibraryUser> usersToUse)
+    : name (std::move (nameToUse)),
+      programVersion (std::move (programVersionToUse)),
+      installer (std::move (installerToUse)),
+      courses (std::move (coursesToUse)),
+      users (std::move (usersToUse))
+{
+    // The vectors are never changed after this point, so pointers into them stay valid.
+    for (auto& course : courses)
+    {
+        coursesById[course.id] = &course;
+
+        for (auto* extra : { &course.cover, &course.credits, &course.partners })
+            if (extra->isPresent())
+                extrasByName[extra->checksumName()] = extra;
+
+        for (auto& lesson : course.lessons)
+        {
+            for (auto& chapter : lesson.chapters)
+            {
+                chaptersById[chapter.id] = &chapter;
+                courseOfChapter[chapter.id] = &course;
+            }
+        }
+    }
+}
+
+const LibraryChapter* Library::findChapter (const juce::String& courseId, const juce::String& chapterId) const
+{
+    auto* course = findIn (courseOfChapter, chapterId);
+    return course != nullptr && course->id == courseId ? findChapter (chapterId) : nullptr;
+}
+
+const LibraryChapter* Library::findChapter (const juce::String& chapterId) const
+{
+    return findIn (chaptersById, chapterId);
+}
+
+const LibraryCourse* Library::findCourse (const juce::String& courseId) const
+{
+    return findIn (coursesById, courseId);
+}
+
+const ProvidedFile* Library::findExtra (const juce::String& checksumName) const
+{
+    return findIn (extrasByName, checksumName);
+}
+
+const LibraryUser* Library::findUserByEmail (const juce::String& email) const
+{
+    for (auto& user : users)
+        if (user.email.equalsIgnoreCase (email))
+            return &user;
+
+    return nullptr;
+}
+
+const LibraryUser* Library::findUserByEmailOrName (const juce::String& text) const
+{
+    if (auto* user = findUserByEmail (text))
+        return user;
+
+    for (auto& user : users)
+        if (user.name == text)
+            return &user;
+
+    return nullptr;
+}
+} // namespace provider

@@ -1,0 +1,111 @@
+#include "provider/LibraryMonitor.h"
+#include "provider/ProviderServer.h"
+
+#include <atomic>
+#include <csignal>
+#include <iostream>
+#include <pthread.h>
+#include <thread>
+
+#ifndef TSY_PROVIDER_SAMPLE_LIBRARY
+    #error "The build passes the bundled sample library's folder in TSY_PROVIDER_SAMPLE_LIBRARY"
+#endif
+
+namespace
+{
+/** Termination signals are taken by a thread of their own, which can stop the server safely:
+    they are blocked here, before any other thread starts, so every thread inherits the mask.
+*/
+sigset_t blockTerminationSignals()
+{
+    sigset_t signals;
+    sigemptyset (&signals);
+    sigaddset (&signals, SIGINT);
+    sigaddset (&signals, SIGTERM);
+    sigaddset (&signals, SIGHUP);
+    pthread_sigmask (SIG_BLOCK, &signals, nullptr);
+    return signals;
+}
+} // namespace
+
+int main (int argc, char** argv)
+{
+    const auto signals = blockTerminationSignals();
+
+    juce::StringArray arguments;
+
+    for (int i = 1; i < argc; ++i)
+        arguments.add (juce::String::fromUTF8 (argv[i]));
+
+    provider::ProviderOptions options;
+    juce::String error;
+
+    if (! provider::ProviderOptions::parse (arguments, juce::File (TSY_PROVIDER_SAMPLE_LIBRARY), options, error))
+    {
+        std::cerr << "tsy-provider: " << error << "\n\n" << provider::ProviderOptions::usage();
+        return 2;
+    }
+
+    if (options.showHelp)
+    {
+        std::cout << provider::ProviderOptions::usage();
+        return 0;
+    }
+
+    provider::LibraryMonitor monitor (options.library);
+
+    if (! monitor.loadInitial (error))
+    {
+        std::cerr << "tsy-provider: cannot publish the library " << options.library.getFullPathName() << ":\n"
+                  << error << std::endl;
+        return 1;
+    }
+
+    auto accessLog = options.accessLog == juce::File() ? std::make_unique<provider::AccessLog>()
+                                                       : std::make_unique<provider::AccessLog> (options.accessLog);
+
+    if (! accessLog->isOpen())
+    {
+        std::cerr << "tsy-provider: cannot write the access log " << options.accessLog.getFullPathName() << std::endl;
+        return 1;
+    }
+
+    provider::ProviderServer server (options, monitor, *accessLog);
+    const int port = server.bind();
+
+    if (port < 0)
+    {
+        std::cerr << "tsy-provider: cannot listen on " << options.bindAddress << " port " << options.port << std::endl;
+        return 1;
+    }
+
+    // Test suites read this line to learn the port.
+    std::cout << "listening on http://" << (options.bindAddress.containsChar (':') ? "[" + options.bindAddress + "]" : options.bindAddress)
+              << ":" << port << "/" << std::endl;
+    std::cerr << "tsy-provider: publishing " << options.library.getFullPathName() << " as "
+              << server.getAddresses().getBase() << std::endl;
+
+    std::atomic<bool> stopping { false };
+    std::thread signalWaiter ([&server, &signals, &stopping] {
+        int received = 0;
+        sigwait (&signals, &received);
+
+        // A stop that arrives before the server is serving is lost, so it is repeated.
+        while (! stopping)
+        {
+            server.stop();
+            std::this_thread::sleep_for (std::chrono::milliseconds (20));
+        }
+    });
+
+    monitor.startWatching();
+    const bool served = server.run();
+
+    // Wakes the signal waiter if the server ended by itself.
+    stopping = true;
+    pthread_kill (signalWaiter.native_handle(), SIGTERM);
+    signalWaiter.join();
+    monitor.stopWatching();
+
+    return served ? 0 : 1;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <JuceHeader.h>
+
+namespace provider
+{
+/**
+    A file of the library that the provider hands out, with the size and MD5 checksum measured
+    when the library was loaded, so that no request has to read the file to describe it.
+
+    A plain value, immutable once the library is loaded; any thread may read it.
+*/
+struct ProvidedFile
+{
+    juce::File file;
+    juce::int64 size = 0;
+
+    /** 32 lower-case hexadecimal digits; empty when no file is given. */
+    juce::String md5;
+
+    /** True when the library names a file here. */
+    bool isPresent() const { return md5.isNotEmpty(); }
+
+    /** The name under which the file is published when its address must carry its checksum:
+        the checksum followed by the file's own extension in lower case, e.g. "0cc1...e3.png".
+    */
+    juce::String checksumName() const { return md5 + file.getFileExtension().toLowerCase(); }
+};
+} // namespace provider

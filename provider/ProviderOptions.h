@@ -1,0 +1,45 @@
+#pragma once
+
+#include <JuceHeader.h>
+
+namespace provider
+{
+/**
+    The command line of tsy-provider:
+    tsy-provider [--library DIR] [--port N] [--bind ADDR] [--public-url URL]
+                 [--refresh-seconds N] [--maintenance] [--access-log FILE]
+
+    A plain value filled by parse on the main thread.
+*/
+struct ProviderOptions
+{
+    juce::File library;
+    int port = 8642;
+    juce::String bindAddress = "127.0.0.1";
+
+    /** The absolute base address clients use to reach the server; empty to derive it from the
+        bound address and port.
+    */
+    juce::String publicUrl;
+
+    int refreshSeconds = 600;
+    bool maintenance = false;
+
+    /** Where the access log goes; a default File means standard output. */
+    juce::File accessLog;
+
+    bool showHelp = false;
+
+    /** Reads the arguments (without the program name), each option as "--name value" or
+        "--name=value"; defaultLibrary applies without --library. Returns false with a message in
+        error when an option is unknown, lacks its value or has a bad one.
+    */
+    static bool parse (const juce::StringArray& arguments,
+                       const juce::File& defaultLibrary,
+                       ProviderOptions& options,
+                       juce::String& error);
+
+    /** The help text. */
+    static juce::String usage();
+};
+} // namespace provider

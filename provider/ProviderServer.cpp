@@ -1,0 +1,303 @@
+#include "provider/ProviderServer.h"
+
+#include "provider/HomePageBuilder.h"
+
+#include <httplib.h>
+
+namespace provider
+{
+namespace
+{
+juce::String fromStd (const std::string& text)
+{
+    return juce::String::fromUTF8 (text.data(), (int) text.size());
+}
+
+juce::StringPairArray queryOf (const httplib::Request& request)
+{
+    juce::StringPairArray query (false);
+
+    for (auto& [name, value] : request.params)
+        query.set (fromStd (name), fromStd (value));
+
+    return query;
+}
+
+juce::String matchAt (const httplib::Request& request, size_t index)
+{
+    return index < request.matches.size() ? fromStd (request.matches[index].str()) : juce::String();
+}
+
+/** httplib files the connection's addresses among the headers; they were not sent by the client. */
+bool isConnectionDetail (const std::string& name)
+{
+    return name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" || name == "LOCAL_PORT";
+}
+
+constexpr size_t fileBlockSize = 64 * 1024;
+} // namespace
+
+ProviderServer::ProviderServer (const ProviderOptions& optionsToUse, LibraryMonitor& monitorToUse, AccessLog& log)
+    : options (optionsToUse),
+      monitor (monitorToUse),
+      accessLog (log),
+      server (std::make_unique<httplib::Server>())
+{
+    server->new_task_queue = [] { return new httplib::ThreadPool (requestThreads); };
+
+    // Idle kept-alive connections hold a request thread and delay stopping: keep them short.
+    server->set_keep_alive_timeout (2);
+
+    server->set_pre_routing_handler ([] (const httplib::Request& request, httplib::Response& response) {
+        if (isAcceptablePath (request.path))
+            return httplib::Server::HandlerResponse::Unhandled;
+
+        sendProblem (response, 400, "Bad request");
+        return httplib::Server::HandlerResponse::Handled;
+    });
+
+    server->set_error_handler ([] (const httplib::Request&, httplib::Response& response) {
+        if (response.body.empty() && ! response.has_header ("Content-Length"))
+            sendProblem (response, response.status, response.status == 404 ? "Not found" : "Request refused");
+    });
+
+    server->set_logger ([this] (const httplib::Request& request, const httplib::Response& response) {
+        logRequest (request, response);
+    });
+
+    addRoutes();
+}
+
+ProviderServer::~ProviderServer() = default;
+
+int ProviderServer::bind()
+{
+    const auto host = options.bindAddress.toStdString();
+    const int port = options.port == 0 ? server->bind_to_any_port (host)
+                                       : (server->bind_to_port (host, options.port) ? options.port : -1);
+
+    if (port <= 0)
+        return -1;
+
+    auto addresses = options.publicUrl.isNotEmpty() ? ProviderAddresses (options.publicUrl)
+                                                    : ProviderAddresses::forBinding (options.bindAddress, port);
+    catalogService = std::make_unique<CatalogService> (std::move (addresses), options.refreshSeconds);
+    return port;
+}
+
+const ProviderAddresses& ProviderServer::getAddresses() const
+{
+    jassert (catalogService != nullptr);
+    return catalogService->getAddresses();
+}
+
+bool ProviderServer::run()
+{
+    return catalogService != nullptr && server->listen_after_bind();
+}
+
+void ProviderServer::stop()
+{
+    server->stop();
+}
+
+bool ProviderServer::isAcceptablePath (const std::string& path)
+{
+    if (path.empty() || path.front() != '/' || path.find ('\\') != std::string::npos || path.find ('\0') != std::string::npos)
+        return false;
+
+    size_t start = 1;
+
+    while (start <= path.size())
+    {
+        const auto end = std::min (path.find ('/', start), path.size());
+
+        if (path.compare (start, end - start, "..") == 0)
+            return false;
+
+        start = end + 1;
+    }
+
+    return true;
+}
+
+std::optional<juce::String> ProviderServer::getMaintenanceMessage() const
+{
+    const auto file = monitor.getLibraryFolder().getChildFile (maintenanceFileName);
+
+    if (file.existsAsFile())
+    {
+        const auto text = file.loadFileAsString().trim();
+        return text.isNotEmpty() ? text : juce::String ("The service is undergoing maintenance");
+    }
+
+    if (options.maintenance)
+        return juce::String ("The service is undergoing maintenance");
+
+    return std::nullopt;
+}
+
+void ProviderServer::addRoutes()
+{
+    const auto route = [this] (const std::string& pattern, void (ProviderServer::*answer) (const httplib::Request&, httplib::Response&) const) {
+        server->Get (pattern, [this, answer] (const httplib::Request& request, httplib::Response& response) {
+            (this->*answer) (request, response);
+        });
+    };
+
+    route (ProviderAddresses::catalogPath, &ProviderServer::answerCatalog);
+    route (ProviderAddresses::homePath, &ProviderServer::answerHomePage);
+    route ("/", &ProviderServer::answerHomePage);
+    route (std::string (ProviderAddresses::videosPath) + "([^/]+)/([^/]+)/([^/]+)", &ProviderServer::answerVideo);
+    route (std::string (ProviderAddresses::extrasPath) + "([^/]+)", &ProviderServer::answerExtra);
+    route (std::string (ProviderAddresses::downloadPath) + "([^/]+)", &ProviderServer::answerInstaller);
+}
+
+void ProviderServer::answerCatalog (const httplib::Request& request, httplib::Response& response) const
+{
+    const auto answer = catalogService->answer (queryOf (request), monitor.getState(), getMaintenanceMessage(), juce::Time::getCurrentTime());
+    response.status = answer.status;
+    response.set_header ("Cache-Control", "no-store");
+    response.set_content (answer.body.toStdString(), "text/xml; charset=UTF-8");
+}
+
+std::shared_ptr<const Library> ProviderServer::requireLibrary (httplib::Response& response) const
+{
+    auto library = monitor.getState().library;
+
+    if (library == nullptr)
+        sendProblem (response, 503, "The course library is not available at the moment");
+
+    return library;
+}
+
+void ProviderServer::answerVideo (const httplib::Request& request, httplib::Response& response) const
+{
+    const auto library = requireLibrary (response);
+
+    if (library == nullptr)
+        return;
+
+    const auto chapterId = matchAt (request, 2);
+    auto* chapter = library->findChapter (matchAt (request, 1), chapterId);
+
+    if (chapter == nullptr || matchAt (request, 3) != chapterId + ".bin")
+        return sendProblem (response, 404, "No such chapter video");
+
+    sendFile (response, chapter->video, "application/octet-stream");
+}
+
+void ProviderServer::answerExtra (const httplib::Request& request, httplib::Response& response) const
+{
+    const auto library = requireLibrary (response);
+
+    if (library == nullptr)
+        return;
+
+    auto* extra = library->findExtra (matchAt (request, 1));
+
+    if (extra == nullptr)
+        return sendProblem (response, 404, "No such extra");
+
+    sendFile (response, *extra, contentTypeOf (extra->file));
+}
+
+void ProviderServer::answerInstaller (const httplib::Request& request, httplib::Response& response) const
+{
+    const auto library = requireLibrary (response);
+
+    if (library == nullptr)
+        return;
+
+    const auto& installer = library->getInstaller();
+
+    if (! installer.isPresent() || matchAt (request, 1) != installer.file.getFileName())
+        return sendProblem (response, 404, "No such installer");
+
+    sendFile (response, installer, "application/octet-stream");
+}
+
+void ProviderServer::answerHomePage (const httplib::Request& request, httplib::Response& response) const
+{
+    HomePageBuilder::Request page;
+    page.parameters = queryOf (request);
+
+    if (request.has_header ("X-Tsy-Customuseragent"))
+        page.customUserAgent = fromStd (request.get_header_value ("X-Tsy-Customuseragent"));
+
+    const auto library = monitor.getState().library;
+    const auto html = HomePageBuilder::build (page, library.get(), getMaintenanceMessage().has_value(), getAddresses());
+    response.set_header ("Cache-Control", "no-store");
+    response.set_content (html.toStdString(), "text/html; charset=UTF-8");
+}
+
+void ProviderServer::sendFile (httplib::Response& response, const ProvidedFile& file, const std::string& contentType)
+{
+    auto stream = std::make_shared<juce::FileInputStream> (file.file);
+
+    if (stream->failedToOpen())
+        return sendProblem (response, 503, "The file cannot be read at the moment");
+
+    // The length is the file's as opened, so the header matches what is sent even if the file
+    // was replaced after the library was measured (the library monitor then catches up).
+    const auto fileLength = (size_t) stream->getTotalLength();
+
+    response.set_content_provider (fileLength, contentType, [stream] (size_t offset, size_t length, httplib::DataSink& sink) {
+        char block[fileBlockSize];
+
+        if (! stream->setPosition ((juce::int64) offset))
+            return false;
+
+        const auto bytesRead = stream->read (block, (int) std::min (length, fileBlockSize));
+
+        // A file cut short under us ends the connection rather than sending fewer bytes than
+        // the length promised.
+        return bytesRead > 0 && sink.write (block, (size_t) bytesRead);
+    });
+}
+
+void ProviderServer::sendProblem (httplib::Response& response, int status, const juce::String& text)
+{
+    response.status = status;
+    response.set_content ((text + "\n").toStdString(), "text/plain; charset=UTF-8");
+}
+
+std::string ProviderServer::contentTypeOf (const juce::File& file)
+{
+    const auto extension = file.getFileExtension().toLowerCase();
+
+    if (extension == ".png")
+        return "image/png";
+
+    if (extension == ".jpg" || extension == ".jpeg")
+        return "image/jpeg";
+
+    if (extension == ".gif")
+        return "image/gif";
+
+    if (extension == ".zip")
+        return "application/zip";
+
+    return "application/octet-stream";
+}
+
+void ProviderServer::logRequest (const httplib::Request& request, const httplib::Response& response) const
+{
+    AccessLog::Entry entry;
+    entry.time = juce::Time::getCurrentTime();
+    entry.client = fromStd (request.remote_addr) + ":" + juce::String (request.remote_port);
+    entry.method = fromStd (request.method);
+    entry.target = fromStd (request.target);
+    entry.version = fromStd (request.version);
+    entry.status = response.status;
+    entry.bodySize = response.body.empty() && response.has_header ("Content-Length")
+                       ? fromStd (response.get_header_value ("Content-Length")).getLargeIntValue()
+                       : (juce::int64) response.body.size();
+
+    for (auto& [name, value] : request.headers)
+        if (! isConnectionDetail (name))
+            entry.headers.emplace_back (fromStd (name), fromStd (value));
+
+    accessLog.write (entry);
+}
+} // namespace provider

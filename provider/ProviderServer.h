@@ -1,0 +1,86 @@
+#pragma once
+
+#include "provider/AccessLog.h"
+#include "provider/CatalogService.h"
+#include "provider/LibraryMonitor.h"
+#include "provider/ProviderOptions.h"
+
+namespace httplib
+{
+class Server;
+struct Request;
+struct Response;
+} // namespace httplib
+
+namespace provider
+{
+/**
+    The HTTP side of the provider: binds the port and answers the catalog service, chapter
+    videos, course extras, the installer and the home page from the monitored library, logging
+    every request.
+
+    Files are streamed from disk in blocks with their exact length; no request reaches a file the
+    library does not publish, because every path is looked up among the published names and never
+    joined to a folder. A pool of threads serves several clients at once. bind and run are called
+    by the main thread, stop by any thread.
+*/
+class ProviderServer final
+{
+public:
+    ProviderServer (const ProviderOptions& options, LibraryMonitor& monitor, AccessLog& accessLog);
+    ~ProviderServer();
+
+    /** Opens the listening socket; returns the port (the free one picked for port 0), or -1. */
+    int bind();
+
+    /** The addresses handed to clients; set by bind. */
+    const ProviderAddresses& getAddresses() const;
+
+    /** Serves until stop is called; false when serving could not start. */
+    bool run();
+
+    /** Makes run return once the requests in progress are done. */
+    void stop();
+
+    /** The maintenance message while the catalog service is in maintenance: switched on by the
+        command line or, while running, by a file "MAINTENANCE" in the library (whose text, if
+        any, becomes the message).
+    */
+    std::optional<juce::String> getMaintenanceMessage() const;
+
+    /** Whether a decoded request path may be looked at: absolute, without "..", backslashes or
+        NUL characters.
+    */
+    static bool isAcceptablePath (const std::string& path);
+
+    /** The file name that switches maintenance on while it exists in the library folder. */
+    static constexpr const char* maintenanceFileName = "MAINTENANCE";
+
+    /** Number of request threads. */
+    static constexpr int requestThreads = 16;
+
+private:
+    void addRoutes();
+    void answerCatalog (const httplib::Request& request, httplib::Response& response) const;
+    void answerVideo (const httplib::Request& request, httplib::Response& response) const;
+    void answerExtra (const httplib::Request& request, httplib::Response& response) const;
+    void answerInstaller (const httplib::Request& request, httplib::Response& response) const;
+    void answerHomePage (const httplib::Request& request, httplib::Response& response) const;
+    void logRequest (const httplib::Request& request, const httplib::Response& response) const;
+
+    /** The current library, or null after answering 503 because there is none. */
+    std::shared_ptr<const Library> requireLibrary (httplib::Response& response) const;
+
+    static void sendFile (httplib::Response& response, const ProvidedFile& file, const std::string& contentType);
+    static void sendProblem (httplib::Response& response, int status, const juce::String& text);
+    static std::string contentTypeOf (const juce::File& file);
+
+    ProviderOptions options;
+    LibraryMonitor& monitor;
+    AccessLog& accessLog;
+    std::unique_ptr<httplib::Server> server;
+    std::unique_ptr<CatalogService> catalogService;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ProviderServer)
+};
+} // namespace provider

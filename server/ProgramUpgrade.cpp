@@ -1,0 +1,146 @@
+#include "server/ProgramUpgrade.h"
+
+#include "app/PrivateTempFolder.h"
+#include "model/Core.h"
+
+bool ProgramUpgrade::isNewer (const juce::String& offeredVersion, const juce::String& currentVersion)
+{
+    return offeredVersion.getDoubleValue() > currentVersion.getDoubleValue();
+}
+
+juce::String ProgramUpgrade::getArchiveName (const juce::URL& installerUrl)
+{
+    const auto path = installerUrl.getSubPath();
+    return "archive." + path.fromLastOccurrenceOf (".", false, false);
+}
+
+juce::File ProgramUpgrade::getWorkingFolder()
+{
+    const auto temporary = PrivateTempFolder::get();
+    return temporary != juce::File() ? temporary.getChildFile ("tsy-upgrade") : juce::File();
+}
+
+bool ProgramUpgrade::download (const juce::URL& url, const juce::File& file, int expectedSize, Prompts::Progress& progress)
+{
+    int status = 0;
+    const auto stream = url.createInputStream (juce::URL::InputStreamOptions (juce::URL::ParameterHandling::inAddress)
+                                                   .withConnectionTimeoutMs (15000)
+                                                   .withStatusCode (&status));
+
+    if (stream == nullptr || ! file.deleteFile())
+        return false;
+
+    juce::int64 total = 0;
+    bool writtenOk = true;
+    {
+        juce::FileOutputStream out (file);
+
+        if (! out.openedOk())
+            return false;
+
+        juce::HeapBlock<char> buffer (32678);
+
+        while (! stream->isExhausted() && ! progress.isCancelled())
+        {
+            const auto got = stream->read (buffer, 32678);
+
+            if (got <= 0)
+                break;
+
+            if (! out.write (buffer, (size_t) got))
+            {
+                writtenOk = false;
+                break;
+            }
+
+            total += got;
+            progress.setProgress (expectedSize > 0 ? (double) total / expectedSize : 0.0);
+        }
+
+        out.flush();
+        writtenOk = writtenOk && out.getStatus().wasOk();
+    }
+
+    if (progress.isCancelled())
+        return true;
+
+    // Whatever arrives here gets started, so only the complete, expected file counts.
+    const auto complete = writtenOk && status >= 200 && status < 300 && stream->isExhausted() && total == expectedSize;
+
+    if (! complete)
+        file.deleteFile();
+
+    return complete;
+}
+
+void ProgramUpgrade::offer (const Catalog& catalog, Core& core, const juce::String& currentVersion, const std::function<void()>& requestQuit)
+{
+    if (! isNewer (catalog.win_version, currentVersion) || core.getDownloadCount() > 0)
+        return;
+
+    auto& prompts = Prompts::get();
+
+    if (! prompts.askOkCancel (Prompts::Icon::none,
+                               TRANS ("New version available"),
+                               TRANS ("A newer version (") + catalog.win_version
+                                   + TRANS (") of this program is available online. Do you want to download and install it"),
+                               TRANS ("Yes"),
+                               TRANS ("No")))
+        return;
+
+    const auto folder = getWorkingFolder();
+    const auto file = folder.getChildFile (getArchiveName (catalog.win_app));
+    bool failed = folder == juce::File();
+
+    if (! failed)
+    {
+        folder.deleteRecursively();
+        folder.createDirectory();
+    }
+
+    const auto finished = prompts.runWithProgress (TRANS ("Downloading new version..."), [&] (Prompts::Progress& progress) {
+        failed = failed || ! download (catalog.win_app, file, catalog.win_app_size, progress);
+    });
+
+    if (! finished)
+        return;
+
+    if (failed)
+    {
+        prompts.showMessage (Prompts::Icon::none,
+                             TRANS ("Download error"),
+                             TRANS ("An error occurred while downloading the new version of this program"),
+                             TRANS ("OK"));
+        return;
+    }
+
+    const auto extension = file.getFileExtension().toLowerCase();
+
+    if (extension == ".zip")
+    {
+        juce::ZipFile archive (file);
+        const auto unpacked = archive.uncompressTo (folder, true).wasOk();
+        const auto packages = folder.findChildFiles (juce::File::findFilesAndDirectories, false, "*.mpkg");
+
+        if (! unpacked || packages.isEmpty())
+        {
+            prompts.showMessage (Prompts::Icon::none,
+                                 TRANS ("Install error"),
+                                 TRANS ("An error occurred while running the installer for the new version of this program"),
+                                 TRANS ("OK"));
+            return;
+        }
+
+        prompts.openWithSystem (packages.getFirst());
+    }
+    else if (extension == ".pkg" || extension == ".mpkg" || extension == ".exe")
+    {
+        prompts.openWithSystem (file);
+    }
+    else
+    {
+        prompts.revealInFileManager (file);
+    }
+
+    requestQuit();
+}

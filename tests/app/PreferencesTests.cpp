@@ -1,0 +1,228 @@
+#include "app/PreferencesManager.h"
+#include "app/SharedRes.h"
+#include "tests/common/ScratchHome.h"
+#include "tests/common/ScriptedPrompts.h"
+
+#include "tests/common/JucePrinters.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+class Preferences : public ::testing::Test
+{
+protected:
+    void TearDown() override
+    {
+        PreferencesManager::deleteInstance();
+        SharedRes::deleteInstance();
+    }
+
+    /** A fresh preferences singleton loaded from the test's file. */
+    PreferencesManager& loadFresh()
+    {
+        PreferencesManager::deleteInstance();
+        auto* preferences = PreferencesManager::getInstance();
+        preferences->load (file);
+        return *preferences;
+    }
+
+    /** What the file holds under a key, or nothing when the key (or the file) is absent. */
+    std::optional<juce::String> stored (const juce::String& key) const
+    {
+        if (const auto xml = juce::parseXML (file))
+            for (auto* value : xml->getChildWithTagNameIterator ("VALUE"))
+                if (value->getStringAttribute ("name") == key)
+                    return value->getStringAttribute ("val");
+
+        return std::nullopt;
+    }
+
+    /** Replaces the file; the running preferences go first, since they write it when deleted. */
+    void writeFile (std::initializer_list<std::pair<const char*, const char*>> values)
+    {
+        PreferencesManager::deleteInstance();
+        juce::XmlElement root ("PROPERTIES");
+
+        for (const auto& [name, val] : values)
+        {
+            auto* value = root.createNewChildElement ("VALUE");
+            value->setAttribute ("name", name);
+            value->setAttribute ("val", val);
+        }
+
+        file.getParentDirectory().createDirectory();
+        ASSERT_TRUE (root.writeTo (file));
+    }
+
+    ScratchHome home;
+    ScriptedPrompts prompts;
+    juce::File file = home.getUserDataFolder().getChildFile ("preferences.xml");
+};
+} // namespace
+
+TEST_F (Preferences, MissingFileGivesDefaultsAndTheEndWritesEveryKeyInOrder)
+{
+    auto& preferences = loadFresh();
+    EXPECT_FALSE (preferences.getMaximiseWindowAtStartup());
+    EXPECT_TRUE (preferences.getStartupUsername().isEmpty());
+    EXPECT_EQ (preferences.getStartupSidebarSize(), 291);
+    EXPECT_TRUE (preferences.getStartupSidebarVisibility());
+    EXPECT_EQ (preferences.getMoviesRootDirectory(), home.getUserDataFolder());
+    EXPECT_FALSE (preferences.getLoggingEnabled());
+    EXPECT_LE (preferences.getEditorStartupWidth(), 1030);
+    EXPECT_LE (preferences.getEditorStartupHeight(), 600);
+    EXPECT_FALSE (file.exists()) << "nothing is written before the end of the run";
+
+    PreferencesManager::deleteInstance();
+    ASSERT_TRUE (file.existsAsFile());
+
+    const auto xml = juce::parseXML (file);
+    ASSERT_NE (xml, nullptr);
+    EXPECT_EQ (xml->getTagName(), "PROPERTIES");
+    juce::StringArray keys;
+
+    for (auto* value : xml->getChildIterator())
+        keys.add (value->getStringAttribute ("name"));
+
+    EXPECT_EQ (keys,
+               juce::StringArray ({ "editorStartupWidth", "editorStartupHeight", "maximiseWindowAtStartup", "startupUsername",
+                                    "startupPasswordHash", "startupUserId", "startupSidebarSize", "startupSidebarVisibility",
+                                    "language", "moviesRootDirectory", "loggingEnabled" }));
+    EXPECT_EQ (stored ("startupSidebarVisibility"), "1");
+    EXPECT_EQ (stored ("loggingEnabled"), "0");
+    EXPECT_EQ (stored ("moviesRootDirectory"), home.getUserDataFolder().getFullPathName());
+}
+
+TEST_F (Preferences, ValuesReadTheirLeadingDigits)
+{
+    writeFile ({ { "maximiseWindowAtStartup", "true" },
+                 { "loggingEnabled", "1" },
+                 { "startupSidebarVisibility", "0" },
+                 { "editorStartupWidth", "1200px" },
+                 { "language", "zero" },
+                 { "startupUsername", "ada@example.com" } });
+    auto& preferences = loadFresh();
+    EXPECT_FALSE (preferences.getMaximiseWindowAtStartup()) << "a stored \"true\" reads as false";
+    EXPECT_TRUE (preferences.getLoggingEnabled());
+    EXPECT_FALSE (preferences.getStartupSidebarVisibility());
+    EXPECT_EQ (preferences.getEditorStartupWidth(), 1200);
+    EXPECT_EQ (preferences.getLanguage(), 0);
+    EXPECT_EQ (preferences.getStartupUsername(), "ada@example.com");
+}
+
+TEST_F (Preferences, SidebarIsClampedInMemoryOnly)
+{
+    writeFile ({ { "startupSidebarSize", "100" } });
+    EXPECT_EQ (loadFresh().getStartupSidebarSize(), 291);
+    PreferencesManager::deleteInstance();
+    EXPECT_EQ (stored ("startupSidebarSize"), "100") << "the correction is not copied back";
+
+    writeFile ({ { "startupSidebarSize", "400" } });
+    EXPECT_EQ (loadFresh().getStartupSidebarSize(), 400);
+
+    writeFile ({ { "startupSidebarSize", "wide" } });
+    EXPECT_EQ (loadFresh().getStartupSidebarSize(), 291);
+}
+
+TEST_F (Preferences, AFileLackingAKeyGainsItAtTheEnd)
+{
+    writeFile ({ { "language", "1" }, { "startupUserId", "u7" } });
+    EXPECT_EQ (loadFresh().getStartupUserId(), "u7");
+    PreferencesManager::deleteInstance();
+    EXPECT_EQ (stored ("loggingEnabled"), "0");
+    EXPECT_EQ (stored ("startupUserId"), "u7");
+}
+
+TEST_F (Preferences, UnchangedSettersWriteNothing)
+{
+    auto& preferences = loadFresh();
+    preferences.setLanguage (preferences.getLanguage());
+    preferences.setLoggingEnabled (false);
+    preferences.setStartupUserId ({});
+    preferences.setCredentials ({}, {});
+    preferences.setMoviesRootDirectory (home.getUserDataFolder());
+    EXPECT_FALSE (file.exists());
+
+    preferences.setLanguage (1 - preferences.getLanguage());
+    EXPECT_TRUE (file.existsAsFile()) << "a changed language is written at once";
+}
+
+TEST_F (Preferences, WindowSizeWaitsForTheNextWriteOrTheEnd)
+{
+    auto& preferences = loadFresh();
+    preferences.setWindowSize (1111, 666);
+    preferences.setStartupSidebarSize (350);
+    EXPECT_FALSE (file.exists());
+
+    preferences.setMaximiseWindowAtStartup (true);
+    ASSERT_TRUE (file.existsAsFile());
+    EXPECT_EQ (stored ("editorStartupWidth"), "1111");
+    EXPECT_EQ (stored ("editorStartupHeight"), "666");
+    EXPECT_EQ (stored ("startupSidebarSize"), "350");
+    EXPECT_EQ (stored ("maximiseWindowAtStartup"), "1");
+
+    preferences.setWindowSize (1200, 700);
+    EXPECT_EQ (stored ("editorStartupWidth"), "1111");
+    PreferencesManager::deleteInstance();
+    EXPECT_EQ (stored ("editorStartupWidth"), "1200");
+    EXPECT_EQ (stored ("editorStartupHeight"), "700");
+}
+
+TEST_F (Preferences, CredentialsAndFoldersRoundTrip)
+{
+    auto& preferences = loadFresh();
+    const auto elsewhere = home.getFolder().getChildFile ("Movies");
+    preferences.setCredentials ("ada@example.com", "5f4dcc3b5aa765d61d8327deb882cf99");
+    preferences.setStartupUserId ("u42");
+    preferences.setMoviesRootDirectory (elsewhere);
+    EXPECT_EQ (stored ("startupPasswordHash"), "5f4dcc3b5aa765d61d8327deb882cf99");
+
+    auto& reloaded = loadFresh();
+    EXPECT_EQ (reloaded.getStartupUsername(), "ada@example.com");
+    EXPECT_EQ (reloaded.getStartupUserId(), "u42");
+    EXPECT_EQ (reloaded.getMoviesRootDirectory(), elsewhere);
+}
+
+TEST_F (Preferences, ARelativeMoviesFolderKeepsTheDefault)
+{
+    writeFile ({ { "moviesRootDirectory", "" } });
+    EXPECT_EQ (loadFresh().getMoviesRootDirectory(), home.getUserDataFolder());
+    writeFile ({ { "moviesRootDirectory", "relative/movies" } });
+    EXPECT_EQ (loadFresh().getMoviesRootDirectory(), home.getUserDataFolder());
+}
+
+TEST_F (Preferences, ChangedValuesBroadcastCp)
+{
+    struct Listener final : juce::ActionListener
+    {
+        void actionListenerCallback (const juce::String& message) override { messages.add (message); }
+        juce::StringArray messages;
+    };
+
+    Listener listener;
+    const auto loadWatched = [&] {
+        auto* preferences = PreferencesManager::getInstance();
+        preferences->addActionListener (&listener);
+        preferences->load (file);
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+        preferences->removeActionListener (&listener);
+    };
+
+    PreferencesManager::deleteInstance();
+    loadWatched();
+    EXPECT_TRUE (listener.messages.isEmpty()) << "all defaults: nothing differs";
+
+    writeFile ({ { "startupUserId", "u1" } });
+    loadWatched();
+    EXPECT_EQ (listener.messages, juce::StringArray ({ "cp" }));
+}
+
+TEST (PreferenceDefaults, WindowSizeAndLanguage)
+{
+    EXPECT_EQ (PreferencesManager::getDefaultWindowSize ({ 0, 0, 1920, 1040 }), juce::Point<int> (1030, 600));
+    EXPECT_EQ (PreferencesManager::getDefaultWindowSize ({ 0, 30, 1024, 738 }), juce::Point<int> (1024, 600));
+    EXPECT_EQ (PreferencesManager::getDefaultLanguage ("it"), 0);
+    EXPECT_EQ (PreferencesManager::getDefaultLanguage ("en"), 1);
+    EXPECT_EQ (PreferencesManager::getDefaultLanguage ("de"), 1);
+}

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "app/Prompts.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <optional>
+
+/**
+    Prompts that answer from a script and remember what was asked, installed for the lifetime
+    of the object. A question with no scripted answer left fails the test.
+*/
+class ScriptedPrompts final : public Prompts
+{
+public:
+    ScriptedPrompts() { Prompts::set (this); }
+    ~ScriptedPrompts() override { Prompts::set (nullptr); }
+
+    /** One prompt as the program showed it. */
+    struct Shown
+    {
+        Icon icon = Icon::none;
+        juce::String title, text;
+        juce::StringArray buttons;
+    };
+
+    /** Queues the answer to the next question (true = OK). */
+    void answerNext (bool ok) { answers.push_back (ok); }
+
+    void showMessage (Icon icon, const juce::String& title, const juce::String& text, const juce::String& buttonText) override
+    {
+        shown.push_back ({ icon, title, text, { buttonText } });
+    }
+
+    bool askOkCancel (Icon icon,
+                      const juce::String& title,
+                      const juce::String& text,
+                      const juce::String& okText,
+                      const juce::String& cancelText) override
+    {
+        shown.push_back ({ icon, title, text, { okText, cancelText } });
+
+        if (answers.empty())
+        {
+            ADD_FAILURE() << "unexpected question: " << text;
+            return false;
+        }
+
+        const auto answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    /** Queues the answer to the next login dialog; nothing means Skip. */
+    void answerNextLogin (std::optional<std::pair<juce::String, juce::String>> credentials)
+    {
+        logins.push_back (std::move (credentials));
+    }
+
+    bool askCredentials (const juce::String& title, const juce::String& message, juce::String& email, juce::String& password) override
+    {
+        shown.push_back ({ Icon::none, title, message, { "OK", "Skip" } });
+
+        if (logins.empty())
+        {
+            ADD_FAILURE() << "unexpected login dialog";
+            return false;
+        }
+
+        const auto answer = logins.front();
+        logins.pop_front();
+
+        if (! answer.has_value())
+            return false;
+
+        email = answer->first;
+        password = answer->second;
+        return true;
+    }
+
+    /** The user presses Cancel once a task has reported this much progress (never when < 0). */
+    double cancelAtProgress = -1.0;
+
+    bool runWithProgress (const juce::String& title, std::function<void (Progress&)> task) override
+    {
+        struct Reporter final : Progress
+        {
+            explicit Reporter (double limit) : cancelAt (limit) {}
+            void setProgress (double proportion) override
+            {
+                last = proportion;
+                cancelled = cancelled || (cancelAt >= 0.0 && proportion >= cancelAt);
+            }
+            bool isCancelled() const override { return cancelled; }
+            double cancelAt, last = 0.0;
+            bool cancelled = false;
+        };
+
+        progressTitles.add (title);
+        Reporter reporter (cancelAtProgress);
+        task (reporter);
+        return ! reporter.cancelled;
+    }
+
+    void openWithSystem (const juce::File& file) override { opened.add (file); }
+    void revealInFileManager (const juce::File& file) override { revealed.add (file); }
+
+    std::vector<Shown> shown;
+    juce::StringArray progressTitles;
+    juce::Array<juce::File> opened, revealed;
+
+private:
+    std::deque<bool> answers;
+    std::deque<std::optional<std::pair<juce::String, juce::String>>> logins;
+};

@@ -1,0 +1,489 @@
+#include "app/CoreRegistry.h"
+#include "model/CatalogParser.h"
+#include "model/Core.h"
+#include "model/LocalStorage.h"
+
+#include "tests/common/JucePrinters.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <atomic>
+
+namespace
+{
+std::unique_ptr<Catalog> makeCatalog (const juce::String& userId, const juce::StringArray& chapterIds)
+{
+    juce::XmlElement root ("catalog");
+    root.setAttribute ("userid", userId);
+    root.setAttribute ("username", "Test User");
+    auto* course = root.createNewChildElement ("course");
+    course->setAttribute ("id", "c1");
+    course->setAttribute ("title", "Course one");
+    juce::XmlElement* lesson = nullptr;
+
+    for (int i = 0; i < chapterIds.size(); ++i)
+    {
+        // The first two chapters form lesson 0, the rest lesson 1.
+        if (i == 0 || i == 2)
+            lesson = course->createNewChildElement ("lesson");
+
+        auto* chapter = lesson->createNewChildElement ("chapter");
+        chapter->setAttribute ("id", chapterIds[i]);
+        chapter->setAttribute ("title", "T" + juce::String (i));
+        chapter->setAttribute ("date", "2013-05-10");
+    }
+
+    auto catalog = std::make_unique<Catalog>();
+    EXPECT_TRUE (CatalogParser::parseCatalog (*catalog, root, true));
+    return catalog;
+}
+
+/** Writes a file, making its folders first. */
+bool writeFile (const juce::File& file, const juce::String& text)
+{
+    return file.getParentDirectory().createDirectory() && file.replaceWithText (text);
+}
+
+/** A thread running one function, standing in for the program's worker threads. */
+struct Runner final : juce::Thread
+{
+    explicit Runner (std::function<void()> w) : Thread ("core-test"), work (std::move (w)) {}
+    void run() override { work(); }
+    std::function<void()> work;
+};
+
+/** Collects Core's broadcasts; drain() lets the message loop deliver what is pending. */
+struct Messages final : juce::ActionListener
+{
+    explicit Messages (Core& c) : core (c) { core.addActionListener (this); }
+    ~Messages() override { core.removeActionListener (this); }
+
+    void actionListenerCallback (const juce::String& message) override { received.add (message); }
+
+    juce::StringArray drain()
+    {
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (30);
+        auto result = received;
+        received.clear();
+        return result;
+    }
+
+    Core& core;
+    juce::StringArray received;
+};
+
+class CoreTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { root.createDirectory(); }
+    void TearDown() override
+    {
+        core = nullptr;
+        root.deleteRecursively();
+    }
+
+    Core& install (const juce::String& userId, const juce::StringArray& chapterIds)
+    {
+        core->setUsersDirectory (users, false);
+        EXPECT_TRUE (core->setCatalog (makeCatalog (userId, chapterIds).release(), true));
+        return *core;
+    }
+
+    /** Every file below the test folder, except those inside the allowed folders. */
+    juce::StringArray filesOutside (const juce::Array<juce::File>& allowed) const
+    {
+        juce::StringArray result;
+
+        for (const auto& entry : juce::RangedDirectoryIterator (root, true, "*", juce::File::findFilesAndDirectories))
+            if (std::none_of (allowed.begin(), allowed.end(), [&entry] (const juce::File& a) { return entry.getFile().isAChildOf (a) || entry.getFile() == a; }))
+                result.add (entry.getFile().getFullPathName() + ":" + juce::String (entry.getFile().getSize()));
+
+        result.sort (false);
+        return result;
+    }
+
+    juce::File root = juce::File::createTempFile ("tsy-core");
+    juce::File data = root.getChildFile ("data");
+    juce::File users = root.getChildFile ("movies/users");
+    std::unique_ptr<Core> core = std::make_unique<Core> (data);
+};
+} // namespace
+
+TEST_F (CoreTest, JoinsTokensAndRegistersItself)
+{
+    EXPECT_EQ (Core::joinTokens ({}), "");
+    EXPECT_EQ (Core::joinTokens ({ "cc" }), "cc");
+    EXPECT_EQ (Core::joinTokens ({ "mm", "ch1", "2" }), "mm;ch1;2");
+
+    const auto before = CoreRegistry::size();
+    {
+        Core another (data);
+        EXPECT_EQ (CoreRegistry::size(), before + 1);
+    }
+    EXPECT_EQ (CoreRegistry::size(), before);
+}
+
+TEST_F (CoreTest, NoCatalogAnswersNeutrally)
+{
+    EXPECT_EQ (core->getNumCourses(), 0);
+    EXPECT_FALSE (core->hasUser());
+    EXPECT_EQ (core->getUserDirectory(), juce::File());
+    EXPECT_FALSE (core->isVideoPresent ("x"));
+    EXPECT_FALSE (core->setFavorite ("x", true));
+    EXPECT_FALSE (core->setCatalog (nullptr, true));
+}
+
+TEST_F (CoreTest, SameCatalogTwiceBroadcastsOnce)
+{
+    Messages messages (*core);
+    core->setUsersDirectory (users, false);
+    auto* catalog = makeCatalog ("u1", { "a", "b" }).release();
+    EXPECT_TRUE (core->setCatalog (catalog, true));
+    EXPECT_TRUE (core->setCatalog (catalog, false));
+    EXPECT_EQ (messages.drain(), juce::StringArray ({ "cc" }));
+    EXPECT_TRUE (users.getChildFile ("u1").isDirectory()) << "a user's folder is made when the catalog arrives";
+    EXPECT_EQ (core->getChapterDirectory ("a"), users.getChildFile ("u1/a"));
+    EXPECT_EQ (core->getVideoFile ("a"), users.getChildFile ("u1/a/a.bin"));
+}
+
+TEST_F (CoreTest, UsersDirectoryChangesOnlyWhenDifferent)
+{
+    install ("u1", { "a" });
+    Messages messages (*core);
+    EXPECT_TRUE (core->setUsersDirectory (users, true));
+    EXPECT_TRUE (messages.drain().isEmpty());
+
+    ASSERT_TRUE (core->setFavorite ("a", true));
+    messages.drain();
+
+    // A movies root without a "users" child: every chapter back to defaults, no video.
+    const auto elsewhere = root.getChildFile ("other/users");
+    EXPECT_TRUE (core->setUsersDirectory (elsewhere, true));
+    EXPECT_EQ (messages.drain(), juce::StringArray ({ "cu" }));
+    EXPECT_FALSE (core->isFavorite ("a"));
+    EXPECT_FALSE (core->isVideoPresent ("a"));
+
+    core->setUsersDirectory (users, false);
+    EXPECT_TRUE (core->isFavorite ("a")) << "state is reloaded from the original folder";
+    EXPECT_TRUE (messages.drain().isEmpty());
+}
+
+TEST_F (CoreTest, LocalStateIsLoadedSavedAndAnnounced)
+{
+    const auto chapterFolder = users.getChildFile ("u1/127");
+    ASSERT_TRUE (chapterFolder.createDirectory());
+    ASSERT_TRUE (chapterFolder.getChildFile ("127.bin").replaceWithText ("video"));
+    ASSERT_TRUE (chapterFolder.getChildFile ("127.xml").replaceWithText (
+        "<local timestamp='42' yetToBeSeen='1' favorite='0'><marker type='normal' text='m' time='3'/></local>"));
+
+    auto& c = install ("u1", { "12/7", "b", "c" });
+    EXPECT_TRUE (c.isVideoPresent ("12/7"));
+    EXPECT_TRUE (c.isYetToBeSeen ("12/7"));
+    EXPECT_EQ (c.getTimestamp ("12/7").toMilliseconds(), 42);
+    EXPECT_EQ (c.getNumMarkers ("12/7"), 1);
+    EXPECT_FALSE (c.isVideoPresent ("b"));
+
+    Messages messages (c);
+    EXPECT_TRUE (c.setYetToBeSeen ("12/7", false, false));
+    EXPECT_FALSE (c.setYetToBeSeen ("12/7", false, true));
+    EXPECT_TRUE (c.setYetToBeSeen ("b", true, true));
+    EXPECT_TRUE (c.setFavorite ("c", true));
+    EXPECT_FALSE (c.setFavorite ("c", true));
+    c.addMarker ("b", "first", 10.0);
+    c.setMarkerText ("b", 0, "renamed");
+    c.setMarkerText ("b", 0, "renamed");
+    c.removeMarker ("12/7", 0);
+    EXPECT_EQ (messages.drain(), juce::StringArray ({ "cs;b", "cf;c", "mc;b", "mm;b;0", "mc;12/7" }));
+
+    MovieLocalInfo saved;
+    ASSERT_TRUE (LocalStorage::loadState (saved, users.getChildFile ("u1/b/b.xml")));
+    EXPECT_TRUE (saved.yetToBeSeen);
+    EXPECT_EQ (saved.getMarkerText (0), "renamed");
+    EXPECT_TRUE (users.getChildFile ("u1/c/c.xml").existsAsFile());
+
+    EXPECT_TRUE (c.lessonHasFavorite (0, 1));
+    EXPECT_FALSE (c.lessonHasFavorite (0, 0));
+    EXPECT_TRUE (c.lessonHasUnseen (0, 0));
+    EXPECT_TRUE (c.courseHasVideo (0, true));
+    EXPECT_TRUE (c.lessonHasVideo (0, 1, false));
+    EXPECT_FALSE (c.lessonHasVideo (0, 1, true));
+    EXPECT_TRUE (c.courseHasFavorite (0));
+}
+
+TEST_F (CoreTest, AnonymousCatalogKeepsStateInMemory)
+{
+    core->setUsersDirectory (users, false);
+    ASSERT_TRUE (core->setCatalog (makeCatalog ({}, { "a" }).release(), true));
+    EXPECT_FALSE (core->hasUser());
+    EXPECT_TRUE (core->setFavorite ("a", true));
+    EXPECT_TRUE (core->isFavorite ("a"));
+    EXPECT_FALSE (core->removeChapter ("a"));
+    EXPECT_FALSE (users.exists());
+}
+
+TEST_F (CoreTest, MarkerSearch)
+{
+    auto& c = install ("u1", { "a" });
+    c.addMarker ("a", "twenty", 20.0);
+    c.addMarker ("a", "ten", 10.0);
+    c.addMarker ("a", "again twenty", 20.0);
+
+    EXPECT_EQ (c.findPreviousMarker ("a", 15.0), 1);
+    EXPECT_EQ (c.findNextMarker ("a", 15.0), 0);
+    EXPECT_EQ (c.findPreviousMarker ("a", 5.0), -1);
+    EXPECT_EQ (c.findPreviousMarker ("a", 20.0), 0) << "a marker exactly at the time counts; lowest index on ties";
+    EXPECT_EQ (c.findNextMarker ("a", 20.0), 0);
+    EXPECT_EQ (c.findNextMarker ("a", 25.0), -1);
+
+    c.addMarker ("a", "far", 1000000.0);
+    EXPECT_EQ (c.findNextMarker ("a", 0.0), 1) << "the far marker is not nearer";
+    c.removeMarker ("a", 0);
+    c.removeMarker ("a", 0);
+    c.removeMarker ("a", 0);
+    EXPECT_EQ (c.findNextMarker ("a", 0.0), -1) << "a marker 1,000,000 s away is never found";
+    EXPECT_EQ (c.findNextMarker ("a", 0.5), 0);
+}
+
+TEST_F (CoreTest, RemoveChapterForgetsEverything)
+{
+    auto& c = install ("u1", { "a", "b" });
+    ASSERT_TRUE (writeFile (users.getChildFile ("u1/a/a.bin"), "video"));
+    ASSERT_TRUE (writeFile (users.getChildFile ("u1/b/b.bin"), "other video"));
+    c.setUsersDirectory (root, false);
+    c.setUsersDirectory (users, false);
+    ASSERT_TRUE (c.isVideoPresent ("a"));
+    c.setFavorite ("a", true);
+    c.setYetToBeSeen ("a", true, false);
+    c.addMarker ("a", "m", 1.0);
+
+    Messages messages (c);
+    EXPECT_TRUE (c.removeChapter ("a"));
+    EXPECT_EQ (messages.drain(), juce::StringArray ({ "ca;a" }));
+    EXPECT_FALSE (c.isFavorite ("a"));
+    EXPECT_FALSE (c.isYetToBeSeen ("a"));
+    EXPECT_FALSE (c.isVideoPresent ("a"));
+    EXPECT_EQ (c.getNumMarkers ("a"), 0);
+    EXPECT_FALSE (users.getChildFile ("u1/a").exists());
+    EXPECT_TRUE (users.getChildFile ("u1/b/b.bin").existsAsFile()) << "only the chapter's own folder goes";
+}
+
+TEST_F (CoreTest, CopyAndRestoreChapterFiles)
+{
+    auto& c = install ("u1", { "a" });
+    ASSERT_TRUE (writeFile (users.getChildFile ("u1/a/a.bin"), "video"));
+    c.addMarker ("a", "kept", 7.0);
+    const auto backup = root.getChildFile ("backup");
+
+    EXPECT_TRUE (c.copyChapterFilesTo ("a", backup));
+    EXPECT_EQ (backup.getChildFile ("a.bin").loadFileAsString(), "video");
+    EXPECT_TRUE (backup.getChildFile ("a.xml").existsAsFile());
+
+    ASSERT_TRUE (c.removeChapter ("a"));
+    Messages messages (c);
+    EXPECT_TRUE (c.restoreChapterFiles ("a", backup));
+    EXPECT_EQ (messages.drain(), juce::StringArray ({ "fr;a" }));
+    EXPECT_TRUE (c.isVideoPresent ("a"));
+    EXPECT_EQ (c.getMarkerText ("a", 0), "kept");
+
+    EXPECT_FALSE (c.restoreChapterFiles ("a", root.getChildFile ("empty")));
+    EXPECT_TRUE (messages.drain().isEmpty());
+}
+
+TEST_F (CoreTest, HostileIdentifiersNeverTouchFilesOutsideTheUserFolder)
+{
+    // Sentinels where a naive path join would land.
+    ASSERT_TRUE (writeFile (users.getChildFile ("victim.bin"), "keep"));
+    ASSERT_TRUE (writeFile (users.getChildFile ("u1/keep.txt"), "keep"));
+    ASSERT_TRUE (writeFile (root.getChildFile ("movies/other.xml"), "keep"));
+    // The user's own folder and the backup folder the user chose are the only places written.
+    const auto backup = root.getChildFile ("backup");
+    const juce::Array<juce::File> allowed { users.getChildFile ("u1"), backup };
+    const auto before = filesOutside (allowed);
+
+    const juce::StringArray hostile { "..", ".", "a/..", "///", "@@", juce::String::repeatedString ("z", 200) };
+    auto& c = install ("u1", hostile);
+
+    for (const auto& id : hostile)
+    {
+        c.setFavorite (id, true);
+        c.addMarker (id, "m", 1.0);
+        c.setYetToBeSeen (id, true, false);
+        c.removeChapter (id);
+        c.copyChapterFilesTo (id, backup);
+        c.restoreChapterFiles (id, backup);
+    }
+
+    for (auto unsafe : { "..", ".", "///", "@@" })
+    {
+        EXPECT_EQ (c.getChapterDirectory (unsafe), juce::File()) << unsafe;
+        EXPECT_FALSE (c.isVideoPresent (unsafe));
+    }
+
+    EXPECT_EQ (filesOutside (allowed), before);
+    EXPECT_TRUE (users.getChildFile ("u1/keep.txt").existsAsFile());
+    EXPECT_TRUE (users.getChildFile ("u1/a..").isDirectory()) << "\"a/..\" is the ordinary name \"a..\"";
+
+    // A user id that names no folder of its own makes the catalog storage-less.
+    auto* dangerous = makeCatalog ("..", { "b" }).release();
+    ASSERT_TRUE (c.setCatalog (dangerous, true));
+    EXPECT_TRUE (c.hasUser());
+    EXPECT_EQ (c.getUserDirectory(), juce::File());
+    c.setFavorite ("b", true);
+    EXPECT_FALSE (c.removeChapter ("b"));
+    EXPECT_FALSE (c.copyChapterFilesTo ("b", backup));
+    EXPECT_EQ (filesOutside (allowed), before);
+}
+
+TEST_F (CoreTest, SearchDatabaseOpenCloseAndInstall)
+{
+    Messages messages (*core);
+    EXPECT_FALSE (core->isSearchDatabaseOpen());
+    core->closeSearchDatabase (true);
+    EXPECT_TRUE (messages.drain().isEmpty()) << "closing a closed database says nothing";
+
+    const auto makeDatabase = [this] (const juce::String& name) {
+        const auto file = root.getChildFile (name);
+        sqlite3* db = nullptr;
+        EXPECT_EQ (sqlite3_open (file.getFullPathName().toRawUTF8(), &db), SQLITE_OK);
+        EXPECT_EQ (sqlite3_exec (db, "CREATE TABLE main.words (idmovie VARCHAR(255), wordindex INTEGER, word VARCHAR(255))", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close (db);
+        return file;
+    };
+
+    ASSERT_TRUE (data.createDirectory());
+    core->installSearchDatabase (true, makeDatabase ("fresh.tsy"), true);
+    EXPECT_TRUE (core->isSearchDatabaseOpen());
+    EXPECT_TRUE (core->getSearchDatabaseFile().existsAsFile());
+    EXPECT_FALSE (root.getChildFile ("fresh.tsy").exists());
+    EXPECT_EQ (messages.drain(), juce::StringArray ({ "cd" })) << "opened again; the close found nothing open";
+
+    core->installSearchDatabase (true, root.getChildFile ("missing.tsy"), true);
+    EXPECT_TRUE (core->isSearchDatabaseOpen()) << "a missing file leaves the old database open";
+    EXPECT_TRUE (messages.drain().isEmpty());
+
+    const auto unused = makeDatabase ("unused.tsy");
+    core->installSearchDatabase (false, unused, true);
+    EXPECT_FALSE (unused.exists()) << "an unused file is deleted";
+    EXPECT_TRUE (messages.drain().isEmpty());
+
+    const auto tables = core->withSearchDatabase ([] (sqlite3* db) {
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2 (db, "SELECT count(*) FROM sqlite_master", -1, &statement, nullptr);
+        const auto count = sqlite3_step (statement) == SQLITE_ROW ? sqlite3_column_int (statement, 0) : -1;
+        sqlite3_finalize (statement);
+        return count;
+    });
+    EXPECT_EQ (tables, 1);
+
+    // A new Core opens the existing database by itself, without a broadcast.
+    core = nullptr;
+    core = std::make_unique<Core> (data);
+    EXPECT_TRUE (core->isSearchDatabaseOpen());
+
+    core->closeSearchDatabase (true);
+    Messages after (*core);
+    core->closeSearchDatabase (true);
+    EXPECT_TRUE (after.drain().isEmpty());
+}
+
+TEST_F (CoreTest, SearchHits)
+{
+    auto& c = install ("u1", { "a", "b", "c" });
+    c.setSearchWords ({ "hello", "world" });
+    c.addSearchHit ("c", 12.0);
+    c.addSearchHit ("c", 30.5);
+    c.addSearchHit ("a", 1.0);
+    EXPECT_EQ (c.getSearchWords(), juce::StringArray ({ "hello", "world" }));
+    EXPECT_EQ (c.getNumSearchHits ("c"), 2);
+    EXPECT_DOUBLE_EQ (c.getSearchHitTime ("c", 1), 30.5);
+    EXPECT_EQ (c.getTotalSearchHits(), 3);
+    EXPECT_TRUE (c.lessonHasSearchHits (0, 1));
+    EXPECT_FALSE (c.hasSearchHits ("b"));
+    c.clearSearchHits();
+    EXPECT_EQ (c.getTotalSearchHits(), 0);
+    EXPECT_FALSE (c.courseHasSearchHits (0));
+}
+
+TEST_F (CoreTest, ConcurrentReadersAndWritersStayConsistent)
+{
+    juce::StringArray ids;
+
+    for (int i = 0; i < 40; ++i)
+        ids.add ("ch" + juce::String (i));
+
+    auto& c = install ("u1", ids);
+    std::atomic<bool> failed { false };
+    std::atomic<int> catalogsInstalled { 0 };
+    juce::Array<juce::Thread*> threads;
+    const auto deadline = juce::Time::getMillisecondCounter() + 1500;
+
+    const auto spawn = [&threads] (std::function<void()> work) {
+        auto* runner = new Runner (std::move (work));
+        runner->startThread();
+        threads.add (runner);
+    };
+
+    // Interface-like readers walk the whole tree.
+    for (int r = 0; r < 3; ++r)
+        spawn ([&] {
+            while (juce::Time::getMillisecondCounter() < deadline)
+                for (int course = 0; course < c.getNumCourses(); ++course)
+                    for (int lesson = 0; lesson < c.getNumLessons (course); ++lesson)
+                        for (int p = 0; p < c.getNumChapters (course, lesson); ++p)
+                        {
+                            const auto id = c.getChapterId (course, lesson, p);
+                            const auto markers = c.getNumMarkers (id);
+
+                            if (id.isNotEmpty() && (markers < 0 || c.getChapterTitle (id).isEmpty()))
+                                failed = true;
+                        }
+        });
+
+    // Download-like writers change local state.
+    for (int w = 0; w < 2; ++w)
+        spawn ([&, w] {
+            for (int i = 0; juce::Time::getMillisecondCounter() < deadline; ++i)
+            {
+                const auto id = ids[(i * 7 + w) % ids.size()];
+                c.setFavorite (id, (i & 1) != 0);
+                c.addMarker (id, "m", (double) i);
+
+                if (c.getNumMarkers (id) > 3)
+                    c.removeMarker (id, 0);
+            }
+        });
+
+    // A refresh-like writer replaces the catalog now and then.
+    spawn ([&] {
+        while (juce::Time::getMillisecondCounter() < deadline)
+        {
+            c.setCatalog (makeCatalog ("u1", ids).release(), true);
+            ++catalogsInstalled;
+            juce::Thread::sleep (20);
+        }
+    });
+
+    for (auto* thread : threads)
+    {
+        EXPECT_TRUE (thread->stopThread (10000)) << "a thread did not finish in time";
+        delete thread;
+    }
+
+    EXPECT_FALSE (failed.load());
+    EXPECT_GT (catalogsInstalled.load(), 5);
+    EXPECT_EQ (c.getNumChapters (0, 0) + c.getNumChapters (0, 1), ids.size());
+
+    for (const auto& id : ids)
+    {
+        MovieLocalInfo onDisk;
+        const auto stateFile = users.getChildFile ("u1").getChildFile (id).getChildFile (id + ".xml");
+
+        if (stateFile.existsAsFile())
+        {
+            ASSERT_TRUE (LocalStorage::loadState (onDisk, stateFile)) << "a state file was torn";
+            EXPECT_EQ (onDisk.favorite, c.isFavorite (id));
+            EXPECT_EQ (onDisk.getNumMarkers(), c.getNumMarkers (id));
+        }
+    }
+}

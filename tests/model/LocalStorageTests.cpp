@@ -1,0 +1,137 @@
+#include "model/CatalogParser.h"
+#include "model/LocalStorage.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+struct TempFolder
+{
+    TempFolder() { folder.createDirectory(); }
+    ~TempFolder() { folder.deleteRecursively(); }
+    juce::File folder = juce::File::createTempFile ("tsy-storage");
+};
+
+std::unique_ptr<MovieLocalInfo> roundTrip (const MovieLocalInfo& info, const juce::File& file)
+{
+    EXPECT_TRUE (LocalStorage::saveState (info, file));
+    auto loaded = std::make_unique<MovieLocalInfo>();
+    EXPECT_TRUE (LocalStorage::loadState (*loaded, file));
+    return loaded;
+}
+} // namespace
+
+TEST (LocalStorage, LegalNamesAndUnsafeIdentifiers)
+{
+    const juce::File parent ("/data/users/u1");
+    EXPECT_EQ (LocalStorage::toLegalFileName ("12/7"), "127");
+    EXPECT_EQ (LocalStorage::toLegalFileName ("a-b_C9"), "a-b_C9");
+    EXPECT_EQ (LocalStorage::childFolderFor (parent, "12/7"), parent.getChildFile ("127"));
+    EXPECT_EQ (LocalStorage::childFolderFor (parent, "ada@example.com"), parent.getChildFile ("adaexample.com"));
+
+    for (auto hostile : { "..", ".", "///", "@#:", "", "/..", "\\..", "./" })
+        EXPECT_FALSE (LocalStorage::childFolderFor (parent, hostile).has_value()) << hostile;
+
+    // Dots that are not a relative step are ordinary names.
+    EXPECT_EQ (LocalStorage::childFolderFor (parent, "..."), parent.getChildFile ("..."));
+    EXPECT_EQ (LocalStorage::childFolderFor (parent, "a/.."), parent.getChildFile ("a.."));
+
+    const auto longId = juce::String::repeatedString ("x", 200);
+    const auto longChild = LocalStorage::childFolderFor (parent, longId);
+    ASSERT_TRUE (longChild.has_value());
+    EXPECT_EQ (longChild->getFileName().length(), 128);
+    EXPECT_EQ (longChild->getParentDirectory(), parent);
+
+    EXPECT_EQ (LocalStorage::getVideoFile (parent.getChildFile ("127"), "12/7").getFileName(), "127.bin");
+    EXPECT_EQ (LocalStorage::getStateFile (parent.getChildFile ("127"), "12/7").getFileName(), "127.xml");
+}
+
+TEST (LocalStorage, StateFileFormat)
+{
+    MovieLocalInfo info;
+    info.timestamp = juce::Time (1370815200000);
+    info.yetToBeSeen = true;
+    info.addMarker ("Intro", 83.52);
+    info.addMarker ({}, 1234.5678);
+
+    const auto document = LocalStorage::createStateDocument (info);
+    EXPECT_EQ (document->getTagName(), "local");
+    ASSERT_EQ (document->getNumAttributes(), 3);
+    EXPECT_EQ (document->getAttributeName (0), "timestamp");
+    EXPECT_EQ (document->getAttributeName (1), "yetToBeSeen");
+    EXPECT_EQ (document->getAttributeName (2), "favorite");
+    EXPECT_EQ (document->getStringAttribute ("timestamp"), "1370815200000");
+    EXPECT_EQ (document->getStringAttribute ("yetToBeSeen"), "1");
+    EXPECT_EQ (document->getStringAttribute ("favorite"), "0");
+    ASSERT_EQ (document->getNumChildElements(), 2);
+    EXPECT_EQ (document->getChildElement (0)->getStringAttribute ("type"), "normal");
+    EXPECT_EQ (document->getChildElement (0)->getStringAttribute ("time"), "83.52");
+    EXPECT_EQ (document->getChildElement (1)->getStringAttribute ("time"), "1234.5678");
+    EXPECT_EQ (LocalStorage::formatMarkerTime (1.0 / 3.0), "0.333333333");
+
+    TempFolder temp;
+    const auto file = temp.folder.getChildFile ("a/b/ch.xml");
+    const auto loadedState = roundTrip (info, file);
+    const auto& loaded = *loadedState;
+    EXPECT_TRUE (file.loadFileAsString().startsWith ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
+    EXPECT_EQ (loaded.timestamp, info.timestamp);
+    EXPECT_TRUE (loaded.yetToBeSeen);
+    EXPECT_FALSE (loaded.favorite);
+    ASSERT_EQ (loaded.getNumMarkers(), 2);
+    EXPECT_EQ (loaded.getMarkerText (0), "Intro");
+    EXPECT_DOUBLE_EQ (loaded.getMarkerTime (0), 83.52);
+    EXPECT_TRUE (loaded.getMarkerText (1).isEmpty());
+    EXPECT_DOUBLE_EQ (loaded.getMarkerTime (1), 1234.5678);
+    EXPECT_FALSE (temp.folder.getChildFile ("a/b").findChildFiles (juce::File::findFiles, false, "*.tmp").size() > 0)
+        << "no temporary file is left beside the state file";
+}
+
+TEST (LocalStorage, NoMarkersAndTheChapterDateTimestamp)
+{
+    TempFolder temp;
+    MovieLocalInfo info;
+    info.favorite = true;
+    info.timestamp = CatalogParser::parseChapterDate ("2013-05-10");
+
+    const auto file = temp.folder.getChildFile ("ch.xml");
+    const auto loadedState = roundTrip (info, file);
+    const auto& loaded = *loadedState;
+    EXPECT_EQ (juce::parseXML (file)->getNumChildElements(), 0);
+    EXPECT_EQ (loaded.getNumMarkers(), 0);
+    EXPECT_TRUE (loaded.favorite);
+    EXPECT_EQ (loaded.timestamp, juce::Time (2013, 5, 10, 0, 0, 0, 0, true)) << "midnight of 10 June 2013, local time";
+}
+
+TEST (LocalStorage, LenientReadingAndBadFiles)
+{
+    TempFolder temp;
+    const auto file = temp.folder.getChildFile ("ch.xml");
+
+    ASSERT_TRUE (file.replaceWithText ("<local TimeStamp='12abc' yettobeseen=' yes' Favorite='true'>"
+                                       "<marker type='normal' text='a' time='1.5'/><note/>"
+                                       "<MARKER TYPE='normal' text='b' time='2'/></local>"));
+    MovieLocalInfo info;
+    EXPECT_FALSE (LocalStorage::loadState (info, file)) << "a marker spelled with capitals is a foreign element";
+    EXPECT_EQ (info.timestamp.toMilliseconds(), 12);
+    EXPECT_TRUE (info.yetToBeSeen);
+    EXPECT_TRUE (info.favorite);
+    EXPECT_EQ (info.getNumMarkers(), 1);
+
+    ASSERT_TRUE (file.replaceWithText ("<local yetToBeSeen='0' favorite='no'><marker type='normal' text='one' time='1'/>"
+                                       "<marker type='other' text='two' time='2'/><marker type='normal' text='three' time='3'/></local>"));
+    MovieLocalInfo typed;
+    EXPECT_FALSE (LocalStorage::loadState (typed, file));
+    ASSERT_EQ (typed.getNumMarkers(), 1);
+    EXPECT_EQ (typed.getMarkerText (0), "one");
+    EXPECT_FALSE (typed.favorite);
+
+    ASSERT_TRUE (file.replaceWithText ("this is not xml"));
+    MovieLocalInfo broken;
+    EXPECT_FALSE (LocalStorage::loadState (broken, file));
+    EXPECT_EQ (broken.timestamp.toMilliseconds(), 0);
+
+    ASSERT_TRUE (file.replaceWithText ("<catalog favorite='1'/>"));
+    MovieLocalInfo foreign;
+    EXPECT_FALSE (LocalStorage::loadState (foreign, file));
+    EXPECT_FALSE (foreign.favorite);
+}

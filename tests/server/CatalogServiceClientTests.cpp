@@ -1,0 +1,192 @@
+#include "server/CatalogServiceClient.h"
+#include "tests/common/CapturedLog.h"
+#include "tests/common/TestHttpServer.h"
+
+#include <gtest/gtest.h>
+
+using namespace CatalogServiceClient;
+
+namespace
+{
+const juce::String anonCatalog = "<catalog baseurl='http://x/' userid='leak'><course id='c1'><lesson><chapter id='a'/></lesson></course></catalog>";
+const juce::String userCatalog = "<catalog userid='ada@home:1' username='Ada' baseurl='http://x/'><course id='c1'/></catalog>";
+
+class CatalogClient : public ::testing::Test
+{
+protected:
+    void SetUp() override { folder.createDirectory(); }
+    void TearDown() override { folder.deleteRecursively(); }
+
+    Endpoint endpoint() const { return { server.getBaseUrl() + "catalog.php", folder }; }
+
+    CatalogRetrievalResult online (const juce::String& user = {}, bool noCache = false, int language = 1)
+    {
+        catalog = nullptr;
+        return user.isEmpty() ? retrieveOnlineAnonCatalog (endpoint(), language, noCache, &refreshSeconds, catalog)
+                              : retrieveOnlineUserCatalog (endpoint(), user, "5f4dcc3b5aa765d61d8327deb882cf99", language, noCache, &refreshSeconds, catalog);
+    }
+
+    juce::File folder = juce::File::createTempFile ("tsy-client");
+    TestHttpServer server;
+    std::unique_ptr<Catalog> catalog;
+    int refreshSeconds = -1;
+};
+} // namespace
+
+TEST_F (CatalogClient, RequestParametersInOrderAndEscaped)
+{
+    server.answerWith (userCatalog);
+    EXPECT_EQ (online ("ada@example.com", true, 1), Success);
+    EXPECT_EQ (online ({}, false, 0), Success);
+    EXPECT_EQ (online ({}, false, 7), Success);
+
+    const auto requests = server.getRequests();
+    ASSERT_EQ (requests.size(), 3u);
+    EXPECT_EQ (requests[0].path, "/catalog.php");
+    EXPECT_EQ (requests[0].query, "auth=1&username=ada%40example.com&password=5f4dcc3b5aa765d61d8327deb882cf99&lang=en&nocache=1");
+    EXPECT_EQ (requests[0].parameters["username"], "ada@example.com");
+    EXPECT_EQ (requests[1].query, "auth=0&lang=it");
+    EXPECT_EQ (requests[2].query, "auth=0&lang=it") << "every language other than English asks in Italian";
+}
+
+TEST_F (CatalogClient, ServerAnswersMapToResults)
+{
+    const std::pair<juce::String, CatalogRetrievalResult> cases[] = {
+        { "<error code='loginerror'/>", WrongCredentials },
+        { "<error code='userpwdmissing'/>", CredentialsMissing },
+        { "<error code='unsupportedlanguage'/>", UnsupportedLanguage },
+        { "<error code='dberror'/>", DatabaseError },
+        { "<error code='LoginError'/>", ServerError },
+        { "<error/>", ServerError },
+        { "<maintenance/>", Maintenance },
+        { "<catalogue/>", InvalidResponse },
+        { "<Catalog/>", InvalidResponse },
+        { "this is not xml", InvalidResponse },
+        { "<catalog><course title='no id'/></catalog>", InvalidResponse },
+        { "", NoResponse },
+    };
+
+    for (const auto& [body, expected] : cases)
+    {
+        server.answerWith (body);
+        EXPECT_EQ (online ("ada@example.com"), expected) << body;
+        EXPECT_EQ (catalog, nullptr);
+    }
+
+    EXPECT_TRUE (folder.findChildFiles (juce::File::findFiles, false).isEmpty()) << "failures never write a cache";
+}
+
+TEST_F (CatalogClient, UnreachableServerIsNoResponse)
+{
+    const Endpoint closed { "http://127.0.0.1:1/catalog.php", folder };
+    std::unique_ptr<Catalog> none;
+    EXPECT_EQ (retrieveOnlineAnonCatalog (closed, 1, false, nullptr, none), NoResponse);
+}
+
+TEST_F (CatalogClient, CachedAnswers)
+{
+    server.answerWith ("<catalog cached='yes' refreshtime='600'/>");
+    EXPECT_EQ (online(), NotModified);
+    EXPECT_EQ (refreshSeconds, 600);
+    EXPECT_EQ (catalog, nullptr);
+
+    server.answerWith ("<catalog Cached=' 1' refreshtime='soon'/>");
+    EXPECT_EQ (online(), NotModified);
+    EXPECT_EQ (refreshSeconds, 0);
+
+    server.answerWith ("<catalog cached='yes' refreshtime='600'/>");
+    EXPECT_EQ (online ({}, true), Success) << "with nocache the attribute is not looked at";
+    ASSERT_NE (catalog, nullptr);
+    EXPECT_EQ (catalog->getNumCourses(), 0);
+
+    server.answerWith ("<catalog cached='no' refreshtime='600'><course id='c'/></catalog>");
+    EXPECT_EQ (online(), Success);
+    EXPECT_EQ (catalog->getNumCourses(), 1);
+}
+
+TEST_F (CatalogClient, CacheFilesAndOfflineReads)
+{
+    EXPECT_EQ (getCatalogCacheFile (folder, 0, true, "ignored").getFileName(), "catit.xml");
+    EXPECT_EQ (getCatalogCacheFile (folder, 1, false, "1234").getFileName(), "cat1234en.xml");
+    EXPECT_EQ (getCatalogCacheFile (folder, 5, false, "a@b:c").getFileName(), "catabc.xml");
+
+    server.answerWith (anonCatalog);
+    EXPECT_EQ (online ({}, false, 0), Success);
+    EXPECT_TRUE (catalog->userid.isEmpty()) << "anonymous answers never carry a user";
+    const auto anonFile = folder.getChildFile ("catit.xml");
+    ASSERT_TRUE (anonFile.existsAsFile()) << "written even though the answer carried a userid";
+    EXPECT_TRUE (anonFile.loadFileAsString().startsWith ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n<catalog"));
+
+    server.answerWith (userCatalog);
+    EXPECT_EQ (online ("ada@example.com", false, 1), Success);
+    EXPECT_EQ (catalog->userid, "ada@home:1");
+    EXPECT_TRUE (folder.getChildFile ("catadahome1en.xml").existsAsFile());
+
+    const auto requestsBefore = server.getRequests().size();
+    std::unique_ptr<Catalog> cached;
+    EXPECT_EQ (retrieveCachedUserCatalog (endpoint(), "ada@home:1", 1, cached), Success);
+    ASSERT_NE (cached, nullptr);
+    EXPECT_EQ (cached->username, "Ada");
+    cached = nullptr;
+    EXPECT_EQ (retrieveCachedAnonCatalog (endpoint(), 0, cached), Success);
+    EXPECT_EQ (cached->getChapter ("a")->id, "a");
+    cached = nullptr;
+    EXPECT_EQ (retrieveCachedUserCatalog (endpoint(), "nobody", 1, cached), CacheMissing);
+    EXPECT_EQ (cached, nullptr);
+    EXPECT_EQ (server.getRequests().size(), requestsBefore) << "offline requests never reach the network";
+
+    ASSERT_TRUE (folder.getChildFile ("caten.xml").replaceWithText ("<catalog><course"));
+    EXPECT_EQ (retrieveCachedAnonCatalog (endpoint(), 1, cached), CacheUnreadable);
+    ASSERT_TRUE (folder.getChildFile ("caten.xml").replaceWithText ("<catalog><course/></catalog>"));
+    EXPECT_EQ (retrieveCachedAnonCatalog (endpoint(), 1, cached), InvalidResponse);
+}
+
+TEST_F (CatalogClient, ADamagedAnswerNeverReplacesAGoodCache)
+{
+    server.answerWith (anonCatalog);
+    ASSERT_EQ (online(), Success);
+    const auto cacheFile = folder.getChildFile ("caten.xml");
+    const auto good = cacheFile.loadFileAsString();
+
+    for (auto damaged : { "<catalog><course id=''/></catalog>", "<catalog><course", "<error code='dberror'/>", "" })
+    {
+        server.answerWith (damaged);
+        EXPECT_NE (online(), Success);
+        EXPECT_EQ (cacheFile.loadFileAsString(), good) << damaged;
+    }
+}
+
+TEST_F (CatalogClient, UnwritableCacheFolderStillSucceeds)
+{
+    const auto blocker = folder.getChildFile ("blocker");
+    ASSERT_TRUE (blocker.replaceWithText ("a file where the cache folder should be"));
+    server.answerWith (anonCatalog);
+    std::unique_ptr<Catalog> result;
+    EXPECT_EQ (retrieveOnlineAnonCatalog ({ endpoint().catalogUrl, blocker.getChildFile ("cache") }, 1, false, nullptr, result), Success);
+    EXPECT_NE (result, nullptr);
+}
+
+TEST_F (CatalogClient, LogLinesShortenBodiesAndHideThePassword)
+{
+    EXPECT_EQ (shortenForLog (juce::String::repeatedString ("a", 400)).length(), 400);
+    const auto body401 = juce::String::repeatedString ("a", 300) + "b" + juce::String::repeatedString ("c", 100);
+    EXPECT_EQ (shortenForLog (body401), juce::String::repeatedString ("a", 300) + "..." + juce::String::repeatedString ("c", 100));
+
+    CapturedLog log;
+    server.answerWith ("<error code='loginerror'/>");
+    online ("ada@example.com", true);
+    std::unique_ptr<Catalog> none;
+    retrieveCachedAnonCatalog (endpoint(), 1, none);
+
+    const auto lines = log.getLines();
+    ASSERT_EQ (lines.size(), 4);
+    EXPECT_EQ (lines[0], "retrieving online user catalog");
+    EXPECT_EQ (lines[1], "retrieving URL: " + server.getBaseUrl() + "catalog.php?auth=1&username=ada%40example.com&password=********&lang=en&nocache=1");
+    EXPECT_FALSE (lines[1].contains ("5f4dcc3b")) << "the password hash stays out of the log";
+    EXPECT_EQ (lines[2], "received:\n<error code='loginerror'/>");
+    EXPECT_EQ (lines[3], "retrieving cached anon catalog");
+
+    server.answerWith ("<catalog><oops></catalog>");
+    online();
+    EXPECT_TRUE (log.getLines()[log.getLines().size() - 1].startsWith ("XML error:\n"));
+}

@@ -1,0 +1,220 @@
+#include "app/PreferencesManager.h"
+#include "app/SharedRes.h"
+#include "model/CatalogParser.h"
+#include "model/Core.h"
+#include "server/CatalogUpdateThread.h"
+#include "tests/common/ScratchHome.h"
+#include "tests/common/TestHttpServer.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+
+namespace
+{
+juce::String catalogFor (const juce::String& userId, const juce::String& courseId = "c1")
+{
+    return "<catalog userid='" + userId + "' username='Ada'><course id='" + courseId + "'/></catalog>";
+}
+
+struct FakeWindow final : CatalogUpdateThread::Host
+{
+    explicit FakeWindow (Core& c) : core (c) {}
+
+    void setCatalogState (Catalog* catalog, bool isOnline, bool isInMaintenance) override
+    {
+        online = isOnline;
+        maintenance = isInMaintenance;
+        ++stateChanges;
+
+        if (catalog != nullptr)
+            core.setCatalog (catalog, isOnline);
+    }
+
+    bool isCatalogOnline() const override { return online; }
+    juce::String getPasswordHash() const override { return "5f4dcc3b5aa765d61d8327deb882cf99"; }
+
+    Core& core;
+    std::atomic<bool> online { false }, maintenance { false };
+    std::atomic<int> stateChanges { 0 };
+};
+
+class RefreshTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { PreferencesManager::getInstance()->load (home.getUserDataFolder().getChildFile ("preferences.xml")); }
+
+    void TearDown() override
+    {
+        thread = nullptr;
+        core = nullptr;
+        PreferencesManager::deleteInstance();
+        SharedRes::deleteInstance();
+    }
+
+    void install (const juce::String& xml)
+    {
+        auto catalog = std::make_unique<Catalog>();
+        ASSERT_TRUE (CatalogParser::parseCatalog (*catalog, *juce::parseXML (xml), true));
+        core->setCatalog (catalog.release(), false);
+    }
+
+    /** Runs the thread for a number of rounds with a fast clock that records every wait. */
+    void runRounds (int rounds)
+    {
+        waits.clear();
+        thread = std::make_unique<CatalogUpdateThread> (window, *core);
+        thread->setEndpoint ({ server.getBaseUrl() + "catalog.php", home.getUserDataFolder() });
+        thread->setWaiter ([this, rounds] (CatalogUpdateThread& t, int seconds) {
+            {
+                const std::lock_guard<std::mutex> sl (lock);
+                waits.push_back (seconds);
+
+                if ((int) waits.size() > rounds)
+                    return false;
+            }
+
+            t.wait (5);
+            return ! t.threadShouldExit();
+        });
+
+        thread->startThread();
+
+        for (int i = 0; i < 500 && thread->isThreadRunning(); ++i)
+            juce::Thread::sleep (10);
+
+        ASSERT_FALSE (thread->isThreadRunning()) << "the rounds did not finish in time";
+    }
+
+    std::vector<int> getWaits()
+    {
+        const std::lock_guard<std::mutex> sl (lock);
+        return waits;
+    }
+
+    ScratchHome home;
+    TestHttpServer server;
+    std::unique_ptr<Core> core = std::make_unique<Core> (home.getUserDataFolder());
+    FakeWindow window { *core };
+    std::unique_ptr<CatalogUpdateThread> thread;
+    std::mutex lock;
+    std::vector<int> waits;
+};
+} // namespace
+
+TEST_F (RefreshTest, AnOfflineStartAsksForAFullCatalogOnce)
+{
+    install (catalogFor ("u1", "old"));
+    server.answerWith (catalogFor ("u1", "fresh"));
+    runRounds (3);
+
+    const auto requests = server.getRequests();
+    ASSERT_EQ (requests.size(), 3u);
+    EXPECT_EQ (requests[0].parameters["nocache"], "1");
+    EXPECT_EQ (requests[0].parameters["auth"], "1");
+    EXPECT_EQ (requests[0].parameters["username"], "Ada");
+    EXPECT_FALSE (requests[1].parameters.containsKey ("nocache"));
+    EXPECT_FALSE (requests[2].parameters.containsKey ("nocache"));
+    EXPECT_EQ (core->getCourseId (0), "fresh");
+    EXPECT_TRUE (window.online);
+    EXPECT_EQ (getWaits(), std::vector<int> ({ 10, 10, 10, 10 })) << "a server that always sends everything is asked every 10 s";
+}
+
+TEST_F (RefreshTest, TheServersRefreshTimeSetsTheInterval)
+{
+    install (catalogFor ({}));
+    window.online = true;
+    server.answerWith ("<catalog cached='1' refreshtime='600'/>");
+    runRounds (3);
+    EXPECT_EQ (getWaits(), std::vector<int> ({ 10, 600, 600, 600 }));
+    EXPECT_EQ (server.getRequests()[0].parameters["auth"], "0");
+    EXPECT_EQ (window.stateChanges, 0);
+
+    server.answerWith ("<catalog cached='1' refreshtime='3'/>");
+    runRounds (2);
+    EXPECT_EQ (getWaits(), std::vector<int> ({ 10, 10, 10 }));
+}
+
+TEST_F (RefreshTest, ABusyLockSkipsTheRound)
+{
+    install (catalogFor ({}));
+    window.online = true;
+    std::atomic<bool> release { false };
+    std::atomic<bool> holding { false };
+    server.answerWith ("<catalog cached='1' refreshtime='600'/>");
+
+    auto holder = std::thread ([&] {
+        core->tryWithWriteLock ([&] {
+            holding = true;
+
+            while (! release)
+                juce::Thread::sleep (5);
+        });
+    });
+
+    while (! holding)
+        juce::Thread::sleep (1);
+
+    runRounds (1);
+    release = true;
+    holder.join();
+    EXPECT_EQ (getWaits(), std::vector<int> ({ 10, 10 })) << "a busy lock gives 10 s, whatever the server said";
+    EXPECT_TRUE (server.getRequests().empty()) << "and the round is skipped";
+}
+
+TEST_F (RefreshTest, AStalledServerNeverBlocksCoreQueries)
+{
+    install (catalogFor ({}));
+    window.online = true;
+    server.setHandler ([] (const TestHttpServer::Request&) {
+        juce::Thread::sleep (3000);
+        return TestHttpServer::Response { 200, catalogFor ({}, "late") };
+    });
+
+    std::atomic<bool> done { false };
+    auto runner = std::thread ([&] {
+        runRounds (1);
+        done = true;
+    });
+
+    double worstMs = 0.0;
+
+    while (! done)
+    {
+        const auto start = juce::Time::getMillisecondCounterHiRes();
+        EXPECT_EQ (core->getNumCourses(), 1);
+        worstMs = juce::jmax (worstMs, juce::Time::getMillisecondCounterHiRes() - start);
+        juce::Thread::sleep (2);
+    }
+
+    runner.join();
+    EXPECT_LT (worstMs, 50.0) << "a query waited for the network";
+    EXPECT_EQ (core->getCourseId (0), "late");
+}
+
+TEST_F (RefreshTest, MaintenanceAndUnreachableServersKeepTheCatalog)
+{
+    install (catalogFor ("u1", "kept"));
+    window.online = true;
+    server.answerWith ("<maintenance/>");
+    runRounds (1);
+    EXPECT_FALSE (window.online);
+    EXPECT_TRUE (window.maintenance);
+    EXPECT_EQ (core->getCourseId (0), "kept");
+
+    server.answerWith ("");
+    runRounds (1);
+    EXPECT_FALSE (window.maintenance);
+    EXPECT_EQ (core->getCourseId (0), "kept");
+}
+
+TEST_F (RefreshTest, AnotherUsersCatalogChangesNothing)
+{
+    install (catalogFor ("u1", "mine"));
+    window.online = true;
+    server.answerWith (catalogFor ("u2", "theirs"));
+    runRounds (2);
+    EXPECT_EQ (core->getCourseId (0), "mine");
+    EXPECT_EQ (window.stateChanges, 0);
+}

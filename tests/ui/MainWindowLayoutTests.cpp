@@ -1,0 +1,90 @@
+#include "ui/MainWindowLayout.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+juce::Rectangle<int> boundsOf (const std::vector<MainWindowLayout::Placement>& placements, const juce::String& path)
+{
+    for (const auto& p : placements)
+        if (p.path == path)
+            return p.bounds;
+
+    ADD_FAILURE() << "no placement for " << path;
+    return {};
+}
+
+MainWindowLayout::State state (int width, int height, int leftWidth, bool leftVisible)
+{
+    MainWindowLayout::State s;
+    s.width = width;
+    s.height = height;
+    s.leftPanelWidth = leftWidth;
+    s.leftPanelVisible = leftVisible;
+    return s;
+}
+} // namespace
+
+TEST (MainWindowLayout, PanelsAndBottomBar)
+{
+    const auto placements = MainWindowLayout::compute (state (1200, 778, 300, true));
+
+    for (auto panel : { "moviePanel", "webPanel", "imagePanel", "messagePanel", "preferencesPanel", "downloadPanel" })
+        EXPECT_EQ (boundsOf (placements, panel), juce::Rectangle<int> (307, 0, 893, 723)) << panel;
+
+    EXPECT_EQ (boundsOf (placements, "bottomPanel"), juce::Rectangle<int> (0, 723, 1200, 55));
+    EXPECT_EQ (boundsOf (placements, "leftPanel"), juce::Rectangle<int> (0, 0, 300, 723));
+    EXPECT_EQ (boundsOf (placements, "resizeBar"), juce::Rectangle<int> (300, 0, 7, 723));
+    EXPECT_EQ (boundsOf (placements, "downloadPanel/downloadViewport"), juce::Rectangle<int> (0, 0, 893, 668));
+    EXPECT_EQ (boundsOf (placements, "downloadPanel/clearCompletedDownloadsButton"), juce::Rectangle<int> (5, 693, 120, 25));
+    EXPECT_EQ (boundsOf (placements, "bottomPanel/searchPanel"), juce::Rectangle<int> (48, 0, 220, 55));
+    EXPECT_EQ (boundsOf (placements, "bottomPanel/movieControlsPanel"), juce::Rectangle<int> (268, 0, 932, 55));
+    EXPECT_EQ (boundsOf (placements, "bottomPanel/movieControlsPanel/positionSlider"), juce::Rectangle<int> (325, 19, 932 - 534, 16));
+    EXPECT_EQ (boundsOf (placements, "bottomPanel/movieControlsPanel/timeLabel"), juce::Rectangle<int> (932 - 204, 17, 80, 20));
+    EXPECT_EQ (boundsOf (placements, "bottomPanel/extrasControlsPanel/partnersButton"), juce::Rectangle<int> (932 - 36, 15, 24, 24));
+    EXPECT_EQ (boundsOf (placements, "bottomPanel/extrasControlsPanel/coverButton"), juce::Rectangle<int> (932 - 82, 15, 24, 24));
+    EXPECT_EQ (boundsOf (placements, "webPanel/"), juce::Rectangle<int>()) << "no browser showing";
+}
+
+TEST (MainWindowLayout, HiddenLeftPanelMovesEverythingLeft)
+{
+    const auto placements = MainWindowLayout::compute (state (1200, 778, 300, false));
+    EXPECT_EQ (boundsOf (placements, "moviePanel"), juce::Rectangle<int> (0, 0, 1200, 723));
+    EXPECT_EQ (boundsOf (placements, "leftPanel"), juce::Rectangle<int> (0, 0, 300, 723)) << "laid out even when hidden";
+    EXPECT_EQ (boundsOf (placements, "bottomPanel/movieControlsPanel").getX(), 48);
+    EXPECT_EQ (boundsOf (placements, "bottomPanel/extrasControlsPanel"), juce::Rectangle<int> (48, 0, 1152, 55));
+}
+
+TEST (MainWindowLayout, MovieSize)
+{
+    EXPECT_EQ (MainWindowLayout::getMovieBounds (893, 723, { 640, 480 }), juce::Rectangle<int> (0, 26, 893, 670));
+    EXPECT_EQ (MainWindowLayout::getMovieBounds (1000, 500, { 640, 480 }), juce::Rectangle<int> (166, 0, 667, 500));
+    EXPECT_EQ (MainWindowLayout::getMovieBounds (893, 723, {}), juce::Rectangle<int> (0, 0, 893, 723)) << "no open movie";
+
+    // Halves round to even: 5 * 3 / 2 = 7.5 -> 8, 7 * 3 / 2 = 10.5 -> 10.
+    EXPECT_EQ (MainWindowLayout::getMovieBounds (100, 5, { 3, 2 }).getWidth(), 8);
+    EXPECT_EQ (MainWindowLayout::getMovieBounds (100, 7, { 3, 2 }).getWidth(), 10);
+    EXPECT_EQ (MainWindowLayout::getMovieBounds (100, 7, { 3, 2 }).getX(), 45) << "(100 - 10) / 2";
+
+    auto showing = state (1200, 778, 300, true);
+    showing.movieSize = { 0, 0, 640, 480 };
+    EXPECT_EQ (boundsOf (MainWindowLayout::compute (showing), "moviePanel/"), juce::Rectangle<int> (0, 26, 0, 0)) << "not showing";
+    showing.movieShowing = true;
+    EXPECT_EQ (boundsOf (MainWindowLayout::compute (showing), "moviePanel/"), juce::Rectangle<int> (0, 26, 893, 670));
+}
+
+TEST (MainWindowLayout, DownloadRowsAndPreferences)
+{
+    const auto first = MainWindowLayout::getDownloadRow (0, 893, 8);
+    const auto v = 893 - 8 - 35;
+    EXPECT_EQ (first.label, juce::Rectangle<int> (5, 10, v, 20));
+    EXPECT_EQ (first.progress, juce::Rectangle<int> (5, 35, v, 25));
+    EXPECT_EQ (first.remove, juce::Rectangle<int> (v + 10, 35, 25, 25));
+    EXPECT_EQ (MainWindowLayout::getDownloadRow (17, 893, 8).label.getY(), 5 + 17 * 60 + 5);
+    EXPECT_EQ (MainWindowLayout::getDownloadListBounds (3, 893, 8), juce::Rectangle<int> (0, 0, 885, 185));
+
+    const auto preferences = MainWindowLayout::getPreferencesControls (900);
+    EXPECT_EQ (boundsOf (preferences, "moviesRootDirectoryComponent"), juce::Rectangle<int> (240, 135, 500, 20));
+    EXPECT_EQ (boundsOf (preferences, "resetMoviesRootToDefaultButton"), juce::Rectangle<int> (745, 135, 150, 20));
+    EXPECT_EQ (boundsOf (preferences, "loggingCombo"), juce::Rectangle<int> (240, 320, 210, 20));
+}

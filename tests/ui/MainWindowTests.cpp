@@ -1,0 +1,261 @@
+#include "app/PreferencesManager.h"
+#include "app/SharedRes.h"
+#include "model/Core.h"
+#include "tests/common/ScratchHome.h"
+#include "tests/common/ScriptedPrompts.h"
+#include "tests/common/TestHttpServer.h"
+#include "ui/MainWindow.h"
+#include "ui/MainWindowContent.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+class MainWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE (std::getenv ("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
+
+        // The window fetches its catalog as soon as it is up: from a local server, for a user
+        // whose login is remembered, so no dialog comes up.
+        server.answerWith ("<catalog userid='u1' username='Ada' baseurl='http://127.0.0.1:1/'>"
+                           "<course id='c1' title='Modelling'><lesson title='Basics' order='2'><chapter id='ch1' order='3' title='Intro'/>"
+                           "</lesson></course></catalog>");
+        ASSERT_TRUE (home.getFolder().getChildFile ("tsy-testurl.txt").replaceWithText (server.getBaseUrl()));
+        auto* preferences = PreferencesManager::getInstance();
+        preferences->load (SharedRes::getInstance()->getUserDataFolder().getChildFile ("preferences.xml"));
+        preferences->setCredentials ("ada@example.com", "5f4dcc3b5aa765d61d8327deb882cf99");
+    }
+
+    void TearDown() override
+    {
+        window = nullptr;
+        core = nullptr;
+        PreferencesManager::deleteInstance();
+        SharedRes::deleteInstance();
+    }
+
+    MainWindow& open()
+    {
+        core = std::make_unique<Core> (SharedRes::getInstance()->getUserDataFolder());
+        window = std::make_unique<MainWindow> ("TSY-Player 1.36", *core);
+        window->setVisible (true);
+
+        for (int i = 0; i < 100 && core->getNumCourses() == 0; ++i)
+            pump (20);
+
+        return *window;
+    }
+
+    static void pump (int milliseconds = 50) { juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds); }
+
+    /** Keyboard focus arrives with the window system's focus event, so give it a moment. */
+    static bool waitForFocus (juce::Component& component)
+    {
+        for (int i = 0; i < 40 && ! component.hasKeyboardFocus (false); ++i)
+            pump (25);
+
+        return component.hasKeyboardFocus (false);
+    }
+
+    juce::Component* get (const juce::String& path) { return window->getContent().getComponent (path); }
+
+    juce::StringArray visibleRightHandPanels()
+    {
+        juce::StringArray visible;
+
+        for (const auto& panel : MainWindowContent::rightHandPanels)
+            if (get (panel)->isVisible())
+                visible.add (panel);
+
+        return visible;
+    }
+
+    int countTitled (const juce::String& title) const
+    {
+        return (int) std::count_if (prompts.shown.begin(), prompts.shown.end(), [&] (const auto& shown) { return shown.title == title; });
+    }
+
+    ScratchHome home;
+    ScriptedPrompts prompts;
+    TestHttpServer server;
+    std::unique_ptr<Core> core;
+    std::unique_ptr<MainWindow> window;
+};
+
+/** A drag of the resize bar from its own position by dx pixels. */
+void dragResizeBar (juce::Component& bar, float dx)
+{
+    auto source = juce::Desktop::getInstance().getMainMouseSource();
+    const auto now = juce::Time::getCurrentTime();
+    const juce::Point<float> start (3.0f, 10.0f);
+    const juce::MouseEvent down (source, start, {}, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, &bar, &bar, now, start, now, 1, false);
+    const juce::MouseEvent drag (source, start.translated (dx, 0.0f), {}, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, &bar, &bar, now, start, now, 1, true);
+    bar.mouseDown (down);
+    bar.mouseDrag (drag);
+}
+} // namespace
+
+TEST_F (MainWindowTest, StartsWithTheBottomBarAndTheRememberedLeftPanel)
+{
+    auto& w = open();
+    EXPECT_EQ (w.getName(), "TSY-Player 1.36");
+    EXPECT_TRUE (visibleRightHandPanels().isEmpty());
+    EXPECT_TRUE (get ("bottomPanel")->isVisible());
+    EXPECT_TRUE (get ("bottomPanel/toggleLeftPanelButton")->isShowing());
+    EXPECT_TRUE (get ("leftPanel")->isVisible());
+    EXPECT_TRUE (get ("resizeBar")->isVisible());
+    EXPECT_TRUE (get ("bottomPanel/searchPanel")->isVisible());
+    EXPECT_FALSE (get ("bottomPanel/movieControlsPanel")->isVisible());
+
+    // The layout follows the content's size.
+    const auto& content = w.getContent();
+    EXPECT_EQ (get ("bottomPanel")->getBounds(), juce::Rectangle<int> (0, content.getHeight() - 55, content.getWidth(), 55));
+    EXPECT_EQ (get ("leftPanel")->getWidth(), 291);
+
+    // Nothing on the download list is showing while the queue is empty.
+    EXPECT_FALSE (w.getDownloadList().getComponent ("downloadLabel;0")->isVisible());
+    EXPECT_NE (w.getDownloadList().getComponent ("downloadRemove;1023"), nullptr);
+}
+
+TEST_F (MainWindowTest, PanelSwitchingShowsExactlyOne)
+{
+    auto& w = open();
+    w.showPreferencesPanel();
+    EXPECT_EQ (visibleRightHandPanels(), juce::StringArray ({ "preferencesPanel" }));
+    w.showDownloadPanel();
+    EXPECT_EQ (visibleRightHandPanels(), juce::StringArray ({ "downloadPanel" }));
+
+    juce::Image picture (juce::Image::ARGB, 40, 30, true);
+    w.showImage (picture, true);
+    EXPECT_EQ (visibleRightHandPanels(), juce::StringArray ({ "imagePanel" }));
+    EXPECT_TRUE (get ("bottomPanel/extrasControlsPanel")->isVisible());
+    w.showImage (picture, false);
+    EXPECT_FALSE (get ("bottomPanel/extrasControlsPanel")->isVisible());
+
+    w.selectSpecialItem (MainWindow::SpecialItem::preferences);
+    EXPECT_EQ (visibleRightHandPanels(), juce::StringArray ({ "preferencesPanel" }));
+    EXPECT_FALSE (get ("bottomPanel/extrasControlsPanel")->isVisible()) << "hiding the picture hides its buttons";
+}
+
+TEST_F (MainWindowTest, ToggleButtonHidesTheLeftPanelAndFocusReturns)
+{
+    auto& w = open();
+    auto* toggle = dynamic_cast<juce::Button*> (get ("bottomPanel/toggleLeftPanelButton"));
+    ASSERT_NE (toggle, nullptr);
+
+    toggle->triggerClick();
+    pump();
+    EXPECT_FALSE (w.isLeftPanelVisible());
+    EXPECT_FALSE (get ("leftPanel")->isVisible());
+    EXPECT_FALSE (get ("resizeBar")->isVisible());
+    EXPECT_FALSE (get ("bottomPanel/searchPanel")->isVisible());
+    EXPECT_EQ (get ("bottomPanel/movieControlsPanel")->getX(), 48);
+    EXPECT_FALSE (PreferencesManager::getInstance()->getStartupSidebarVisibility()) << "stored at once";
+    EXPECT_TRUE (waitForFocus (*toggle));
+
+    // Any other click also sends the focus back to the toggle button.
+    w.showPreferencesPanel();
+    auto* combo = get ("preferencesPanel/coursesLanguageCombo");
+    combo->grabKeyboardFocus();
+    ASSERT_TRUE (waitForFocus (*combo));
+    dynamic_cast<juce::Button*> (get ("preferencesPanel/resetMoviesRootToDefaultButton"))->triggerClick();
+    EXPECT_TRUE (waitForFocus (*toggle));
+
+    toggle->triggerClick();
+    pump();
+    EXPECT_TRUE (w.isLeftPanelVisible());
+}
+
+TEST_F (MainWindowTest, TheHKeyTogglesTheLeftPanel)
+{
+    auto& w = open();
+    ASSERT_TRUE (w.isLeftPanelVisible());
+    get ("bottomPanel/toggleLeftPanelButton")->grabKeyboardFocus();
+    pump();
+
+    auto* peer = w.getPeer();
+    ASSERT_NE (peer, nullptr);
+    juce::ChildProcess xdotool;
+    ASSERT_TRUE (xdotool.start (juce::StringArray { "xdotool", "key", "--window", juce::String ((juce::pointer_sized_int) peer->getNativeHandle()), "h" }));
+    xdotool.waitForProcessToFinish (5000);
+
+    for (int i = 0; i < 40 && w.isLeftPanelVisible(); ++i)
+        pump (50);
+
+    EXPECT_FALSE (w.isLeftPanelVisible());
+}
+
+TEST_F (MainWindowTest, ResizeBarClampsAndShowsAHiddenPanel)
+{
+    auto& w = open();
+    auto* bar = get ("resizeBar");
+
+    dragResizeBar (*bar, -500.0f);
+    EXPECT_EQ (w.getLeftPanelWidth(), 291);
+    dragResizeBar (*bar, 1000.0f);
+    EXPECT_EQ (w.getLeftPanelWidth(), 600);
+    EXPECT_EQ (get ("moviePanel")->getX(), 607);
+    dragResizeBar (*bar, -100.0f);
+    EXPECT_EQ (w.getLeftPanelWidth(), 500);
+
+    w.setLeftPanelVisible (false);
+    dragResizeBar (*bar, 10.0f);
+    EXPECT_TRUE (w.isLeftPanelVisible());
+    EXPECT_EQ (w.getLeftPanelWidth(), 510);
+
+    PreferencesManager::deleteInstance();
+    PreferencesManager::getInstance()->load (SharedRes::getInstance()->getUserDataFolder().getChildFile ("preferences.xml"));
+    EXPECT_EQ (PreferencesManager::getInstance()->getStartupSidebarSize(), 510);
+}
+
+TEST_F (MainWindowTest, FetchesTheCatalogWhenItIsUp)
+{
+    auto& w = open();
+    EXPECT_EQ (core->getUserId(), "u1");
+    EXPECT_TRUE (w.isOnline());
+    EXPECT_FALSE (w.isInMaintenance());
+    EXPECT_TRUE (w.getCatalogUpdateThread().isThreadRunning());
+    EXPECT_EQ (w.getChapterCaption (0, 0, 0), "Modelling, Basics, 2.3 - Intro");
+    EXPECT_EQ (core->getUsersDirectory(), PreferencesManager::getInstance()->getMoviesRootDirectory().getChildFile ("users"));
+    EXPECT_EQ (countTitled ("Login"), 0);
+    EXPECT_EQ (countTitled ("Test site"), 1);
+}
+
+TEST_F (MainWindowTest, StartupSizeIsClampedToTheUserArea)
+{
+    EXPECT_EQ (MainWindow::getStartupBounds ({ 0, 0, 1280, 770 }, 5000, 4000), juce::Rectangle<int> (0, 0, 1280, 770));
+    EXPECT_EQ (MainWindow::getStartupBounds ({ 0, 0, 1280, 770 }, 1030, 600), juce::Rectangle<int> (0, 0, 1030, 600));
+
+    PreferencesManager::getInstance()->setWindowSize (5000, 4000);
+    auto& w = open();
+    const auto userArea = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay()->userArea;
+    EXPECT_LE (w.getWidth(), userArea.getWidth());
+    EXPECT_LE (w.getHeight(), userArea.getHeight());
+    EXPECT_TRUE (userArea.contains (w.getBounds().getCentre()));
+}
+
+TEST_F (MainWindowTest, PreferencesPanelReflectsThePreferencesSilently)
+{
+    auto* preferences = PreferencesManager::getInstance();
+    preferences->setLanguage (0);
+    preferences->setLoggingEnabled (true);
+    auto& w = open();
+    juce::ignoreUnused (w);
+
+    EXPECT_EQ (dynamic_cast<juce::ComboBox*> (get ("preferencesPanel/coursesLanguageCombo"))->getSelectedId(), 1);
+    EXPECT_EQ (dynamic_cast<juce::ComboBox*> (get ("preferencesPanel/loggingCombo"))->getSelectedId(), 1);
+    EXPECT_EQ (dynamic_cast<juce::FilenameComponent*> (get ("preferencesPanel/moviesRootDirectoryComponent"))->getCurrentFile(),
+               preferences->getMoviesRootDirectory());
+    EXPECT_TRUE (get ("preferencesPanel/backupButton")->isEnabled()) << "a signed-in user's catalog arrived";
+    EXPECT_TRUE (get ("preferencesPanel/restoreButton")->isEnabled());
+
+    // The "Logging enabled" notice comes with the first "er", before the catalog.
+    EXPECT_EQ (countTitled ("Logging enabled"), 1);
+
+    dynamic_cast<juce::ComboBox*> (get ("preferencesPanel/loggingCombo"))->setSelectedId (2);
+    pump();
+    EXPECT_FALSE (preferences->getLoggingEnabled());
+}

@@ -1,0 +1,184 @@
+#pragma once
+
+#include "model/Core.h"
+#include "server/CatalogUpdateThread.h"
+#include "server/StartupRetrieval.h"
+#include "ui/ComponentContainer.h"
+#include "ui/MainWindowLayout.h"
+#include "ui/ResizeBar.h"
+
+class BackgroundPanel;
+
+/** The catalog tree's tab, held by the main window. */
+enum BrowserTab
+{
+    tutorialsTab = 0,
+    favoritesTab = 1,
+    myTutorialsTab = 2
+};
+
+/**
+    The program's only top-level window: it builds the whole interface once, lays it out on every
+    resize, shows one right-hand panel at a time, turns button clicks into actions and Core's
+    broadcasts into refreshes.
+
+    It stays a thin owner and dispatcher: each panel's behaviour lives in a class of its own
+    subsystem. Message thread only.
+*/
+class MainWindow : public juce::DocumentWindow,
+                   private juce::Button::Listener,
+                   private juce::ActionListener,
+                   private juce::Slider::Listener,
+                   private juce::ComboBox::Listener,
+                   private juce::TextEditor::Listener,
+                   private juce::FilenameComponentListener,
+                   private ResizeBar::Target,
+                   private StartupRetrieval::Host,
+                   private CatalogUpdateThread::Host
+{
+public:
+    /** Builds the window and its whole component tree, then asks Core to broadcast "er". */
+    MainWindow (const juce::String& title, Core& core);
+    ~MainWindow() override;
+
+    //==============================================================================
+    void hideMoviePanel();
+    void hideWebPanel();
+    void hideImagePanel();
+    void hideDownloadPanel();
+    void hidePreferencesPanel();
+    void hideMessagePanel();
+    void showPreferencesPanel();
+    void showDownloadPanel();
+
+    /** Shows a picture in the image panel, scaled to fit, with or without the extras buttons. */
+    void showImage (const juce::Image& image, bool showExtrasControls);
+
+    /** Shows or hides the left panel with the resize bar and the search panel; stored at once. */
+    void setLeftPanelVisible (bool shouldBeVisible) override;
+
+    /** Sets the left panel's width; stored for the next start. */
+    void setLeftPanelWidth (int newWidth) override;
+
+    int getLeftPanelWidth() const override { return leftPanelWidth; }
+    bool isLeftPanelVisible() const override { return leftPanelVisible; }
+
+    /** Stores the online and maintenance flags and hands a new catalog, if any, to Core.
+        Called by the catalog refresh thread.
+    */
+    void setCatalogState (Catalog* catalog, bool online, bool maintenance) override;
+
+    /** Reaches a catalog at start-up or after a language change; false when the program quits. */
+    bool runStartupRetrieval();
+
+    /** "Course, Lesson, 2.3 - Chapter" for a chapter given by its position. */
+    juce::String getChapterCaption (int course, int lesson, int chapter) const;
+
+    /** Opens the manual in the tutorials' language with the desktop's default program. */
+    void openManual();
+
+    /** The manual for a tutorials language: Italian for 0, English otherwise. */
+    static juce::File getManualFile (const juce::File& commonDataFolder, int language);
+
+    void setBrowserTab (BrowserTab newTab);
+    BrowserTab getBrowserTab() const noexcept { return tab; }
+
+    /** Closes every top-level item of the catalog tree. */
+    void collapseTree();
+
+    /** The fixed entries of the tree that have a panel of their own. */
+    enum class SpecialItem
+    {
+        preferences,
+        downloads
+    };
+
+    /** Forgets the current chapter, selects the entry in the tree and shows its panel. */
+    void selectSpecialItem (SpecialItem item);
+
+    /** Turns on the remembered extras button and shows the partners button only when the
+        current course has a partners page.
+    */
+    void refreshExtrasButtons();
+
+    /** Loads the preferences panel's controls from the preferences, without notifications. */
+    void refreshPreferencesPanel();
+
+    /** The startup size: the stored size clamped to the display's usable area. */
+    static juce::Rectangle<int> getStartupBounds (juce::Rectangle<int> userArea, int storedWidth, int storedHeight);
+
+    bool isOnline() const noexcept { return online; }
+    bool isInMaintenance() const noexcept { return maintenance; }
+
+    /** The refresh thread, started once the first catalog is installed. */
+    CatalogUpdateThread& getCatalogUpdateThread() noexcept { return *catalogUpdateThread; }
+
+    /** The root of the component tree. */
+    qo::ComponentContainer& getContent() noexcept { return *content; }
+
+    /** The container of the download rows. */
+    qo::ComponentContainer& getDownloadList() noexcept { return *downloadList; }
+
+    //==============================================================================
+    juce::BorderSize<int> getBorderThickness() override { return {}; }
+    void closeButtonPressed() override;
+    void maximiseButtonPressed() override;
+    void resized() override;
+
+protected:
+    /** The state the layout is computed from. */
+    MainWindowLayout::State getLayoutState() const;
+
+    /** Lays the whole tree out for the content's current size. */
+    void layoutContent();
+
+private:
+    void buttonClicked (juce::Button* button) override;
+    void actionListenerCallback (const juce::String& message) override;
+    void sliderValueChanged (juce::Slider* slider) override;
+    void comboBoxChanged (juce::ComboBox* comboBox) override;
+    void filenameComponentChanged (juce::FilenameComponent* component) override;
+
+    void handleMessage (const juce::StringArray& pieces);
+
+    void setPasswordHash (const juce::String& hash) override;
+    juce::String getPasswordHash() const override;
+    void setCatalogFlags (bool isOnline, bool isInMaintenance) override;
+    bool isCatalogOnline() const override { return online; }
+    void startCatalogRefresh() override;
+    void offerUpgrade (const Catalog& catalog) override;
+    void requestQuit() override;
+    void showOnly (const juce::String& panelPath);
+    void updateDownloadPanel();
+    void layoutDownloadRows (int rows);
+    void showExtrasPage (int kind);
+    int getCurrentCourse() const noexcept { return currentCourse; }
+
+    template <typename ComponentType = juce::Component>
+    ComponentType* get (const juce::String& path) const
+    {
+        return content->getComponent<ComponentType> (path);
+    }
+
+    Core& core;
+    std::unique_ptr<qo::ComponentContainer> content;
+    std::unique_ptr<qo::ComponentContainer> downloadList;
+    int currentCourse = -1, currentLesson = -1, currentChapter = -1;
+    juce::String currentChapterId;
+    juce::TreeView* treeView = nullptr;
+    BackgroundPanel* imagePanel = nullptr;
+    double downloadProgressValues[1024] = {};
+    juce::TooltipWindow tooltipWindow;
+    int leftPanelWidth = ResizeBar::minimumWidth;
+    bool leftPanelVisible = true;
+    float volume = 1.0f;
+    juce::CriticalSection passwordLock;
+    juce::String loginPasswordHash;
+    int extrasKind = 0;
+    BrowserTab tab = tutorialsTab;
+    std::atomic<bool> online { false };
+    std::atomic<bool> maintenance { false };
+    std::unique_ptr<CatalogUpdateThread> catalogUpdateThread;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)
+};

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <JuceHeader.h>
+
+#include <vector>
+
+/**
+    The main window's layout arithmetic, kept apart from the components so it can be checked
+    with plain sizes: given the content size and the window's state, the bounds of every
+    component of the fixed tree by its path, and of the download rows.
+
+    Pure functions; the main window calls them on the message thread.
+*/
+class MainWindowLayout final
+{
+public:
+    static constexpr int bottomBarHeight = 55;
+    static constexpr int resizeBarWidth = 7;
+    static constexpr int rowHeight = 60;
+
+    /** What the layout depends on. */
+    struct State
+    {
+        int width = 0;
+        int height = 0;
+        int leftPanelWidth = 291;
+        bool leftPanelVisible = true;
+
+        /** The open movie's natural size; empty when no movie is open. */
+        juce::Rectangle<int> movieSize;
+        bool movieShowing = false;
+        bool webShowing = false;
+    };
+
+    /** A component's path in the content container and its bounds in its parent. */
+    struct Placement
+    {
+        juce::String path;
+        juce::Rectangle<int> bounds;
+    };
+
+    /** Every fixed component's bounds, parents before children. The movie component and the
+        browser are the unnamed children "moviePanel/" and "webPanel/".
+    */
+    static std::vector<Placement> compute (const State& state);
+
+    /** The movie component's bounds in an area of R x A for a movie of natural size w x h. */
+    static juce::Rectangle<int> getMovieBounds (int areaWidth, int areaHeight, juce::Rectangle<int> movieSize);
+
+    /** The playback controls' bounds in a movie controls panel of width P, by name. */
+    static std::vector<Placement> getPlaybackControls (int panelWidth);
+
+    /** The preferences controls' bounds in a preferences panel of width R, by name. */
+    static std::vector<Placement> getPreferencesControls (int panelWidth);
+
+    /** One download row: label, progress bar and remove button. */
+    struct DownloadRow
+    {
+        juce::Rectangle<int> label, progress, remove;
+    };
+
+    /** The bounds of row i for a content area of width R and a scroll bar of the given thickness. */
+    static DownloadRow getDownloadRow (int row, int areaWidth, int scrollBarThickness);
+
+    /** The size of the download list holding n rows. */
+    static juce::Rectangle<int> getDownloadListBounds (int rows, int areaWidth, int scrollBarThickness);
+
+    /** The x at which the movie and extras controls start. */
+    static int getControlsLeft (bool leftPanelVisible) noexcept { return leftPanelVisible ? 268 : 48; }
+
+private:
+    MainWindowLayout() = delete;
+};
