@@ -2,22 +2,51 @@
 
 CaselessAttributes::CaselessAttributes (const juce::XmlElement& element)
 {
-    const auto count = element.getNumAttributes();
-    names.ensureStorageAllocated (count);
-    values.ensureStorageAllocated (count);
+    const auto count = (size_t) element.getNumAttributes();
 
-    for (int i = 0; i < count; ++i)
+    if (count > inlineCapacity)
+        moreEntries.resize (count - inlineCapacity);
+
+    for (size_t i = 0; i < count; ++i)
     {
-        names.add (element.getAttributeName (i));
-        values.add (element.getAttributeValue (i));
+        const auto& name = element.getAttributeName ((int) i);
+        auto& entry = i < inlineCapacity ? inlineEntries[i] : moreEntries[i - inlineCapacity];
+        entry = { &name, &element.getAttributeValue ((int) i), hashIgnoringCase (name) };
     }
+
+    numEntries = count;
+}
+
+juce::uint32 CaselessAttributes::hashIgnoringCase (juce::StringRef text) noexcept
+{
+    // Names match without regard to ASCII letter case only, so only ASCII letters are folded;
+    // equal hashes are confirmed by a full comparison.
+    juce::uint32 hash = 2166136261u;
+
+    for (auto p = text.text; ! p.isEmpty(); ++p)
+    {
+        auto c = (juce::uint32) *p;
+
+        if (c >= 'A' && c <= 'Z')
+            c += 'a' - 'A';
+
+        hash = (hash ^ c) * 16777619u;
+    }
+
+    return hash;
 }
 
 const juce::String* CaselessAttributes::find (juce::StringRef name) const
 {
-    for (int i = 0; i < names.size(); ++i)
-        if (names.getReference (i).equalsIgnoreCase (name))
-            return &values.getReference (i);
+    const auto hash = hashIgnoringCase (name);
+
+    for (size_t i = 0; i < numEntries; ++i)
+    {
+        const auto& entry = i < inlineCapacity ? inlineEntries[i] : moreEntries[i - inlineCapacity];
+
+        if (entry.foldedHash == hash && entry.name->equalsIgnoreCase (name))
+            return entry.value;
+    }
 
     return nullptr;
 }

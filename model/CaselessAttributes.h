@@ -2,6 +2,9 @@
 
 #include <JuceHeader.h>
 
+#include <array>
+#include <vector>
+
 /**
     An XML element's attributes looked up with names matched without regard to ASCII letter case,
     the first match in document order winning, and read with the catalog's lenient rules:
@@ -15,7 +18,7 @@
 class CaselessAttributes final
 {
 public:
-    /** Copies the attributes of an element. */
+    /** Indexes the attributes of an element, which must outlive this object. */
     explicit CaselessAttributes (const juce::XmlElement& element);
 
     /** True when the element has the attribute. */
@@ -37,10 +40,22 @@ public:
     static bool tagMatches (const juce::XmlElement& element, juce::StringRef name);
 
 private:
+    /** One attribute; the strings belong to the element, which outlives this object. */
+    struct Entry
+    {
+        const juce::String* name = nullptr;
+        const juce::String* value = nullptr;
+        juce::uint32 foldedHash = 0;
+    };
+
+    static juce::uint32 hashIgnoringCase (juce::StringRef text) noexcept;
     const juce::String* find (juce::StringRef name) const;
 
-    juce::StringArray names;
-    juce::StringArray values;
+    // Catalog elements carry about ten attributes: keep them out of the heap.
+    static constexpr size_t inlineCapacity = 16;
+    std::array<Entry, inlineCapacity> inlineEntries;
+    std::vector<Entry> moreEntries;
+    size_t numEntries = 0;
 
     JUCE_LEAK_DETECTOR (CaselessAttributes)
 };

@@ -18,6 +18,35 @@ bool hasIdentifier (const CaselessAttributes& attributes)
 {
     return attributes.getString ("id").isNotEmpty();
 }
+
+/** Chapter dates of one document: the local-time conversion costs a time-zone lookup, and a
+    catalog has far fewer distinct dates than chapters.
+*/
+class DateCache
+{
+public:
+    juce::Time get (const juce::String& text)
+    {
+        const auto found = dates.find (text);
+
+        if (found != dates.end())
+            return found->second;
+
+        const auto date = CatalogParser::parseChapterDate (text);
+        dates.emplace (text, date);
+        return date;
+    }
+
+private:
+    std::map<juce::String, juce::Time> dates;
+};
+
+thread_local DateCache* currentDates = nullptr;
+
+juce::Time readDate (const juce::String& text)
+{
+    return currentDates != nullptr ? currentDates->get (text) : CatalogParser::parseChapterDate (text);
+}
 } // namespace
 
 bool CatalogParser::parseCatalog (Catalog& catalog, const juce::XmlElement& root, bool isUserCatalog)
@@ -45,6 +74,9 @@ bool CatalogParser::parseCatalog (Catalog& catalog, const juce::XmlElement& root
     catalog.win_app_size = attributes.getInt ("win_app_size");
 
     catalog.clearContents();
+
+    DateCache dates;
+    const juce::ScopedValueSetter<DateCache*> useDates (currentDates, &dates);
 
     return forEachChildNamed (root, "course", [&catalog] (const juce::XmlElement& element) {
         auto course = std::make_unique<Course>();
@@ -127,7 +159,7 @@ bool CatalogParser::parseChapter (Chapter& chapter, const juce::XmlElement& elem
     parseNativeResolution (attributes.getString ("native_resolution"), chapter.nativeWidth, chapter.nativeHeight);
     chapter.md5 = attributes.getString ("md5");
     chapter.size = attributes.getInt ("size");
-    chapter.date = parseChapterDate (attributes.getString ("date"));
+    chapter.date = readDate (attributes.getString ("date"));
     return true;
 }
 

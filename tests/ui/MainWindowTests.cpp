@@ -224,6 +224,29 @@ TEST_F (MainWindowTest, FetchesTheCatalogWhenItIsUp)
     EXPECT_EQ (countTitled ("Test site"), 1);
 }
 
+TEST_F (MainWindowTest, LooksLikeTheSkin)
+{
+    auto& w = open();
+    const auto shot = w.createComponentSnapshot (w.getLocalBounds());
+    const auto file = juce::File (TSY_UI_TEST_OUTPUT_DIR).getChildFile ("main-window.png");
+    juce::FileOutputStream out (file);
+    ASSERT_TRUE (out.openedOk());
+    out.truncate();
+    juce::PNGImageFormat().writeImageToStream (shot, out);
+    std::cout << "main window screenshot: " << file.getFullPathName() << std::endl;
+
+    const auto height = shot.getHeight();
+    const auto x = w.getWidth() / 2 + 150;
+    EXPECT_EQ (shot.getPixelAt (x, 25).getARGB(), 0xff000000u) << "the title bar's bottom edge";
+    EXPECT_EQ (shot.getPixelAt (x, height - 55).getARGB(), 0xff000000u) << "the bottom bar's top edge";
+    EXPECT_EQ (shot.getPixelAt (x, height - 20).getARGB(), 0xffb2b2b2u) << "the window gradient ends in its flat colour";
+
+    const auto nearTop = shot.getPixelAt (x, 10);
+    EXPECT_GT (nearTop.getRed(), 0xb2);
+    EXPECT_LT (nearTop.getRed(), 0xd8) << "the gradient near the top";
+    EXPECT_EQ (shot.getPixelAt (60, 300).getARGB(), 0xffe6e9ecu) << "the tree's panel colour";
+}
+
 TEST_F (MainWindowTest, StartupSizeIsClampedToTheUserArea)
 {
     EXPECT_EQ (MainWindow::getStartupBounds ({ 0, 0, 1280, 770 }, 5000, 4000), juce::Rectangle<int> (0, 0, 1280, 770));
