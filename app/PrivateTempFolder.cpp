@@ -16,8 +16,8 @@ juce::String folderNameForUser()
 bool isOwnDirectory (const juce::File& folder, struct stat& info)
 {
     return lstat (folder.getFullPathName().toRawUTF8(), &info) == 0
-        && S_ISDIR (info.st_mode)
-        && info.st_uid == getuid();
+           && S_ISDIR (info.st_mode)
+           && info.st_uid == getuid();
 }
 } // namespace
 
@@ -37,7 +37,9 @@ juce::File PrivateTempFolder::getPrivateChild (const juce::File& parent)
     // mkdir fails harmlessly when the name exists; what is there is checked below either way.
     mkdir (path.c_str(), 0700);
 
-    struct stat info {};
+    struct stat info
+    {
+    };
 
     if (! isOwnDirectory (folder, info))
         return {};

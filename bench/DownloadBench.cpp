@@ -82,8 +82,7 @@ private:
         const auto port = findFreePort();
         const auto baseUrl = "http://127.0.0.1:" + juce::String (port) + "/";
 
-        if (! provider.start (juce::StringArray { executable.getFullPathName(), "--library", folder.getChildFile ("library").getFullPathName(),
-                                                  "--port", juce::String (port), "--access-log", folder.getChildFile ("access.log").getFullPathName() },
+        if (! provider.start (juce::StringArray { executable.getFullPathName(), "--library", folder.getChildFile ("library").getFullPathName(), "--port", juce::String (port), "--access-log", folder.getChildFile ("access.log").getFullPathName() },
                               0))
         {
             error = "tsy-provider did not start";
@@ -160,6 +159,14 @@ private:
     juce::String error;
 };
 
+/** Keeps the download's operation log lines out of the benchmark's report. */
+struct SilentLog final : juce::Logger
+{
+    SilentLog() { juce::Logger::setCurrentLogger (this); }
+    ~SilentLog() override { juce::Logger::setCurrentLogger (nullptr); }
+    void logMessage (const juce::String&) override {}
+};
+
 double runCurl (const juce::String& url)
 {
     juce::ChildProcess curl;
@@ -188,6 +195,7 @@ void BM_ChapterDownloadVsCurl (benchmark::State& state)
     const auto size = megabytes * megabyte;
     const auto url = session.getVideoUrl (chapterId);
 
+    const SilentLog silentLog;
     Core core (session.getFolder().getChildFile ("data"));
     core.setUsersDirectory (session.getFolder().getChildFile ("movies/users"), false);
     core.setCatalog (session.makeCatalog().release(), false);

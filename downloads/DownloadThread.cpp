@@ -51,9 +51,9 @@ juce::String describeHeaders (const juce::StringPairArray& headers)
 juce::String describeBlock (juce::int64 expectedSize, juce::int64 byteCount, const juce::String& separator, int bytesRead)
 {
     return "numBytes = " + juce::String (expectedSize)
-         + ", byteCount = " + juce::String (byteCount)
-         + ", bufferSize = " + juce::String (DownloadThread::bufferSize)
-         + ", " + separator + "bytesRead = " + juce::String (bytesRead);
+           + ", byteCount = " + juce::String (byteCount)
+           + ", bufferSize = " + juce::String (DownloadThread::bufferSize)
+           + ", " + separator + "bytesRead = " + juce::String (bytesRead);
 }
 } // namespace
 
@@ -340,9 +340,9 @@ DownloadThread::Transfer DownloadThread::receive (juce::int64 expectedSize, Incr
 }
 
 DownloadThread::ReadVerdict DownloadThread::judgeRead (juce::int64 byteCount,
-                                                        juce::int64 expectedSize,
-                                                        bool streamEnded,
-                                                        bool declaredAnswerComplete)
+                                                       juce::int64 expectedSize,
+                                                       bool streamEnded,
+                                                       bool declaredAnswerComplete)
 {
     // The network stream may hand over less than asked in the middle of a healthy transfer, so
     // a short read by itself proves nothing: only a stream that has ended matters.

@@ -3,6 +3,7 @@
 #include "app/PreferencesManager.h"
 #include "app/Prompts.h"
 #include "app/SharedRes.h"
+#include "downloads/DownloadPanel.h"
 #include "ui/BackgroundPanel.h"
 #include "ui/CustomLookAndFeel2.h"
 #include "ui/MainWindowContent.h"
@@ -45,6 +46,7 @@ MainWindow::MainWindow (const juce::String& title, Core& c)
 
     downloadList = std::make_unique<qo::ComponentContainer> ("downloadList");
     MainWindowContent::buildDownloadRows (*downloadList, downloadProgressValues, *this);
+    downloadPanel = std::make_unique<DownloadPanel> (core, *downloadList, downloadProgressValues);
     get<juce::Viewport> ("downloadPanel/downloadViewport")->setViewedComponent (downloadList.get(), false);
 
     const auto userArea = getMainDisplayUserArea();
@@ -68,6 +70,7 @@ MainWindow::~MainWindow()
     catalogUpdateThread->stopThread (10000);
     core.removeActionListener (this);
     get<juce::Viewport> ("downloadPanel/downloadViewport")->setViewedComponent (nullptr, false);
+    downloadPanel = nullptr;
     downloadList = nullptr;
     catalogUpdateThread = nullptr;
     clearContentComponent();
@@ -127,41 +130,21 @@ void MainWindow::layoutContent()
     if (auto* label = get ("messagePanel/messageLabel"))
         label->setCentrePosition (get ("messagePanel")->getLocalBounds().getCentre());
 
-    layoutDownloadRows (0);
+    downloadPanel->layoutRows (get ("downloadPanel")->getWidth(), get<juce::Viewport> ("downloadPanel/downloadViewport")->getScrollBarThickness());
 
     if (! isFullScreen())
         PreferencesManager::getInstance()->setWindowSize (getWidth(), getHeight());
 }
 
-void MainWindow::layoutDownloadRows (int rows)
-{
-    const auto* viewport = get<juce::Viewport> ("downloadPanel/downloadViewport");
-    const auto areaWidth = get ("downloadPanel")->getWidth();
-    const auto thickness = viewport->getScrollBarThickness();
-
-    for (int i = 0; i < juce::jmin (rows, MainWindowContent::numDownloadRows); ++i)
-    {
-        const auto row = MainWindowLayout::getDownloadRow (i, areaWidth, thickness);
-        const auto index = ";" + juce::String (i);
-        downloadList->getComponent ("downloadLabel" + index)->setBounds (row.label);
-        downloadList->getComponent ("downloadProgress" + index)->setBounds (row.progress);
-        downloadList->getComponent ("downloadRemove" + index)->setBounds (row.remove);
-    }
-
-    downloadList->setBounds (MainWindowLayout::getDownloadListBounds (rows, areaWidth, thickness));
-}
-
 void MainWindow::updateDownloadPanel()
 {
-    for (int i = 0; i < MainWindowContent::numDownloadRows; ++i)
-    {
-        const auto index = ";" + juce::String (i);
+    downloadPanel->update();
+    layoutContent();
+}
 
-        for (auto* name : { "downloadLabel", "downloadProgress", "downloadRemove" })
-            downloadList->getComponent (name + index)->setVisible (false);
-    }
-
-    layoutDownloadRows (0);
+bool MainWindow::startDownload (int course, const juce::String& chapterId, const juce::String& title)
+{
+    return downloadPanel->startDownload (course, chapterId, title);
 }
 
 //==============================================================================
@@ -397,7 +380,15 @@ void MainWindow::buttonClicked (juce::Button* button)
     const auto pieces = juce::StringArray::fromTokens (button->getName(), ";", {});
     const auto& name = pieces[0];
 
-    if (name == "toggleLeftPanelButton")
+    if (name == "clearCompletedDownloadsButton")
+    {
+        downloadPanel->clearCompleted();
+    }
+    else if (name == "downloadRemove")
+    {
+        downloadPanel->removeRow (pieces[1].getIntValue());
+    }
+    else if (name == "toggleLeftPanelButton")
     {
         setLeftPanelVisible (! leftPanelVisible);
     }
@@ -441,6 +432,34 @@ void MainWindow::comboBoxChanged (juce::ComboBox* comboBox)
 {
     if (comboBox->getName() == "loggingCombo")
         PreferencesManager::getInstance()->setLoggingEnabled (comboBox->getSelectedId() == 1);
+    else if (comboBox->getName() == "coursesLanguageCombo")
+        languageChosen (comboBox->getSelectedId());
+}
+
+void MainWindow::languageChosen (int comboId)
+{
+    auto* preferences = PreferencesManager::getInstance();
+
+    for (int i = 0; i < core.getDownloadCount(); ++i)
+    {
+        const auto state = core.getDownloadState (i);
+
+        if (state != DownloadState::Completed && state != DownloadState::Failed)
+        {
+            Prompts::get().showMessage (Prompts::Icon::none,
+                                        TRANS ("Downloads in progress"),
+                                        TRANS ("Wait for the downloads to complete before changing language"),
+                                        TRANS ("OK"));
+            get<juce::ComboBox> ("preferencesPanel/coursesLanguageCombo")->setSelectedId (preferences->getLanguage() + 1, juce::dontSendNotification);
+            return;
+        }
+    }
+
+    core.removeFinishedDownloads();
+    preferences->setLanguage (comboId - 1);
+
+    if (runStartupRetrieval())
+        refreshPreferencesPanel();
 }
 
 void MainWindow::filenameComponentChanged (juce::FilenameComponent*)
@@ -497,6 +516,10 @@ void MainWindow::handleMessage (const juce::StringArray& pieces)
     {
         treeView->repaint();
         updateDownloadPanel();
+    }
+    else if (code == "dp")
+    {
+        downloadPanel->progressChanged (pieces[1]);
     }
     else if (code == "mc" || code == "mm")
     {

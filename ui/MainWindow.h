@@ -8,6 +8,7 @@
 #include "ui/ResizeBar.h"
 
 class BackgroundPanel;
+class DownloadPanel;
 
 /** The catalog tree's tab, held by the main window. */
 enum BrowserTab
@@ -101,6 +102,9 @@ public:
     */
     void refreshExtrasButtons();
 
+    /** Queues a chapter for download unless the list is full; false when not queued. */
+    bool startDownload (int course, const juce::String& chapterId, const juce::String& title);
+
     /** Loads the preferences panel's controls from the preferences, without notifications. */
     void refreshPreferencesPanel();
 
@@ -150,7 +154,7 @@ private:
     void requestQuit() override;
     void showOnly (const juce::String& panelPath);
     void updateDownloadPanel();
-    void layoutDownloadRows (int rows);
+    void languageChosen (int comboId);
     void showExtrasPage (int kind);
     int getCurrentCourse() const noexcept { return currentCourse; }
 
@@ -163,6 +167,7 @@ private:
     Core& core;
     std::unique_ptr<qo::ComponentContainer> content;
     std::unique_ptr<qo::ComponentContainer> downloadList;
+    std::unique_ptr<DownloadPanel> downloadPanel;
     int currentCourse = -1, currentLesson = -1, currentChapter = -1;
     juce::String currentChapterId;
     juce::TreeView* treeView = nullptr;

@@ -201,12 +201,12 @@ protected:
     void serveBodies()
     {
         const auto served = bodies;
-        server.setReplies ([served] (int, const juce::String& path) {
+        server.setReplies ([served] (int, const juce::String& path)
+                           {
             if (const auto found = served.find (path); found != served.end())
                 return FaultServer::Reply { found->second };
 
-            return FaultServer::Reply { {}, 404 };
-        });
+            return FaultServer::Reply { {}, 404 }; });
     }
 
     static juce::String videoPath (const juce::String& chapterId)
@@ -234,10 +234,11 @@ protected:
     DownloadState waitForEnd (const juce::String& chapterId, int timeoutMs = 10000)
     {
         DownloadState state = DownloadState::Queued;
-        waitUntil ([&] {
+        waitUntil ([&]
+                   {
             state = core->getDownloadState (core->findDownload (chapterId));
-            return state == DownloadState::Completed || state == DownloadState::Failed;
-        }, timeoutMs);
+            return state == DownloadState::Completed || state == DownloadState::Failed; },
+                   timeoutMs);
 
         // Let the messages posted by the end arrive too.
         juce::MessageManager::getInstance()->runDispatchLoopUntil (20);

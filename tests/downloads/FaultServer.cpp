@@ -55,10 +55,14 @@ juce::String reasonFor (int status)
 {
     switch (status)
     {
-        case 200: return "OK";
-        case 404: return "Not Found";
-        case 503: return "Service Unavailable";
-        default:  return "Status";
+        case 200:
+            return "OK";
+        case 404:
+            return "Not Found";
+        case 503:
+            return "Service Unavailable";
+        default:
+            return "Status";
     }
 }
 } // namespace
@@ -76,10 +80,12 @@ juce::MemoryBlock makeTestBody (size_t size, int seed)
 
 FaultServer::FaultServer()
 {
-    replies = [] (int, const juce::String&) { return Reply { {}, 404 }; };
+    replies = [] (int, const juce::String&)
+    { return Reply { {}, 404 }; };
 
     if (openListeningSocket())
-        acceptThread = std::thread ([this] { acceptLoop(); });
+        acceptThread = std::thread ([this]
+                                    { acceptLoop(); });
 }
 
 FaultServer::~FaultServer()
@@ -163,7 +169,8 @@ void FaultServer::acceptLoop()
             if (connection >= 0)
             {
                 const std::lock_guard<std::mutex> sl (lock);
-                connectionThreads.emplace_back ([this, connection] { serve (connection); });
+                connectionThreads.emplace_back ([this, connection]
+                                                { serve (connection); });
             }
         }
     }
@@ -197,7 +204,7 @@ void FaultServer::serve (int connection)
     const auto toSend = reply.cutAfter >= 0 ? juce::jmin (reply.cutAfter, bodySize) : bodySize;
 
     juce::String header = "HTTP/1.1 " + juce::String (reply.status) + " " + reasonFor (reply.status) + "\r\n"
-                        + "Content-Type: application/octet-stream\r\nConnection: close\r\n";
+                          + "Content-Type: application/octet-stream\r\nConnection: close\r\n";
 
     if (reply.declareLength)
         header << "Content-Length: " << juce::String (bodySize) << "\r\n";
@@ -209,8 +216,9 @@ void FaultServer::serve (int connection)
 
     for (juce::int64 offset = 0; ok && offset < toSend && ! quitting; offset += pieceSize)
     {
-        if (offset > 0 && reply.pauseMs > 0)
-            std::this_thread::sleep_for (std::chrono::milliseconds (reply.pauseMs));
+        // Paused in small steps, so a long stall still lets the server shut down at once.
+        for (int paused = 0; offset > 0 && paused < reply.pauseMs && ! quitting; paused += 5)
+            std::this_thread::sleep_for (std::chrono::milliseconds (5));
 
         ok = sendAll (connection, static_cast<const char*> (reply.body.getData()) + offset, (size_t) juce::jmin (pieceSize, toSend - offset));
     }
@@ -237,7 +245,8 @@ void FaultServer::setReplies (std::function<Reply (int, const juce::String&)> re
 
 void FaultServer::answerWith (const Reply& reply)
 {
-    setReplies ([reply] (int, const juce::String&) { return reply; });
+    setReplies ([reply] (int, const juce::String&)
+                { return reply; });
 }
 
 void FaultServer::setListening (bool shouldListen)

@@ -11,7 +11,9 @@ namespace
 {
 mode_t modeOf (const juce::File& file)
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     lstat (file.getFullPathName().toRawUTF8(), &info);
     return info.st_mode & 0777;
 }

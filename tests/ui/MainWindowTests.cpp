@@ -247,6 +247,45 @@ TEST_F (MainWindowTest, LooksLikeTheSkin)
     EXPECT_EQ (shot.getPixelAt (60, 300).getARGB(), 0xffe6e9ecu) << "the tree's panel colour";
 }
 
+TEST_F (MainWindowTest, RemoveButtonsActOnTheirOwnRow)
+{
+    juce::String chapters;
+
+    for (int i = 0; i < 20; ++i)
+        chapters << "<chapter id='ch" << i << "' size='10' md5='0123456789abcdef0123456789abcdef'/>";
+
+    // Videos come from a closed port, so every download fails at once and can go unasked.
+    server.answerWith ("<catalog userid='u1' username='Ada' baseurl='http://127.0.0.1:1/'><course id='c1'><lesson>" + chapters
+                       + "</lesson></course></catalog>");
+    auto& w = open();
+
+    for (int i = 0; i < 20; ++i)
+        ASSERT_TRUE (w.startDownload (0, "ch" + juce::String (i), "entry " + juce::String (i)));
+
+    for (int i = 0; i < 200 && core->isDownloadRunning(); ++i)
+        pump (20);
+
+    pump();
+    w.showDownloadPanel();
+    pump();
+
+    auto* remove = dynamic_cast<juce::Button*> (w.getDownloadList().getComponent ("downloadRemove;17"));
+    ASSERT_NE (remove, nullptr);
+    ASSERT_TRUE (remove->isShowing());
+    EXPECT_FALSE (w.getDownloadList().getComponent ("downloadRemove;20")->isVisible());
+
+    remove->triggerClick();
+    pump();
+    ASSERT_EQ (core->getDownloadCount(), 19);
+    EXPECT_EQ (core->getDownloadTitle (16), "entry 16");
+    EXPECT_EQ (core->getDownloadTitle (17), "entry 18") << "row 17's entry went";
+    EXPECT_FALSE (w.getDownloadList().getComponent ("downloadRemove;19")->isVisible()) << "the list shrank";
+
+    dynamic_cast<juce::Button*> (get ("downloadPanel/clearCompletedDownloadsButton"))->triggerClick();
+    pump();
+    EXPECT_EQ (core->getDownloadCount(), 0);
+}
+
 TEST_F (MainWindowTest, StartupSizeIsClampedToTheUserArea)
 {
     EXPECT_EQ (MainWindow::getStartupBounds ({ 0, 0, 1280, 770 }, 5000, 4000), juce::Rectangle<int> (0, 0, 1280, 770));
