@@ -432,7 +432,7 @@ void DownloadThread::exitSignalSent()
 
     const juce::ScopedLock sl (inputLock);
 
-    if (input != nullptr && waitingForNetwork)
+    if (false && input != nullptr && waitingForNetwork)
         input->cancel();
 }
 

@@ -286,6 +286,43 @@ TEST_F (MainWindowTest, RemoveButtonsActOnTheirOwnRow)
     EXPECT_EQ (core->getDownloadCount(), 0);
 }
 
+TEST_F (MainWindowTest, TheLanguageWaitsForRunningDownloads)
+{
+    // The catalog names this server for videos too, and video requests hang for a while.
+    server.setHandler ([this] (const TestHttpServer::Request& request) {
+        if (request.path != "/catalog.php")
+        {
+            juce::Thread::sleep (1500);
+            return TestHttpServer::Response { 404, "gone", "text/plain" };
+        }
+
+        return TestHttpServer::Response { 200, "<catalog userid='u1' username='Ada' baseurl='" + server.getBaseUrl() + "'>"
+                                               "<course id='c1'><lesson><chapter id='ch1' size='10'/></lesson></course></catalog>" };
+    });
+    PreferencesManager::getInstance()->setLanguage (0);
+    auto& w = open();
+    auto* combo = dynamic_cast<juce::ComboBox*> (get ("preferencesPanel/coursesLanguageCombo"));
+    ASSERT_EQ (combo->getSelectedId(), 1);
+
+    ASSERT_TRUE (w.startDownload (0, "ch1", "running"));
+    ASSERT_TRUE (core->isDownloadRunning());
+    combo->setSelectedId (2, juce::sendNotificationSync);
+    EXPECT_EQ (countTitled ("Downloads in progress"), 1);
+    EXPECT_EQ (prompts.shown.back().text, "Wait for the downloads to complete before changing language");
+    EXPECT_EQ (combo->getSelectedId(), 1) << "the combo returns to the stored language";
+    EXPECT_EQ (PreferencesManager::getInstance()->getLanguage(), 0);
+
+    for (int i = 0; i < 200 && core->isDownloadRunning(); ++i)
+        pump (20);
+
+    const auto requestsBefore = server.getRequests().size();
+    combo->setSelectedId (2, juce::sendNotificationSync);
+    EXPECT_EQ (PreferencesManager::getInstance()->getLanguage(), 1);
+    EXPECT_EQ (core->getDownloadCount(), 0) << "finished downloads are cleared";
+    ASSERT_GT (server.getRequests().size(), requestsBefore);
+    EXPECT_EQ (server.getRequests().back().parameters["lang"], "en") << "the catalog is fetched again in the new language";
+}
+
 TEST_F (MainWindowTest, StartupSizeIsClampedToTheUserArea)
 {
     EXPECT_EQ (MainWindow::getStartupBounds ({ 0, 0, 1280, 770 }, 5000, 4000), juce::Rectangle<int> (0, 0, 1280, 770));
