@@ -432,7 +432,7 @@ void DownloadThread::exitSignalSent()
 
     const juce::ScopedLock sl (inputLock);
 
-    if (false && input != nullptr && waitingForNetwork)
+    if (input != nullptr && waitingForNetwork)
         input->cancel();
 }
 

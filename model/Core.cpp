@@ -8,9 +8,8 @@
 
 #include <sqlite3.h>
 
-#include <unordered_set>
-
 #include <algorithm>
+#include <unordered_set>
 
 Core::Core() : Core (SharedRes::getInstance()->getUserDataFolder())
 {

@@ -25,7 +25,7 @@ class ScratchTempDir final
 public:
     /** A fresh folder inside the given one (by default the system's temporary folder). */
     explicit ScratchTempDir (const juce::File& base = juce::File::getSpecialLocation (juce::File::tempDirectory))
-        : parent (base.getNonexistentChildFile ("tsy-tmpdir", {}, false))
+        : parent (base.getNonexistentChildFile ("tsy-tmpdir-" + juce::String::toHexString (juce::Random().nextInt64()), {}, false))
     {
         parent.createDirectory();
 
