@@ -60,7 +60,7 @@ juce::File SharedRes::getDefaultUserDataFolder()
 {
     const auto xdgDataHome = juce::SystemStats::getEnvironmentVariable ("XDG_DATA_HOME", {});
 
-    // The base directory specification says to ignore a relative value.
+    // XDG_DATA_HOME must be absolute to count; a relative value is ignored.
     const auto dataHome = juce::File::isAbsolutePath (xdgDataHome)
                               ? juce::File (xdgDataHome)
                               : juce::File::getSpecialLocation (juce::File::userHomeDirectory).getChildFile (".local/share");
