@@ -1,24 +1,20 @@
 #include "ui/MainWindow.h"
 
+#include "app/MyApplication.h"
 #include "app/PreferencesManager.h"
 #include "app/Prompts.h"
 #include "app/SharedRes.h"
 #include "downloads/DownloadPanel.h"
+#include "server/ProgramUpgrade.h"
 #include "ui/BackgroundPanel.h"
 #include "ui/CustomLookAndFeel2.h"
 #include "ui/MainWindowContent.h"
-#include "server/ProgramUpgrade.h"
 
 #include <ProjectInfo.h>
 
 namespace
 {
 const char* const extrasButtons[] = { "coverButton", "creditsButton", "partnersButton" };
-
-juce::String defaultTitle()
-{
-    return juce::String (ProjectInfo::applicationName) + " " + ProjectInfo::versionString;
-}
 
 juce::Rectangle<int> getMainDisplayUserArea()
 {
@@ -174,7 +170,7 @@ void MainWindow::showOnly (const juce::String& panelPath)
 void MainWindow::hideMoviePanel()
 {
     currentChapterId.clear();
-    setName (defaultTitle());
+    setName (MyApplication::getMainWindowTitle());
     get ("moviePanel")->setVisible (false);
     layoutContent();
     get ("bottomPanel/movieControlsPanel")->setVisible (false);

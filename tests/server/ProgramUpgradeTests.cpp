@@ -1,4 +1,5 @@
 #include "app/PrivateTempFolder.h"
+#include "model/CatalogParser.h"
 #include "model/Core.h"
 #include "server/ProgramUpgrade.h"
 #include "tests/common/ScriptedPrompts.h"
@@ -71,6 +72,27 @@ TEST (ProgramUpgradeRules, VersionsCompareAsNumbers)
 TEST_F (UpgradeTest, NoOfferForTheSameVersion)
 {
     offer ("1.36", "setup.exe", installer, installer.length());
+    EXPECT_TRUE (prompts.shown.empty());
+    EXPECT_TRUE (server.getRequests().empty());
+}
+
+TEST_F (UpgradeTest, AnythingInTheDownloadListSuppressesTheOffer)
+{
+    auto queued = std::make_unique<Catalog>();
+    ASSERT_TRUE (CatalogParser::parseCatalog (*queued,
+                                              *juce::parseXML ("<catalog userid='u1' baseurl='http://127.0.0.1:1/'><course id='c'><lesson>"
+                                                               "<chapter id='ch' size='10'/></lesson></course></catalog>"),
+                                              true));
+    core->setUsersDirectory (folder.getChildFile ("users"), false);
+    core->setCatalog (queued.release(), true);
+    ASSERT_TRUE (core->addDownload ("c", "ch", "a chapter"));
+
+    // Its download fails at once (nothing listens there), but the entry stays in the list.
+    for (int i = 0; i < 100 && core->isDownloadRunning(); ++i)
+        juce::Thread::sleep (20);
+
+    ASSERT_EQ (core->getDownloadCount(), 1);
+    offer ("1.4", "setup.exe", installer, installer.length());
     EXPECT_TRUE (prompts.shown.empty());
     EXPECT_TRUE (server.getRequests().empty());
 }
