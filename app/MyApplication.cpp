@@ -61,8 +61,9 @@ void MyApplication::startSharedServices()
     auto* preferences = PreferencesManager::getInstance();
     preferences->load (preferencesFile);
 
-    if (preferences->getLoggingEnabled())
-        logger = OperationLog::install (OperationLog::getDefaultFile());
+    // With logging off the program's lines go nowhere, not even to the terminal.
+    logger = preferences->getLoggingEnabled() ? OperationLog::install (OperationLog::getDefaultFile())
+                                              : OperationLog::installSilent();
 
     juce::Logger::writeToLog ("Program started");
 }

@@ -8,6 +8,9 @@
 
 #include <ProjectInfo.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 JUCE_IMPLEMENT_SINGLETON (SharedRes)
 
 namespace
@@ -31,6 +34,7 @@ SharedRes::SharedRes()
     commonDataFolder = getDefaultCommonDataFolder();
 
     ensureFolder (userDataFolder);
+    makePrivate (userDataFolder);
     ensureFolder (commonDataFolder);
 
     juce::String baseUrl (ProjectInfo::defaultServiceBaseUrl);
@@ -90,6 +94,18 @@ void SharedRes::ensureFolder (const juce::File& folder)
     }
 
     folder.createDirectory();
+}
+
+void SharedRes::makePrivate (const juce::File& folder)
+{
+    // The folder keeps the remembered password hash, the catalogs and the search database.
+    const auto path = folder.getFullPathName().toStdString();
+    struct stat info
+    {
+    };
+
+    if (lstat (path.c_str(), &info) == 0 && S_ISDIR (info.st_mode) && info.st_uid == getuid() && (info.st_mode & 077) != 0)
+        chmod (path.c_str(), 0700);
 }
 
 void SharedRes::applyTestServerOverride (juce::String& baseUrl)

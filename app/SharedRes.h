@@ -44,6 +44,7 @@ public:
 
 private:
     static void ensureFolder (const juce::File& folder);
+    static void makePrivate (const juce::File& folder);
     void applyTestServerOverride (juce::String& baseUrl);
     void loadSkin();
     void registerDrawables();

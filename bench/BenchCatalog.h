@@ -9,4 +9,12 @@ namespace BenchCatalog
     written once per run to the temporary folder. Chapter ids are "C1xxxx-nnn".
 */
 const juce::File& getLargeCatalogFile();
+
+/** This run's own scratch folder in the temporary folder, created on first use; everything the
+    benchmarks write goes inside it.
+*/
+const juce::File& getScratchFolder();
+
+/** Deletes the scratch folder with everything in it; called once the benchmarks have run. */
+void removeScratchFolder();
 } // namespace BenchCatalog

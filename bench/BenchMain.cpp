@@ -1,3 +1,5 @@
+#include "bench/BenchCatalog.h"
+
 #include <JuceHeader.h>
 #include <benchmark/benchmark.h>
 
@@ -13,5 +15,6 @@ int main (int argc, char** argv)
 
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    BenchCatalog::removeScratchFolder();
     return 0;
 }

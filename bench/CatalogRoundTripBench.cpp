@@ -1,3 +1,4 @@
+#include "bench/BenchCatalog.h"
 #include "server/CatalogServiceClient.h"
 #include "tests/provider/ProviderProcess.h"
 #include "tests/provider/TestLibraryWriter.h"
@@ -16,7 +17,7 @@ struct RunningProvider
 
     CatalogServiceClient::Endpoint endpoint() const { return { process.getOrigin() + "/catalog.php", scratch.getChildFile ("cache") }; }
 
-    juce::File scratch = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tsy-bench-provider-" + juce::String (juce::Random::getSystemRandom().nextInt64()));
+    juce::File scratch = BenchCatalog::getScratchFolder().getChildFile ("provider-" + juce::String (juce::Random::getSystemRandom().nextInt64()));
     ProviderProcess process;
 };
 
@@ -29,7 +30,7 @@ RunningProvider& sampleProvider()
 RunningProvider& largeProvider()
 {
     static const auto library = [] {
-        auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tsy-bench-library-10k");
+        auto folder = BenchCatalog::getScratchFolder().getChildFile ("library-10k");
         folder.deleteRecursively();
         TestLibraryWriter::Layout layout;
         layout.coursesPerLanguage = 100;

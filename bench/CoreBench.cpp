@@ -39,7 +39,7 @@ struct StateFolders
 
     ~StateFolders() { folder.deleteRecursively(); }
 
-    juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tsy-bench-core");
+    juce::File folder = BenchCatalog::getScratchFolder().getChildFile ("core");
     Catalog catalog;
 };
 

@@ -1,3 +1,4 @@
+#include "bench/BenchCatalog.h"
 #include "model/CatalogParser.h"
 #include "model/Core.h"
 
@@ -153,7 +154,7 @@ private:
                               + chapters + "</lesson>\n</course>\n</library>\n");
     }
 
-    const juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tsy-bench-downloads");
+    const juce::File folder = BenchCatalog::getScratchFolder().getChildFile ("downloads");
     juce::ChildProcess provider;
     std::unique_ptr<juce::XmlElement> catalogDocument;
     juce::String error;

@@ -120,7 +120,7 @@ void ProgramUpgrade::offer (const Catalog& catalog, Core& core, const juce::Stri
     {
         juce::ZipFile archive (file);
         const auto unpacked = archive.uncompressTo (folder, true).wasOk();
-        const auto packages = folder.findChildFiles (juce::File::findFilesAndDirectories, false, "*.mpkg");
+        const auto packages = folder.findChildFiles (juce::File::findFilesAndDirectories | juce::File::ignoreHiddenFiles, false, "*.mpkg");
 
         if (! unpacked || packages.isEmpty())
         {

@@ -1,6 +1,7 @@
 #include "app/MyApplication.h"
 #include "tests/common/ScratchHome.h"
 #include "tests/provider/ProviderProcess.h"
+#include "tests/provider/TestLibraryWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -72,6 +73,8 @@ bool closeAndWait (juce::ChildProcess& process, const juce::String& windowId)
     return false;
 }
 
+void rememberDemoUser (const juce::File& dataFolder);
+
 /** A player home set up against a running provider: the test-server file points at it and the
     demo user's login is remembered, with logging on.
 */
@@ -82,15 +85,7 @@ struct PlayerAgainstProvider
         home.getFolder().getChildFile ("tsy-testurl.txt").replaceWithText (provider.getOrigin() + "/");
 
         // The test-server file moves the program's data into the "test" child.
-        const auto preferences = home.getUserDataFolder().getChildFile ("test/preferences.xml");
-        preferences.getParentDirectory().createDirectory();
-        preferences.replaceWithText (R"(<?xml version="1.0" encoding="UTF-8"?>
-<PROPERTIES>
-  <VALUE name="startupUsername" val="giulia.rossi@example.com"/>
-  <VALUE name="startupPasswordHash" val=")" + juce::MD5 (juce::String ("tessaly-giulia").toUTF8()).toHexString() + R"("/>
-  <VALUE name="language" val="1"/>
-  <VALUE name="loggingEnabled" val="1"/>
-</PROPERTIES>)");
+        rememberDemoUser (getDataFolder());
     }
 
     juce::File getDataFolder() const { return home.getUserDataFolder().getChildFile ("test"); }
@@ -123,6 +118,73 @@ bool dismissAlert (const juce::String& title)
     return findWindowsTitled (title).isEmpty();
 }
 
+/** Writes the preferences of a returning user: the demo user's login remembered, logging on. */
+void rememberDemoUser (const juce::File& dataFolder)
+{
+    const auto preferences = dataFolder.getChildFile ("preferences.xml");
+    preferences.getParentDirectory().createDirectory();
+    preferences.replaceWithText (R"(<?xml version="1.0" encoding="UTF-8"?>
+<PROPERTIES>
+  <VALUE name="startupUsername" val="giulia.rossi@example.com"/>
+  <VALUE name="startupPasswordHash" val=")" + juce::MD5 (juce::String ("tessaly-giulia").toUTF8()).toHexString() + R"("/>
+  <VALUE name="language" val="1"/>
+  <VALUE name="loggingEnabled" val="1"/>
+</PROPERTIES>)");
+}
+
+/** A loopback port on which nothing listens (it was free a moment ago). */
+int findClosedPort()
+{
+    juce::StreamingSocket socket;
+    socket.createListener (0, "127.0.0.1");
+    return socket.getBoundPort();
+}
+
+/** Starts the player against a server address, clicks away "Test site" and waits for the box
+    with this title to be dismissed with its only button; the process must then end by itself.
+    Nothing touches the display after that click, so an idle loop that misses the quit shows.
+*/
+void expectQuitAfterBox (const ScratchHome& home, const juce::String& boxTitle)
+{
+    juce::ChildProcess player;
+    ASSERT_TRUE (player.start (juce::StringArray { TSY_PLAYER_PATH }, 0));
+    ASSERT_TRUE (dismissAlert ("Test site"));
+    ASSERT_TRUE (dismissAlert ("Logging enabled"));
+    ASSERT_TRUE (dismissAlert (boxTitle)) << boxTitle << " was never shown";
+
+    const auto ended = player.waitForProcessToFinish (8000);
+
+    if (! ended)
+        player.kill();
+
+    EXPECT_TRUE (ended) << "the program is still running after \"" << boxTitle << "\"";
+    const auto log = home.getDesktop().getChildFile ("TSY-Player Log.txt").loadFileAsString();
+    EXPECT_TRUE (log.endsWith ("\r\nProgram terminated\r\n")) << log;
+}
+
+/** Presses Return in the alert with this title until it has gone: a key that arrives before the
+    alert has taken the keyboard is lost. False when the alert never came or never went.
+*/
+bool acceptAlert (const juce::String& title)
+{
+    const auto windows = waitForWindowsTitled (title, 20000);
+
+    for (int attempt = 0; attempt < 40 && ! windows.isEmpty(); ++attempt)
+    {
+        runCommand ({ "xdotool", "key", "--window", windows[0], "Return" });
+
+        for (int check = 0; check < 5; ++check)
+        {
+            if (findWindowsTitled (title).isEmpty())
+                return true;
+
+            juce::Thread::sleep (50);
+        }
+    }
+
+    return false;
+}
+
 bool waitForFile (const juce::File& file, int timeoutMs)
 {
     for (int waited = 0; waited < timeoutMs && ! file.existsAsFile(); waited += 50)
@@ -145,8 +207,9 @@ TEST (Application, StartsOnceFetchesTheCatalogAndQuitsFromTheCloseButton)
     const juce::String title ("TSY-Player 1.36");
     ASSERT_TRUE (findWindowsTitled (title).isEmpty());
 
+    // Whatever the program prints is kept: with logging on, its lines belong in the file only.
     juce::ChildProcess first;
-    ASSERT_TRUE (first.start (juce::StringArray { TSY_PLAYER_PATH }, 0));
+    ASSERT_TRUE (first.start (juce::StringArray { TSY_PLAYER_PATH }, juce::ChildProcess::wantStdOut | juce::ChildProcess::wantStdErr));
     ASSERT_TRUE (dismissAlert ("Test site"));
 
     const auto windows = waitForWindowsTitled (title, 20000);
@@ -163,6 +226,8 @@ TEST (Application, StartsOnceFetchesTheCatalogAndQuitsFromTheCloseButton)
 
     ASSERT_TRUE (closeAndWait (first, windows[0])) << "the close button quits";
     EXPECT_EQ (first.getExitCode(), 0u);
+    const auto printed = first.readAllProcessOutput();
+    EXPECT_FALSE (printed.contains ("Program started") || printed.contains ("retrieving URL")) << printed;
     EXPECT_TRUE (findWindowsTitled (title).isEmpty());
 
     const auto log = setup.getLog();
@@ -193,7 +258,7 @@ TEST (Application, StartsOnceFetchesTheCatalogAndQuitsFromTheCloseButton)
     ASSERT_TRUE (preferences.replaceWithText (preferences.loadFileAsString().replace ("name=\"loggingEnabled\" val=\"1\"", "name=\"loggingEnabled\" val=\"0\"")));
     const auto logBefore = setup.getLog();
     juce::ChildProcess quiet;
-    ASSERT_TRUE (quiet.start (juce::StringArray { TSY_PLAYER_PATH }, 0));
+    ASSERT_TRUE (quiet.start (juce::StringArray { TSY_PLAYER_PATH }, juce::ChildProcess::wantStdOut | juce::ChildProcess::wantStdErr));
     ASSERT_TRUE (dismissAlert ("Test site"));
     const auto last = waitForWindowsTitled (title, 20000);
     ASSERT_EQ (last.size(), 1);
@@ -201,4 +266,63 @@ TEST (Application, StartsOnceFetchesTheCatalogAndQuitsFromTheCloseButton)
     EXPECT_TRUE (findWindowsTitled ("Logging enabled").isEmpty());
     ASSERT_TRUE (closeAndWait (quiet, last[0]));
     EXPECT_EQ (setup.getLog(), logBefore);
+    const auto quietOutput = quiet.readAllProcessOutput();
+    EXPECT_FALSE (quietOutput.contains ("Program started") || quietOutput.contains ("received:")) << "nothing is logged anywhere: " << quietOutput;
+}
+
+TEST (Application, FirstLaunchWithoutServerEndsAfterTheBox)
+{
+    ASSERT_NE (std::getenv ("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
+    ScratchHome home;
+    home.getFolder().getChildFile ("tsy-testurl.txt").replaceWithText ("http://127.0.0.1:" + juce::String (findClosedPort()) + "/");
+    rememberDemoUser (home.getUserDataFolder().getChildFile ("test"));
+    expectQuitAfterBox (home, "Connection missing upon first launch");
+}
+
+TEST (Application, FirstLaunchDuringMaintenanceEndsAfterTheBox)
+{
+    ASSERT_NE (std::getenv ("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
+    ScratchHome home;
+    ProviderProcess provider ({ "--library", TSY_PROVIDER_SAMPLE_LIBRARY, "--maintenance" }, home.getFolder().getChildFile ("provider"));
+    ASSERT_TRUE (provider.isRunning()) << provider.readErrors();
+    home.getFolder().getChildFile ("tsy-testurl.txt").replaceWithText (provider.getOrigin() + "/");
+    rememberDemoUser (home.getUserDataFolder().getChildFile ("test"));
+    expectQuitAfterBox (home, "Server maintenance upon first launch");
+}
+
+TEST (Application, AcceptedUpgradeEndsTheProgram)
+{
+    ASSERT_NE (std::getenv ("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
+    ScratchHome home;
+    TestLibraryWriter::Layout layout;
+    layout.programVersion = "1.37";
+    const auto library = home.getFolder().getChildFile ("library");
+    TestLibraryWriter::write (library, layout);
+    ProviderProcess provider ({ "--library", library.getFullPathName() }, home.getFolder().getChildFile ("provider"));
+    ASSERT_TRUE (provider.isRunning()) << provider.readErrors();
+    home.getFolder().getChildFile ("tsy-testurl.txt").replaceWithText (provider.getOrigin() + "/");
+    const auto& user = TestLibraryWriter::firstUser();
+    const auto preferences = home.getUserDataFolder().getChildFile ("test/preferences.xml");
+    preferences.getParentDirectory().createDirectory();
+    preferences.replaceWithText (R"(<?xml version="1.0" encoding="UTF-8"?>
+<PROPERTIES>
+  <VALUE name="startupUsername" val=")" + user.email + R"("/>
+  <VALUE name="startupPasswordHash" val=")" + juce::MD5 (user.password.toUTF8()).toHexString() + R"("/>
+  <VALUE name="loggingEnabled" val="1"/>
+</PROPERTIES>)");
+
+    // "Yes" is the alert's default button, so Return accepts the offer.
+    juce::ChildProcess player;
+    ASSERT_TRUE (player.start (juce::StringArray { TSY_PLAYER_PATH }, 0));
+    ASSERT_TRUE (dismissAlert ("Test site"));
+    ASSERT_TRUE (dismissAlert ("Logging enabled"));
+    ASSERT_TRUE (acceptAlert ("New version available")) << "the newer version was not offered, or the offer not taken";
+
+    const auto ended = player.waitForProcessToFinish (15000);
+
+    if (! ended)
+        player.kill();
+
+    EXPECT_TRUE (ended) << "the program is still running after the upgrade";
+    EXPECT_TRUE (provider.readOutput().contains ("/download/")) << "the installer was fetched";
 }

@@ -3,6 +3,7 @@
 #include "downloads/DownloadPanel.h"
 #include "model/CatalogParser.h"
 #include "model/Core.h"
+#include "tests/common/MessagePump.h"
 #include "tests/common/ScratchHome.h"
 #include "tests/common/ScriptedPrompts.h"
 #include "tests/common/TestHttpServer.h"
@@ -76,8 +77,15 @@ protected:
 
     void waitUntilAllFinished()
     {
-        for (int i = 0; i < 200 && core->isDownloadRunning(); ++i)
-            juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
+        // Between two entries none is running, so every entry's own state is looked at.
+        ASSERT_TRUE (MessagePump::runUntil ([this] {
+            for (int i = 0; i < core->getDownloadCount(); ++i)
+                if (const auto state = core->getDownloadState (i); state != DownloadState::Completed && state != DownloadState::Failed)
+                    return false;
+
+            return true;
+        }));
+        MessagePump::deliverPending();
     }
 
     ScratchHome home;

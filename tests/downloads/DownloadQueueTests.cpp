@@ -253,7 +253,7 @@ TEST_F (DownloadQueueTest, ProgressIsBroadcastPerBlockAndReadable)
                {
         seen.push_back (core->getDownloadProgress (0));
         return core->getDownloadState (0) == DownloadState::Completed; });
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
+    MessagePump::deliverPending();
 
     EXPECT_TRUE (std::is_sorted (seen.begin(), seen.end()));
     EXPECT_GT (std::count_if (seen.begin(), seen.end(), [] (float p)

@@ -7,6 +7,7 @@
 #include "model/LocalStorage.h"
 
 #include "tests/common/JucePrinters.h"
+#include "tests/common/MessagePump.h"
 #include "tests/downloads/FaultServer.h"
 
 #include <gtest/gtest.h>
@@ -241,7 +242,7 @@ protected:
                    timeoutMs);
 
         // Let the messages posted by the end arrive too.
-        juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
+        MessagePump::deliverPending();
         return state;
     }
 

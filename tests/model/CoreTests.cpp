@@ -4,6 +4,7 @@
 #include "model/LocalStorage.h"
 
 #include "tests/common/JucePrinters.h"
+#include "tests/common/MessagePump.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -63,7 +64,7 @@ struct Messages final : juce::ActionListener
 
     juce::StringArray drain()
     {
-        juce::MessageManager::getInstance()->runDispatchLoopUntil (30);
+        MessagePump::deliverPending();
         auto result = received;
         received.clear();
         return result;

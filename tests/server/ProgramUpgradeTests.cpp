@@ -181,6 +181,12 @@ TEST_F (UpgradeTest, ZipArchivesOpenTheirPackage)
     EXPECT_TRUE (prompts.opened.isEmpty());
     EXPECT_EQ (quitRequests, 0);
 
+    // A hidden entry (what a Mac leaves beside a package) is not a package.
+    serveZip (zipWith (".TSY-Player.mpkg"));
+    EXPECT_EQ (titleOfLastPrompt(), "Install error");
+    EXPECT_TRUE (prompts.opened.isEmpty());
+    EXPECT_EQ (quitRequests, 0);
+
     serveZip (zipWith ("TSY-Player.mpkg"));
     ASSERT_EQ (prompts.opened.size(), 1);
     EXPECT_EQ (prompts.opened[0], ProgramUpgrade::getWorkingFolder().getChildFile ("TSY-Player.mpkg"));

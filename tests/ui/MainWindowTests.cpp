@@ -1,6 +1,7 @@
 #include "app/PreferencesManager.h"
 #include "app/SharedRes.h"
 #include "model/Core.h"
+#include "tests/common/MessagePump.h"
 #include "tests/common/ScratchHome.h"
 #include "tests/common/ScriptedPrompts.h"
 #include "tests/common/TestHttpServer.h"
@@ -43,25 +44,35 @@ protected:
         window = std::make_unique<MainWindow> ("TSY-Player 1.36", *core);
         window->setVisible (true);
 
-        for (int i = 0; i < 100 && core->getNumCourses() == 0; ++i)
-            pump (20);
+        EXPECT_TRUE (MessagePump::runUntil ([this] { return core->getNumCourses() > 0; })) << "the catalog never came";
 
-        // A person's window has the keyboard; without a window manager it has to be given it.
+        // A person's window has the keyboard; without a window manager it has to be given it,
+        // and it is the window system's focus event that hands it over.
         window->toFront (true);
-        pump();
+        EXPECT_TRUE (MessagePump::runUntil ([this] { return window->getPeer() != nullptr && window->getPeer()->isFocused(); }));
 
         return *window;
     }
 
-    static void pump (int milliseconds = 50) { juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds); }
+    /** Delivers what the last step posted to the message queue. */
+    static void pump() { MessagePump::deliverPending(); }
 
-    /** Keyboard focus arrives with the window system's focus event, so give it a moment. */
+    /** Every entry of the queue has ended (between two entries none is running, so "nothing
+        runs" alone is not enough).
+    */
+    bool allDownloadsEnded() const
+    {
+        for (int i = 0; i < core->getDownloadCount(); ++i)
+            if (const auto state = core->getDownloadState (i); state != DownloadState::Completed && state != DownloadState::Failed)
+                return false;
+
+        return true;
+    }
+
+    /** Keyboard focus arrives with the window system's focus event: wait for it to arrive. */
     static bool waitForFocus (juce::Component& component)
     {
-        for (int i = 0; i < 100 && ! component.hasKeyboardFocus (false); ++i)
-            pump (25);
-
-        return component.hasKeyboardFocus (false);
+        return MessagePump::runUntil ([&] { return component.hasKeyboardFocus (false); });
     }
 
     juce::Component* get (const juce::String& path) { return window->getContent().getComponent (path); }
@@ -185,10 +196,7 @@ TEST_F (MainWindowTest, TheHKeyTogglesTheLeftPanel)
     ASSERT_TRUE (xdotool.start (juce::StringArray { "xdotool", "key", "--window", juce::String ((juce::pointer_sized_int) peer->getNativeHandle()), "h" }));
     xdotool.waitForProcessToFinish (5000);
 
-    for (int i = 0; i < 40 && w.isLeftPanelVisible(); ++i)
-        pump (50);
-
-    EXPECT_FALSE (w.isLeftPanelVisible());
+    EXPECT_TRUE (MessagePump::runUntil ([&] { return ! w.isLeftPanelVisible(); }));
 }
 
 TEST_F (MainWindowTest, ResizeBarClampsAndShowsAHiddenPanel)
@@ -265,8 +273,7 @@ TEST_F (MainWindowTest, RemoveButtonsActOnTheirOwnRow)
     for (int i = 0; i < 20; ++i)
         ASSERT_TRUE (w.startDownload (0, "ch" + juce::String (i), "entry " + juce::String (i)));
 
-    for (int i = 0; i < 200 && core->isDownloadRunning(); ++i)
-        pump (20);
+    ASSERT_TRUE (MessagePump::runUntil ([this] { return allDownloadsEnded(); }));
 
     pump();
     w.showDownloadPanel();
@@ -315,8 +322,7 @@ TEST_F (MainWindowTest, TheLanguageWaitsForRunningDownloads)
     EXPECT_EQ (combo->getSelectedId(), 1) << "the combo returns to the stored language";
     EXPECT_EQ (PreferencesManager::getInstance()->getLanguage(), 0);
 
-    for (int i = 0; i < 200 && core->isDownloadRunning(); ++i)
-        pump (20);
+    ASSERT_TRUE (MessagePump::runUntil ([this] { return allDownloadsEnded(); }));
 
     const auto requestsBefore = server.getRequests().size();
     combo->setSelectedId (2, juce::sendNotificationSync);
