@@ -1,10 +1,10 @@
 #include "app/SharedRes.h"
 
 #include "app/Prompts.h"
-#include "ui/CodeDrawnIcons.h"
-#include "ui/CustomLookAndFeel2.h"
-#include "ui/SearchTextEditorLookAndFeel.h"
-#include "ui/SkinArchive.h"
+#include "ui/kit/CodeDrawnIcons.h"
+#include "ui/kit/CustomLookAndFeel2.h"
+#include "ui/kit/SearchTextEditorLookAndFeel.h"
+#include "ui/kit/SkinArchive.h"
 
 #include <ProjectInfo.h>
 
@@ -163,6 +163,7 @@ void SharedRes::registerLookAndFeels()
 {
     auto custom = std::make_unique<CustomLookAndFeel2> (getDrawable ("/vector/led-off"), getDrawable ("/vector/led-on"));
     custom->applySkinColours();
+    custom->setSkin (this);
 
     const auto bold = getTypeface ("Lucida Grande Bold");
     const auto regular = getTypeface ("Lucida Grande Regular");

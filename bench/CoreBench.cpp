@@ -49,7 +49,7 @@ void BM_RebuildLocalState (benchmark::State& state)
     Core core (folders.folder.getChildFile ("data"));
     auto catalog = std::make_unique<Catalog>();
     CatalogParser::parseCatalog (*catalog, *juce::parseXML (BenchCatalog::getLargeCatalogFile()), true);
-    core.setCatalog (catalog.release(), true);
+    core.setCatalog (std::move (catalog));
 
     const juce::File paths[] = { folders.folder.getChildFile ("users"), folders.folder.getChildFile ("users-link") };
     int next = 0;

@@ -1,4 +1,5 @@
 #include "bench/BenchCatalog.h"
+#include "downloads/DownloadThread.h"
 #include "model/CatalogParser.h"
 #include "model/Core.h"
 
@@ -58,7 +59,7 @@ public:
 
     juce::String getVideoUrl (const juce::String& chapterId) const
     {
-        return Core::makeVideoUrl (catalogDocument->getStringAttribute ("baseurl"), "BENCH", chapterId);
+        return DownloadQueue::makeVideoUrl (catalogDocument->getStringAttribute ("baseurl"), "BENCH", chapterId);
     }
 
     juce::File getFolder() const { return folder; }
@@ -197,9 +198,9 @@ void BM_ChapterDownloadVsCurl (benchmark::State& state)
     const auto url = session.getVideoUrl (chapterId);
 
     const SilentLog silentLog;
-    Core core (session.getFolder().getChildFile ("data"));
+    Core core (session.getFolder().getChildFile ("data"), Core::Workers { DownloadThread::makeJob });
     core.setUsersDirectory (session.getFolder().getChildFile ("movies/users"), false);
-    core.setCatalog (session.makeCatalog().release(), false);
+    core.setCatalog (session.makeCatalog());
     const auto video = core.getVideoFile (chapterId);
 
     double curlSeconds = 0.0, tsySeconds = 0.0;
@@ -214,9 +215,9 @@ void BM_ChapterDownloadVsCurl (benchmark::State& state)
         auto rssPeak = rssBefore;
         const auto start = juce::Time::getMillisecondCounterHiRes();
 
-        core.addDownload ("BENCH", chapterId, chapterId);
+        core.getDownloads().addDownload ("BENCH", chapterId, chapterId);
 
-        while (core.getDownloadState (0) == DownloadState::Downloading || core.getDownloadState (0) == DownloadState::Queued)
+        while (core.getDownloads().getDownloadState (0) == DownloadState::Downloading || core.getDownloads().getDownloadState (0) == DownloadState::Queued)
         {
             juce::Thread::sleep (2);
             rssPeak = juce::jmax (rssPeak, residentBytes());
@@ -225,13 +226,13 @@ void BM_ChapterDownloadVsCurl (benchmark::State& state)
         const auto seconds = (juce::Time::getMillisecondCounterHiRes() - start) / 1000.0;
         state.SetIterationTime (seconds);
 
-        if (curlTime <= 0.0 || core.getDownloadState (0) != DownloadState::Completed || video.getSize() != size)
+        if (curlTime <= 0.0 || core.getDownloads().getDownloadState (0) != DownloadState::Completed || video.getSize() != size)
         {
             state.SkipWithError ("a download failed");
             break;
         }
 
-        core.removeFinishedDownloads();
+        core.getDownloads().removeFinishedDownloads();
         curlSeconds += curlTime;
         tsySeconds += seconds;
         rssGrowth = juce::jmax (rssGrowth, rssPeak - rssBefore);

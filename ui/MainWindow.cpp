@@ -1,13 +1,12 @@
 #include "ui/MainWindow.h"
 
-#include "app/MyApplication.h"
 #include "app/PreferencesManager.h"
 #include "app/Prompts.h"
 #include "app/SharedRes.h"
 #include "downloads/DownloadPanel.h"
 #include "server/ProgramUpgrade.h"
-#include "ui/BackgroundPanel.h"
-#include "ui/CustomLookAndFeel2.h"
+#include "ui/kit/BackgroundPanel.h"
+#include "ui/kit/CustomLookAndFeel2.h"
 #include "ui/MainWindowContent.h"
 
 #include <ProjectInfo.h>
@@ -26,7 +25,7 @@ juce::Rectangle<int> getMainDisplayUserArea()
 } // namespace
 
 MainWindow::MainWindow (const juce::String& title, Core& c)
-    : DocumentWindow (title, juce::Colours::black, juce::DocumentWindow::allButtons, true), core (c)
+    : DocumentWindow (title, juce::Colours::black, juce::DocumentWindow::allButtons, true), core (c), applicationTitle (title)
 {
     setOpaque (true);
 
@@ -41,8 +40,7 @@ MainWindow::MainWindow (const juce::String& title, Core& c)
     imagePanel = get<BackgroundPanel> ("imagePanel");
 
     downloadList = std::make_unique<qo::ComponentContainer> ("downloadList");
-    MainWindowContent::buildDownloadRows (*downloadList, downloadProgressValues, *this);
-    downloadPanel = std::make_unique<DownloadPanel> (core, *downloadList, downloadProgressValues);
+    downloadPanel = std::make_unique<DownloadPanel> (core, *downloadList, static_cast<juce::Button::Listener&> (*this));
     get<juce::Viewport> ("downloadPanel/downloadViewport")->setViewedComponent (downloadList.get(), false);
 
     const auto userArea = getMainDisplayUserArea();
@@ -170,7 +168,7 @@ void MainWindow::showOnly (const juce::String& panelPath)
 void MainWindow::hideMoviePanel()
 {
     currentChapterId.clear();
-    setName (MyApplication::getMainWindowTitle());
+    setName (applicationTitle);
     get ("moviePanel")->setVisible (false);
     layoutContent();
     get ("bottomPanel/movieControlsPanel")->setVisible (false);
@@ -245,12 +243,12 @@ void MainWindow::setLeftPanelWidth (int newWidth)
     layoutContent();
 }
 
-void MainWindow::setCatalogState (Catalog* catalog, bool isOnline, bool isInMaintenance)
+void MainWindow::setCatalogState (std::unique_ptr<Catalog> catalog, bool isOnline, bool isInMaintenance)
 {
     setCatalogFlags (isOnline, isInMaintenance);
 
     if (catalog != nullptr)
-        core.setCatalog (catalog, isOnline);
+        core.setCatalog (std::move (catalog));
 }
 
 void MainWindow::setCatalogFlags (bool isOnline, bool isInMaintenance)
@@ -436,9 +434,9 @@ void MainWindow::languageChosen (int comboId)
 {
     auto* preferences = PreferencesManager::getInstance();
 
-    for (int i = 0; i < core.getDownloadCount(); ++i)
+    for (int i = 0; i < core.getDownloads().getDownloadCount(); ++i)
     {
-        const auto state = core.getDownloadState (i);
+        const auto state = core.getDownloads().getDownloadState (i);
 
         if (state != DownloadState::Completed && state != DownloadState::Failed)
         {
@@ -451,7 +449,7 @@ void MainWindow::languageChosen (int comboId)
         }
     }
 
-    core.removeFinishedDownloads();
+    core.getDownloads().removeFinishedDownloads();
     preferences->setLanguage (comboId - 1);
 
     if (runStartupRetrieval())

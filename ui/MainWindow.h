@@ -3,9 +3,9 @@
 #include "model/Core.h"
 #include "server/CatalogUpdateThread.h"
 #include "server/StartupRetrieval.h"
-#include "ui/ComponentContainer.h"
+#include "ui/kit/ComponentContainer.h"
 #include "ui/MainWindowLayout.h"
-#include "ui/ResizeBar.h"
+#include "ui/kit/ResizeBar.h"
 
 class BackgroundPanel;
 class DownloadPanel;
@@ -67,7 +67,7 @@ public:
     /** Stores the online and maintenance flags and hands a new catalog, if any, to Core.
         Called by the catalog refresh thread.
     */
-    void setCatalogState (Catalog* catalog, bool online, bool maintenance) override;
+    void setCatalogState (std::unique_ptr<Catalog> catalog, bool online, bool maintenance) override;
 
     /** Reaches a catalog at start-up or after a language change; false when the program quits. */
     bool runStartupRetrieval();
@@ -165,6 +165,7 @@ private:
     }
 
     Core& core;
+    const juce::String applicationTitle;
     std::unique_ptr<qo::ComponentContainer> content;
     std::unique_ptr<qo::ComponentContainer> downloadList;
     std::unique_ptr<DownloadPanel> downloadPanel;
@@ -172,7 +173,6 @@ private:
     juce::String currentChapterId;
     juce::TreeView* treeView = nullptr;
     BackgroundPanel* imagePanel = nullptr;
-    double downloadProgressValues[1024] = {};
     juce::TooltipWindow tooltipWindow;
     int leftPanelWidth = ResizeBar::minimumWidth;
     bool leftPanelVisible = true;

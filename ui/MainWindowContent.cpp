@@ -2,10 +2,10 @@
 
 #include "app/SharedRes.h"
 #include "playback/ProSlider.h"
-#include "ui/BackgroundPanel.h"
-#include "ui/CustomLookAndFeel2.h"
-#include "ui/ResizeBar.h"
-#include "ui/SearchTextEditorLookAndFeel.h"
+#include "ui/kit/BackgroundPanel.h"
+#include "ui/kit/CustomLookAndFeel2.h"
+#include "ui/kit/ResizeBar.h"
+#include "ui/kit/SearchTextEditorLookAndFeel.h"
 
 const juce::StringArray MainWindowContent::rightHandPanels { "moviePanel",      "downloadPanel", "preferencesPanel",
                                                              "webPanel",        "imagePanel",    "messagePanel" };
@@ -233,19 +233,4 @@ void MainWindowContent::build (qo::ComponentContainer& content, const Listeners&
 
     content.addComponent ("bottomPanel", new juce::Component ("movieControlsPanel"), false);
     buildPlaybackControls (content, listeners);
-}
-
-void MainWindowContent::buildDownloadRows (qo::ComponentContainer& list, double* progressValues, juce::Button::Listener& listener)
-{
-    for (int i = 0; i < numDownloadRows; ++i)
-    {
-        const auto index = ";" + juce::String (i);
-        list.addComponent ({}, new juce::Label ("downloadLabel" + index), true);
-
-        auto* progress = new juce::ProgressBar (progressValues[i]);
-        progress->setName ("downloadProgress" + index);
-        list.addComponent ({}, progress, true);
-
-        list.addComponent ({}, makeDrawableButton ("downloadRemove" + index, "/vector/process-stop", listener), true);
-    }
 }

@@ -71,18 +71,6 @@ std::vector<MainWindowLayout::Placement> MainWindowLayout::getPreferencesControl
     };
 }
 
-MainWindowLayout::DownloadRow MainWindowLayout::getDownloadRow (int row, int areaWidth, int scrollBarThickness)
-{
-    const auto v = areaWidth - scrollBarThickness - 35;
-    const auto y = 5 + rowHeight * row;
-    return { { 5, y + 5, v, 20 }, { 5, y + 30, v, 25 }, { v + 10, y + 30, 25, 25 } };
-}
-
-juce::Rectangle<int> MainWindowLayout::getDownloadListBounds (int rows, int areaWidth, int scrollBarThickness)
-{
-    return { 0, 0, areaWidth - scrollBarThickness, 5 + rowHeight * rows };
-}
-
 std::vector<MainWindowLayout::Placement> MainWindowLayout::compute (const State& s)
 {
     const auto w = s.width;

@@ -16,7 +16,6 @@ class MainWindowLayout final
 public:
     static constexpr int bottomBarHeight = 55;
     static constexpr int resizeBarWidth = 7;
-    static constexpr int rowHeight = 60;
 
     /** What the layout depends on. */
     struct State
@@ -52,18 +51,6 @@ public:
 
     /** The preferences controls' bounds in a preferences panel of width R, by name. */
     static std::vector<Placement> getPreferencesControls (int panelWidth);
-
-    /** One download row: label, progress bar and remove button. */
-    struct DownloadRow
-    {
-        juce::Rectangle<int> label, progress, remove;
-    };
-
-    /** The bounds of row i for a content area of width R and a scroll bar of the given thickness. */
-    static DownloadRow getDownloadRow (int row, int areaWidth, int scrollBarThickness);
-
-    /** The size of the download list holding n rows. */
-    static juce::Rectangle<int> getDownloadListBounds (int rows, int areaWidth, int scrollBarThickness);
 
     /** The x at which the movie and extras controls start. */
     static int getControlsLeft (bool leftPanelVisible) noexcept { return leftPanelVisible ? 268 : 48; }

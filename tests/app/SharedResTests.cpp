@@ -2,8 +2,8 @@
 #include "app/SharedRes.h"
 #include "tests/common/ScratchHome.h"
 #include "tests/common/ScriptedPrompts.h"
-#include "ui/CustomLookAndFeel2.h"
-#include "ui/SearchTextEditorLookAndFeel.h"
+#include "ui/kit/CustomLookAndFeel2.h"
+#include "ui/kit/SearchTextEditorLookAndFeel.h"
 
 #include <ProjectInfo.h>
 #include <gtest/gtest.h>

@@ -73,16 +73,8 @@ TEST (MainWindowLayout, MovieSize)
     EXPECT_EQ (boundsOf (MainWindowLayout::compute (showing), "moviePanel/"), juce::Rectangle<int> (0, 26, 893, 670));
 }
 
-TEST (MainWindowLayout, DownloadRowsAndPreferences)
+TEST (MainWindowLayout, Preferences)
 {
-    const auto first = MainWindowLayout::getDownloadRow (0, 893, 8);
-    const auto v = 893 - 8 - 35;
-    EXPECT_EQ (first.label, juce::Rectangle<int> (5, 10, v, 20));
-    EXPECT_EQ (first.progress, juce::Rectangle<int> (5, 35, v, 25));
-    EXPECT_EQ (first.remove, juce::Rectangle<int> (v + 10, 35, 25, 25));
-    EXPECT_EQ (MainWindowLayout::getDownloadRow (17, 893, 8).label.getY(), 5 + 17 * 60 + 5);
-    EXPECT_EQ (MainWindowLayout::getDownloadListBounds (3, 893, 8), juce::Rectangle<int> (0, 0, 885, 185));
-
     const auto preferences = MainWindowLayout::getPreferencesControls (900);
     EXPECT_EQ (boundsOf (preferences, "moviesRootDirectoryComponent"), juce::Rectangle<int> (240, 135, 500, 20));
     EXPECT_EQ (boundsOf (preferences, "resetMoviesRootToDefaultButton"), juce::Rectangle<int> (745, 135, 150, 20));

@@ -1,5 +1,6 @@
 #include "app/PreferencesManager.h"
 #include "app/SharedRes.h"
+#include "downloads/DownloadThread.h"
 #include "model/Core.h"
 #include "tests/common/MessagePump.h"
 #include "tests/common/ScratchHome.h"
@@ -40,7 +41,7 @@ protected:
 
     MainWindow& open()
     {
-        core = std::make_unique<Core> (SharedRes::getInstance()->getUserDataFolder());
+        core = std::make_unique<Core> (SharedRes::getInstance()->getUserDataFolder(), Core::Workers { DownloadThread::makeJob });
         window = std::make_unique<MainWindow> ("TSY-Player 1.36", *core);
         window->setVisible (true);
 
@@ -62,8 +63,8 @@ protected:
     */
     bool allDownloadsEnded() const
     {
-        for (int i = 0; i < core->getDownloadCount(); ++i)
-            if (const auto state = core->getDownloadState (i); state != DownloadState::Completed && state != DownloadState::Failed)
+        for (int i = 0; i < core->getDownloads().getDownloadCount(); ++i)
+            if (const auto state = core->getDownloads().getDownloadState (i); state != DownloadState::Completed && state != DownloadState::Failed)
                 return false;
 
         return true;
@@ -286,14 +287,14 @@ TEST_F (MainWindowTest, RemoveButtonsActOnTheirOwnRow)
 
     remove->triggerClick();
     pump();
-    ASSERT_EQ (core->getDownloadCount(), 19);
-    EXPECT_EQ (core->getDownloadTitle (16), "entry 16");
-    EXPECT_EQ (core->getDownloadTitle (17), "entry 18") << "row 17's entry went";
+    ASSERT_EQ (core->getDownloads().getDownloadCount(), 19);
+    EXPECT_EQ (core->getDownloads().getDownloadTitle (16), "entry 16");
+    EXPECT_EQ (core->getDownloads().getDownloadTitle (17), "entry 18") << "row 17's entry went";
     EXPECT_FALSE (w.getDownloadList().getComponent ("downloadRemove;19")->isVisible()) << "the list shrank";
 
     dynamic_cast<juce::Button*> (get ("downloadPanel/clearCompletedDownloadsButton"))->triggerClick();
     pump();
-    EXPECT_EQ (core->getDownloadCount(), 0);
+    EXPECT_EQ (core->getDownloads().getDownloadCount(), 0);
 }
 
 TEST_F (MainWindowTest, TheLanguageWaitsForRunningDownloads)
@@ -315,7 +316,7 @@ TEST_F (MainWindowTest, TheLanguageWaitsForRunningDownloads)
     ASSERT_EQ (combo->getSelectedId(), 1);
 
     ASSERT_TRUE (w.startDownload (0, "ch1", "running"));
-    ASSERT_TRUE (core->isDownloadRunning());
+    ASSERT_TRUE (core->getDownloads().isDownloadRunning());
     combo->setSelectedId (2, juce::sendNotificationSync);
     EXPECT_EQ (countTitled ("Downloads in progress"), 1);
     EXPECT_EQ (prompts.shown.back().text, "Wait for the downloads to complete before changing language");
@@ -327,7 +328,7 @@ TEST_F (MainWindowTest, TheLanguageWaitsForRunningDownloads)
     const auto requestsBefore = server.getRequests().size();
     combo->setSelectedId (2, juce::sendNotificationSync);
     EXPECT_EQ (PreferencesManager::getInstance()->getLanguage(), 1);
-    EXPECT_EQ (core->getDownloadCount(), 0) << "finished downloads are cleared";
+    EXPECT_EQ (core->getDownloads().getDownloadCount(), 0) << "finished downloads are cleared";
     ASSERT_GT (server.getRequests().size(), requestsBefore);
     EXPECT_EQ (server.getRequests().back().parameters["lang"], "en") << "the catalog is fetched again in the new language";
 }

@@ -1,4 +1,4 @@
-#include "tests/ui/SkinManifest.h"
+#include "tests/ui/kit/SkinManifest.h"
 
 #include <gtest/gtest.h>
 

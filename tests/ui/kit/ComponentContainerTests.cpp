@@ -1,4 +1,4 @@
-#include "ui/ComponentContainer.h"
+#include "ui/kit/ComponentContainer.h"
 
 #include <gtest/gtest.h>
 

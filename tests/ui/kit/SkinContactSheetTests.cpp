@@ -1,5 +1,5 @@
-#include "tests/ui/SkinManifest.h"
-#include "ui/CodeDrawnIcons.h"
+#include "tests/ui/kit/SkinManifest.h"
+#include "ui/kit/CodeDrawnIcons.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ui/SearchTextEditorLookAndFeel.h"
+#include "ui/kit/SearchTextEditorLookAndFeel.h"
 
 juce::Rectangle<float> SearchTextEditorLookAndFeel::pillBounds (int width, int height)
 {

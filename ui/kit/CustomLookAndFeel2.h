@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/kit/StuffRepository.h"
+
 #include <JuceHeader.h>
 
 #include <array>
@@ -21,6 +23,11 @@ public:
 
     /** Sets the skin's colour for every widget role the program draws. */
     void applySkinColours();
+
+    /** The repository whose "mac-..." pictures the title bar buttons show; it owns this look
+        and feel, so it outlives it. Without one the buttons have no pictures.
+    */
+    void setSkin (const qo::StuffRepository* repository) noexcept { skin = repository; }
 
     /** Fonts for text buttons, window titles, table headers and pop-up menus; an empty
         optional returns that use to the framework's default font.
@@ -222,6 +229,7 @@ private:
 
     juce::Drawable* tickOff = nullptr;
     juce::Drawable* tickOn = nullptr;
+    const qo::StuffRepository* skin = nullptr;
     std::optional<juce::Font> buttonFont, titleFont, headerFont, menuFont;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (CustomLookAndFeel2)

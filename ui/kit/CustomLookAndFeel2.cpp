@@ -1,6 +1,4 @@
-#include "ui/CustomLookAndFeel2.h"
-
-#include "app/SharedRes.h"
+#include "ui/kit/CustomLookAndFeel2.h"
 
 #include <cmath>
 
@@ -498,10 +496,9 @@ juce::Button* CustomLookAndFeel2::createDocumentWindowButton (int buttonType)
                        : buttonType == juce::DocumentWindow::minimiseButton ? "minimise"
                                                                             : "maximise";
 
-    auto* shared = SharedRes::getInstance();
     const juce::String picture ("mac-" + juce::String (name));
-    const auto normal = shared->getImage (picture + "-normal");
-    const auto over = shared->getImage (picture + "-over");
+    const auto normal = skin != nullptr ? skin->getImage (picture + "-normal") : juce::Image();
+    const auto over = skin != nullptr ? skin->getImage (picture + "-over") : juce::Image();
 
     auto* button = new juce::ImageButton (name);
     button->setImages (false, true, true, normal, 1.0f, {}, over, 1.0f, {}, over, 1.0f, {});

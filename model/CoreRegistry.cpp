@@ -1,4 +1,4 @@
-#include "app/CoreRegistry.h"
+#include "model/CoreRegistry.h"
 
 namespace
 {

@@ -1,4 +1,4 @@
-#include "ui/CodeDrawnIcons.h"
+#include "ui/kit/CodeDrawnIcons.h"
 
 namespace
 {

@@ -1,4 +1,4 @@
-#include "ui/ResizeBar.h"
+#include "ui/kit/ResizeBar.h"
 
 ResizeBar::ResizeBar (Target& t) : Component ("resizeBar"), target (t)
 {

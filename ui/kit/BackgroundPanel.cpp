@@ -1,4 +1,4 @@
-#include "ui/BackgroundPanel.h"
+#include "ui/kit/BackgroundPanel.h"
 
 BackgroundPanel::BackgroundPanel (const juce::String& name) : Component (name)
 {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/SkinArchive.h"
-#include "ui/StuffRepository.h"
+#include "ui/kit/SkinArchive.h"
+#include "ui/kit/StuffRepository.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "ui/StuffRepository.h"
+#include "ui/kit/StuffRepository.h"
 
 #include <gtest/gtest.h>
 
