@@ -161,7 +161,7 @@ private:
     template <typename ComponentType = juce::Component>
     ComponentType* get (const juce::String& path) const
     {
-        return content->getComponent<ComponentType> (path);
+        return content->getRequired<ComponentType> (path);
     }
 
     Core& core;

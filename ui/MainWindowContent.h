@@ -23,9 +23,6 @@ public:
         ResizeBar::Target& resizeTarget;
     };
 
-    /** The panels of the right-hand area, each shown alone. */
-    static const juce::StringArray rightHandPanels;
-
     /** Adds every component of the fixed tree to the content container. */
     static void build (qo::ComponentContainer& content, const Listeners& listeners);
 

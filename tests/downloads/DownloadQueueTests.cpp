@@ -1,3 +1,4 @@
+#include "model/Notifications.h"
 #include "tests/downloads/DownloadTestSupport.h"
 
 namespace
@@ -95,8 +96,8 @@ TEST_F (DownloadQueueTest, RunsOneEntryAtATimeInTheOrderAdded)
 
     EXPECT_EQ (mostRunning, 1);
     EXPECT_EQ (server.getRequestPaths(), juce::StringArray (videoPath ("a"), videoPath ("b"), videoPath ("c")));
-    EXPECT_EQ (broadcasts.count ("cl"), 3);
-    EXPECT_EQ (broadcasts.count ("df;a") + broadcasts.count ("df;b"), 2);
+    EXPECT_EQ (broadcasts.count (Notifications::downloadListChanged), 3);
+    EXPECT_EQ (broadcasts.count (Core::joinTokens ({ Notifications::downloadFinished, "a" })) + broadcasts.count (Core::joinTokens ({ Notifications::downloadFinished, "b" })), 2);
 }
 
 TEST_F (DownloadQueueTest, AddingAQueuedOrRunningChapterAgainKeepsOneEntry)
@@ -113,7 +114,7 @@ TEST_F (DownloadQueueTest, AddingAQueuedOrRunningChapterAgainKeepsOneEntry)
     waitUntil ([&]
                { return broadcasts.received.size() >= 2; },
                200);
-    EXPECT_EQ (broadcasts.count ("cl"), 2);
+    EXPECT_EQ (broadcasts.count (Notifications::downloadListChanged), 2);
 
     EXPECT_EQ (waitForEnd ("b"), DownloadState::Completed);
     EXPECT_EQ (server.getRequestCount(), 2);
@@ -138,7 +139,7 @@ TEST_F (DownloadQueueTest, ReAddingAFailedChapterReplacesItAtTheEnd)
 
     EXPECT_EQ (errorOf ("a"), DownloadError::NoError);
     EXPECT_EQ (contentOf (videoFile ("a")), good);
-    EXPECT_EQ (broadcasts.count ("cl"), 2) << "one for the removal, one for the new entry";
+    EXPECT_EQ (broadcasts.count (Notifications::downloadListChanged), 2) << "one for the removal, one for the new entry";
 }
 
 TEST_F (DownloadQueueTest, RemovingTheRunningEntryStartsTheNextAndDeletesItsTemporaryFile)
@@ -174,8 +175,8 @@ TEST_F (DownloadQueueTest, RemovingTheRunningEntryStartsTheNextAndDeletesItsTemp
     ASSERT_EQ (waitForEnd ("b"), DownloadState::Completed);
     EXPECT_FALSE (videoFile ("a").exists());
     EXPECT_TRUE (leftoverTempFiles().isEmpty());
-    EXPECT_EQ (broadcasts.count ("cl"), 1);
-    EXPECT_EQ (broadcasts.count ("df;a"), 1);
+    EXPECT_EQ (broadcasts.count (Notifications::downloadListChanged), 1);
+    EXPECT_EQ (broadcasts.count (Core::joinTokens ({ Notifications::downloadFinished, "a" })), 1);
 }
 
 TEST_F (DownloadQueueTest, RemovingAStalledDownloadCutsItsConnection)
@@ -233,9 +234,9 @@ TEST_F (DownloadQueueTest, ClearingFinishedEntriesKeepsTheOthersInOrder)
     EXPECT_FALSE (core->getDownloads().removeFinishedDownloads());
 
     waitUntil ([&]
-               { return broadcasts.count ("cl") >= 2; },
+               { return broadcasts.count (Notifications::downloadListChanged) >= 2; },
                500);
-    EXPECT_EQ (broadcasts.count ("cl"), 2);
+    EXPECT_EQ (broadcasts.count (Notifications::downloadListChanged), 2);
     EXPECT_TRUE (videoFile ("a").existsAsFile()) << "clearing the list keeps the videos";
 
     core->getDownloads().removeDownload (0);
@@ -260,8 +261,8 @@ TEST_F (DownloadQueueTest, ProgressIsBroadcastPerBlockAndReadable)
                               { return p > 0.0f && p < 1.0f; }),
                0);
     EXPECT_EQ (seen.back(), 1.0f);
-    EXPECT_GE (broadcasts.count ("dp;a"), 2);
-    EXPECT_EQ (broadcasts.received.strings.getLast(), "df;a");
+    EXPECT_GE (broadcasts.count (Core::joinTokens ({ Notifications::downloadProgress, "a" })), 2);
+    EXPECT_EQ (broadcasts.received.strings.getLast(), Core::joinTokens ({ Notifications::downloadFinished, "a" }));
 }
 
 TEST_F (DownloadQueueTest, DestroyingCoreStopsTheRunningDownloadAndCleansUp)

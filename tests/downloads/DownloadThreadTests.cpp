@@ -1,5 +1,6 @@
 #include "downloads/Checksums.h"
 
+#include "model/Notifications.h"
 #include "tests/downloads/DownloadTestSupport.h"
 
 #include <csignal>
@@ -42,10 +43,10 @@ TEST_F (DownloadThreadTest, NormalDownloadFilesTheVideoAndRecordsIt)
     EXPECT_EQ (saved.timestamp, core->getChapterDate ("ch1"));
     EXPECT_TRUE (saved.yetToBeSeen);
 
-    EXPECT_EQ (broadcasts.count ("cl"), 1);
-    EXPECT_GE (broadcasts.count ("dp;ch1"), 4);
-    EXPECT_EQ (broadcasts.count ("df;ch1"), 1);
-    EXPECT_EQ (broadcasts.received.strings.getLast(), "df;ch1");
+    EXPECT_EQ (broadcasts.count (Notifications::downloadListChanged), 1);
+    EXPECT_GE (broadcasts.count (Core::joinTokens ({ Notifications::downloadProgress, "ch1" })), 4);
+    EXPECT_EQ (broadcasts.count (Core::joinTokens ({ Notifications::downloadFinished, "ch1" })), 1);
+    EXPECT_EQ (broadcasts.received.strings.getLast(), Core::joinTokens ({ Notifications::downloadFinished, "ch1" }));
 }
 
 TEST_F (DownloadThreadTest, LogsEveryStepUnderTheChapter)

@@ -1,5 +1,8 @@
 #include "ui/kit/ComponentContainer.h"
 
+#include <cstdlib>
+#include <iostream>
+
 namespace qo
 {
 const juce::Identifier ComponentContainer::pathProperty ("qo_componentPath");
@@ -52,6 +55,25 @@ juce::String ComponentContainer::pathOf (const Node& node)
         names.insert (0, n->name);
 
     return names.joinIntoString ("/");
+}
+
+bool ComponentContainer::addComponentAt (const juce::String& path, juce::Component* component, bool visible)
+{
+    if (component != nullptr)
+        component->setName (path.fromLastOccurrenceOf ("/", false, false));
+
+    const auto slash = path.lastIndexOfChar ('/');
+    return addComponent (slash < 0 ? juce::String() : path.substring (0, slash), component, visible);
+}
+
+void ComponentContainer::reportMissing (const juce::String& path)
+{
+   #if JUCE_DEBUG
+    std::cerr << "No component of the expected type is registered at \"" << path << "\"" << std::endl;
+    std::abort();
+   #else
+    juce::ignoreUnused (path);
+   #endif
 }
 
 bool ComponentContainer::addComponent (const juce::String& parentPath, juce::Component* component, bool visible)

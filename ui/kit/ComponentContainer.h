@@ -32,6 +32,26 @@ public:
     */
     bool addComponent (const juce::String& parentPath, juce::Component* component, bool visible);
 
+    /** Adds a component at a full path: it takes the path's last name and goes under the
+        component at the rest, as addComponent does.
+    */
+    bool addComponentAt (const juce::String& path, juce::Component* component, bool visible);
+
+    /** The registered component at a path that the caller knows is there. A path that names
+        nothing, or a component of another type, is a programming error: debug builds stop at
+        once, naming the path; release builds answer nullptr.
+    */
+    template <typename ComponentType = juce::Component>
+    ComponentType* getRequired (const juce::String& path) const
+    {
+        auto* found = getComponent<ComponentType> (path);
+
+        if (found == nullptr)
+            reportMissing (path);
+
+        return found;
+    }
+
     /** The registered component at a path, if it is of the wanted type; nullptr otherwise. */
     template <typename ComponentType = juce::Component>
     ComponentType* getComponent (const juce::String& path) const
@@ -64,6 +84,7 @@ private:
     };
 
     Node* findNode (const juce::String& path) const;
+    static void reportMissing (const juce::String& path);
     static juce::String pathOf (const Node& node);
     void unregister (Node& node);
     void clearSubtree (Node& node);

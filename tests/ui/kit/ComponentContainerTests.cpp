@@ -99,3 +99,27 @@ TEST (ComponentContainer, SplitPath)
     EXPECT_EQ (qo::ComponentContainer::splitPath ("a/"), juce::StringArray ({ "a", "" }));
     EXPECT_EQ (qo::ComponentContainer::splitPath (""), juce::StringArray ({ "" }));
 }
+
+TEST (ComponentContainer, AddingAtAPathNamesTheComponent)
+{
+    qo::ComponentContainer content ("content");
+    ASSERT_TRUE (content.addComponentAt ("bottomPanel", new juce::Component ("whatever"), true));
+    ASSERT_TRUE (content.addComponentAt ("bottomPanel/playPauseButton", new juce::TextButton(), true));
+    EXPECT_FALSE (content.addComponentAt ("nowhere/button", new juce::TextButton(), true)) << "the parent must exist";
+
+    auto* button = content.getRequired<juce::TextButton> ("bottomPanel/playPauseButton");
+    ASSERT_NE (button, nullptr);
+    EXPECT_EQ (button->getName(), "playPauseButton");
+    EXPECT_EQ (pathProperty (button), "bottomPanel/playPauseButton");
+}
+
+#if JUCE_DEBUG
+TEST (ComponentContainerDeathTest, AMissingPathStopsADebugBuildAndIsNamed)
+{
+    qo::ComponentContainer content ("content");
+    content.addComponentAt ("bottomPanel", new juce::Component(), true);
+
+    EXPECT_DEATH (content.getRequired ("bottomPanel/playPauzeButton"), "bottomPanel/playPauzeButton");
+    EXPECT_DEATH (content.getRequired<juce::Slider> ("bottomPanel"), "\"bottomPanel\"") << "a component of another type";
+}
+#endif
