@@ -5,6 +5,7 @@
 #include "app/SharedRes.h"
 #include "downloads/DownloadPanel.h"
 #include "model/Notifications.h"
+#include "playback/CatalogTree.h"
 #include "server/ProgramUpgrade.h"
 #include "ui/kit/BackgroundPanel.h"
 #include "ui/kit/CustomLookAndFeel2.h"
@@ -38,7 +39,7 @@ MainWindow::MainWindow (const juce::String& title, Core& c)
 
     content = std::make_unique<qo::ComponentContainer> ("content");
     MainWindowContent::build (*content, { *this, *this, *this, *this, *this, *this });
-    treeView = get<juce::TreeView> (ComponentPaths::treeView);
+    catalogTree = std::make_unique<CatalogTree> (*get<juce::TreeView> (ComponentPaths::treeView), core, static_cast<CatalogTreeHost&> (*this));
     imagePanel = get<BackgroundPanel> (ComponentPaths::imagePanel);
 
     downloadList = std::make_unique<qo::ComponentContainer> ("downloadList");
@@ -62,7 +63,7 @@ MainWindow::MainWindow (const juce::String& title, Core& c)
 
 MainWindow::~MainWindow()
 {
-    treeView->setRootItem (nullptr);
+    catalogTree = nullptr;
     catalogUpdateThread->stopThread (10000);
     core.removeActionListener (this);
     get<juce::Viewport> (ComponentPaths::downloadViewport)->setViewedComponent (nullptr, false);
@@ -317,26 +318,66 @@ void MainWindow::setBrowserTab (BrowserTab newTab)
         return;
 
     tab = newTab;
-
-    if (auto* root = treeView->getRootItem())
-        root->treeHasChanged();
+    catalogTree->filterChanged();
 }
 
 void MainWindow::collapseTree()
 {
-    if (auto* root = treeView->getRootItem())
-        for (int i = 0; i < root->getNumSubItems(); ++i)
-            root->getSubItem (i)->setOpen (false);
+    catalogTree->collapse();
 }
 
-void MainWindow::selectSpecialItem (SpecialItem item)
+void MainWindow::selectSpecialItem (SpecialEntry entry)
 {
     currentCourse = currentLesson = currentChapter = -1;
+    const auto row = entry == SpecialEntry::preferences ? catalogTree->getPreferencesRow() : catalogTree->getDownloadsRow();
 
-    if (item == SpecialItem::preferences)
+    // Selecting the row shows its panel; a row that is already selected does not react again.
+    if (auto* item = catalogTree->getRow (row); item != nullptr && ! item->isSelected())
+        catalogTree->selectRow (row);
+    else if (entry == SpecialEntry::preferences)
         showPreferencesPanel();
     else
         showDownloadPanel();
+}
+
+void MainWindow::selectDownloadsEntry()
+{
+    selectSpecialItem (SpecialEntry::downloads);
+}
+
+void MainWindow::showHomePage()
+{
+    showOnly (ComponentPaths::webPanel);
+}
+
+void MainWindow::openChapter (int course, int lesson, int chapter, bool autoplay)
+{
+    juce::ignoreUnused (autoplay);
+    currentCourse = course;
+    currentLesson = lesson;
+    currentChapter = chapter;
+    catalogTree->selectChapter (course, lesson, chapter);
+    showCourseExtras();
+}
+
+void MainWindow::showCoursePage (int course, int lesson)
+{
+    currentCourse = course;
+    currentLesson = lesson;
+    currentChapter = -1;
+
+    if (lesson >= 0)
+        if (auto* courseRow = catalogTree->getRow (catalogTree->getFirstCourseRow() + course))
+            courseRow->setOpen (true);
+
+    showCourseExtras();
+}
+
+void MainWindow::showCourseExtras()
+{
+    // Partners falls back to the cover for a course without a partners page.
+    const auto hasPartners = ! core.getCoursePartnersUrl (currentCourse).isEmpty();
+    showExtrasPage (extrasKind == 2 && ! hasPartners ? 0 : extrasKind);
 }
 
 void MainWindow::refreshExtrasButtons()
@@ -499,19 +540,27 @@ void MainWindow::handleMessage (const juce::StringArray& pieces)
         juce::Logger::writeToLog ("main window ready, retrieving catalog");
 
         if (runStartupRetrieval())
+        {
+            catalogTree->rebuild();
             refreshPreferencesPanel();
+        }
     }
     else if (code == Notifications::catalogChanged)
     {
+        catalogTree->rebuild();
         refreshPreferencesPanel();
+    }
+    else if (code == Notifications::usersDirectoryChanged)
+    {
+        catalogTree->rebuild();
     }
     else if (code == Notifications::chapterRestored || code == Notifications::chapterRemoved || code == Notifications::seenChanged)
     {
-        treeView->repaint();
+        catalogTree->repaint();
     }
     else if (code == Notifications::downloadFinished || code == Notifications::downloadListChanged)
     {
-        treeView->repaint();
+        catalogTree->repaint();
         updateDownloadPanel();
     }
     else if (code == Notifications::downloadProgress)
@@ -524,12 +573,11 @@ void MainWindow::handleMessage (const juce::StringArray& pieces)
     }
     else if (code == Notifications::searchChanged)
     {
-        treeView->repaint();
+        catalogTree->repaint();
         layoutContent();
     }
     else if (code == Notifications::favoriteChanged)
     {
-        if (auto* root = treeView->getRootItem())
-            root->treeHasChanged();
+        catalogTree->filterChanged();
     }
 }

@@ -103,14 +103,47 @@ public:
         return ! reporter.cancelled;
     }
 
+    /** One entry of a menu as the program built it. */
+    struct MenuItem
+    {
+        int id = 0;
+        juce::String text;
+        bool enabled = true;
+    };
+
+    /** Queues the item the user picks from the next menu (0 dismisses it). */
+    void pickFromNextMenu (int id) { menuPicks.push_back (id); }
+
+    int showMenu (const juce::PopupMenu& menu) override
+    {
+        std::vector<MenuItem> items;
+
+        for (juce::PopupMenu::MenuItemIterator it (menu); it.next();)
+            items.push_back ({ it.getItem().itemID, it.getItem().text, it.getItem().isEnabled });
+
+        menus.push_back (items);
+
+        if (menuPicks.empty())
+        {
+            ADD_FAILURE() << "unexpected menu";
+            return 0;
+        }
+
+        const auto pick = menuPicks.front();
+        menuPicks.pop_front();
+        return pick;
+    }
+
     void openWithSystem (const juce::File& file) override { opened.add (file); }
     void revealInFileManager (const juce::File& file) override { revealed.add (file); }
 
     std::vector<Shown> shown;
+    std::vector<std::vector<MenuItem>> menus;
     juce::StringArray progressTitles;
     juce::Array<juce::File> opened, revealed;
 
 private:
     std::deque<bool> answers;
+    std::deque<int> menuPicks;
     std::deque<std::optional<std::pair<juce::String, juce::String>>> logins;
 };

@@ -153,7 +153,7 @@ TEST_F (MainWindowTest, PanelSwitchingShowsExactlyOne)
     w.showImage (picture, false);
     EXPECT_FALSE (get (ComponentPaths::extrasControlsPanel)->isVisible());
 
-    w.selectSpecialItem (MainWindow::SpecialItem::preferences);
+    w.selectSpecialItem (MainWindow::SpecialEntry::preferences);
     EXPECT_EQ (visibleRightHandPanels(), juce::StringArray ({ ComponentPaths::preferencesPanel }));
     EXPECT_FALSE (get (ComponentPaths::extrasControlsPanel)->isVisible()) << "hiding the picture hides its buttons";
 }
