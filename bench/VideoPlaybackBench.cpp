@@ -54,7 +54,7 @@ public:
     ~ScratchVideo() { folder.deleteRecursively(); }
 
     const juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                                  .getNonexistentChildFile ("tsy-video-bench", {}, false);
+                                  .getChildFile ("tsy-video-bench-" + juce::String::toHexString (juce::Random().nextInt64()));
     const juce::File file = folder.getChildFile ("720p30.mp4");
     bool made = false;
 

@@ -37,8 +37,7 @@ MpvFrameRenderer::MpvFrameRenderer (mpv_handle& core, std::function<void()> onFr
         { static_cast<MpvFrameRenderer*> (renderer)->wakeUp.signal(); },
         this);
 
-    // Above the message thread, so that a busy interface does not make frames late.
-    startThread (juce::Thread::Priority::high);
+    startThread();
 }
 
 MpvFrameRenderer::~MpvFrameRenderer()

@@ -224,6 +224,7 @@ void MpvPlayer::pause()
 bool MpvPlayer::isPlaying() const
 {
     JUCE_ASSERT_MESSAGE_THREAD
+
     if (! open)
         return false;
 
@@ -258,8 +259,16 @@ void MpvPlayer::setPosition (double seconds)
     command.format = MPV_FORMAT_NODE_ARRAY;
     command.u.list = &list;
 
-    if (mpv_command_node_async (core, ++seeksSent, &command) < 0)
+    // A seek mpv refused gets no answer, so it must not be counted as sent.
+    if (mpv_command_node_async (core, seeksSent + 1, &command) >= 0)
+    {
+        ++seeksSent;
+    }
+    else
+    {
         seeking = false;
+        heldPosition.reset();
+    }
 }
 
 double MpvPlayer::getPosition() const

@@ -43,14 +43,15 @@ inline bool holdsFor (int milliseconds, const std::function<bool()>& condition)
 class PlaybackTest : public ::testing::Test
 {
 protected:
-    PlaybackTest() { setenv ("TSY_AUDIO_OUTPUT", "null", 1); }
+    PlaybackTest()
+    {
+        setenv ("TSY_AUDIO_OUTPUT", "null", 1);
+        scratch.createDirectory();
+    }
+
     ~PlaybackTest() override { scratch.deleteRecursively(); }
 
-    juce::File scratchFile (const juce::String& name)
-    {
-        scratch.createDirectory();
-        return scratch.getChildFile (name);
-    }
+    juce::File scratchFile (const juce::String& name) const { return scratch.getChildFile (name); }
 
     /** Runs ffmpeg (a build dependency) to make a test file; false when it fails. */
     static bool runFfmpeg (const juce::StringArray& arguments)
@@ -64,6 +65,7 @@ protected:
     static constexpr double frameTime = 1.0 / 12.0;
 
 private:
+    // Unique, as suites may run side by side.
     const juce::File scratch = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                                   .getNonexistentChildFile ("tsy-playback-test", {}, false);
+                                   .getChildFile ("tsy-playback-test-" + juce::String::toHexString (juce::Random().nextInt64()));
 };
