@@ -11,7 +11,7 @@ namespace qo
     Beyond JUCE's slider it can snap values that fall in given ranges, return to a reset
     value on a double-click or a click with modifier keys, drag ten times finer while a
     modifier key is held, and take clicks only inside a circle. Every one of these starts
-    switched off, and the player never switches them on.
+    switched off, and the program never switches them on.
 
     Message thread only.
 */
