@@ -38,7 +38,7 @@ void BaseItem::paintItem (juce::Graphics& g, int width, int height)
         const auto indent = (float) getOwnerView()->getIndentSize();
         getOwnerView()->getLookAndFeel().drawTreeviewPlusMinusBox (g, { -indent, 0.0f, indent, (float) height },
                                                                    getOwnerView()->findColour (juce::TreeView::backgroundColourId),
-                                                                   ! isOpen(),
+                                                                   isOpen(),
                                                                    false);
     }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Prompts.h"
+#include "tests/common/MessagePump.h"
 
 #include <gtest/gtest.h>
 
@@ -82,6 +83,11 @@ public:
     /** The user presses Cancel once a task has reported this much progress (never when < 0). */
     double cancelAtProgress = -1.0;
 
+    /** Runs tasks on a worker thread while the message loop goes on, as the real progress
+        window does; otherwise they run on the calling thread.
+    */
+    bool runTasksOnWorkerThread = false;
+
     bool runWithProgress (const juce::String& title, std::function<void (Progress&)> task) override
     {
         struct Reporter final : Progress
@@ -99,7 +105,21 @@ public:
 
         progressTitles.add (title);
         Reporter reporter (cancelAtProgress);
-        task (reporter);
+
+        if (runTasksOnWorkerThread)
+        {
+            std::atomic<bool> done { false };
+            juce::Thread::launch ([&] {
+                task (reporter);
+                done = true;
+            });
+            EXPECT_TRUE (MessagePump::runUntil ([&] { return done.load(); }, 60000)) << "the task never ended";
+        }
+        else
+        {
+            task (reporter);
+        }
+
         return ! reporter.cancelled;
     }
 
