@@ -54,6 +54,14 @@ void clickCloseButton (const juce::String& windowId)
 }
 
 
+/** Keeps what the screen shows, for whoever reads a failure. */
+void keepScreen (const juce::String& name)
+{
+    const auto shot = juce::File::getCurrentWorkingDirectory().getChildFile (name + ".png");
+    runCommand ({ "/usr/bin/import", "-window", "root", shot.getFullPathName() });
+    std::cout << "screen at the failure: " << shot.getFullPathName() << std::endl;
+}
+
 /** Clicks the close button until the program has ended; false if it never did. */
 bool closeAndWait (juce::ChildProcess& process, const juce::String& windowId)
 {
@@ -66,10 +74,7 @@ bool closeAndWait (juce::ChildProcess& process, const juce::String& windowId)
             return true;
     }
 
-    // Keep what the screen showed, for whoever reads the failure.
-    const auto shot = juce::File::getCurrentWorkingDirectory().getChildFile ("app-close-failure.png");
-    runCommand ({ "/usr/bin/import", "-window", "root", shot.getFullPathName() });
-    std::cout << "screen at the failure: " << shot.getFullPathName() << std::endl;
+    keepScreen ("app-close-failure");
     return false;
 }
 
@@ -103,7 +108,10 @@ bool dismissAlert (const juce::String& title)
     const auto windows = waitForWindowsTitled (title, 20000);
 
     if (windows.isEmpty())
+    {
+        keepScreen ("alert-missing");
         return false;
+    }
 
     // A fresh alert may still be settling its size, so click again until it has gone.
     for (int attempt = 0; attempt < 20 && ! findWindowsTitled (title).isEmpty(); ++attempt)
@@ -115,7 +123,13 @@ bool dismissAlert (const juce::String& title)
         runCommand ({ "xdotool", "mousemove", "--window", windows[0], juce::String (width / 2), juce::String (height - 24), "click", "1" });
     }
 
-    return findWindowsTitled (title).isEmpty();
+    if (! findWindowsTitled (title).isEmpty())
+    {
+        keepScreen ("alert-failure");
+        return false;
+    }
+
+    return true;
 }
 
 /** Writes the preferences of a returning user: the demo user's login remembered, logging on. */
@@ -325,4 +339,48 @@ TEST (Application, AcceptedUpgradeEndsTheProgram)
 
     EXPECT_TRUE (ended) << "the program is still running after the upgrade";
     EXPECT_TRUE (provider.readOutput().contains ("/download/")) << "the installer was fetched";
+}
+
+TEST (Application, ALanguageChangeThatFindsNoCatalogEndsTheProgram)
+{
+    ASSERT_NE (std::getenv ("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
+    PlayerAgainstProvider setup;
+    ASSERT_TRUE (setup.provider.isRunning()) << setup.provider.readErrors();
+
+    juce::ChildProcess player;
+    ASSERT_TRUE (player.start (juce::StringArray { TSY_PLAYER_PATH }, 0));
+    ASSERT_TRUE (dismissAlert ("Test site"));
+    ASSERT_TRUE (dismissAlert ("Logging enabled"));
+    const auto windows = waitForWindowsTitled ("TSY-Player 1.36", 20000);
+    ASSERT_EQ (windows.size(), 1);
+    ASSERT_TRUE (waitForFile (setup.getDataFolder().getChildFile ("cat1001en.xml"), 20000));
+
+    // Without the server, and with no Italian catalog cached, the new language has no catalog.
+    setup.provider.stop();
+
+    // The tree's "Preferences" row (the fourth, 20 pixels each, under the 26-pixel title bar),
+    // then the language combo (at 240, 45 in the panel, right of the 291 + 7 pixels of the left
+    // panel), then "Italian", the first entry of its menu, just under the combo. A click that
+    // comes before the menu is up lands on the panel, so it is repeated until the answer shows.
+    const auto click = [&] (int x, int y) {
+        runCommand ({ "xdotool", "mousemove", "--window", windows[0], juce::String (x), juce::String (y), "click", "1" });
+    };
+
+    click (80, 26 + 70);
+    click (298 + 240 + 100, 26 + 55);
+
+    for (int attempt = 0; attempt < 10 && findWindowsTitled ("Connection missing upon first launch").isEmpty(); ++attempt)
+    {
+        click (298 + 240 + 100, 26 + 55 + 22);
+        waitForWindowsTitled ("Connection missing upon first launch", 1000);
+    }
+
+    ASSERT_TRUE (dismissAlert ("Connection missing upon first launch")) << "the language change did not reach the retrieval";
+    const auto ended = player.waitForProcessToFinish (8000);
+
+    if (! ended)
+        player.kill();
+
+    EXPECT_TRUE (ended) << "the program is still running after the failed language change";
+    EXPECT_TRUE (setup.getLog().endsWith ("\r\nProgram terminated\r\n"));
 }
