@@ -63,6 +63,20 @@ bool ModalPrompts::askCredentials (const juce::String& title, const juce::String
     return true;
 }
 
+bool ModalPrompts::askText (const juce::String& title, const juce::String& message, const juce::String& initialText, juce::String& text)
+{
+    juce::AlertWindow window (title, message, juce::MessageBoxIconType::NoIcon, juce::TopLevelWindow::getActiveTopLevelWindow());
+    window.addTextEditor ("label", initialText);
+    window.addButton (TRANS ("OK"), 1, juce::KeyPress (juce::KeyPress::returnKey));
+    window.addButton (TRANS ("Cancel"), 0, juce::KeyPress (juce::KeyPress::escapeKey));
+
+    if (window.runModalLoop() != 1)
+        return false;
+
+    text = window.getTextEditorContents ("label");
+    return true;
+}
+
 namespace
 {
 class ProgressWindow final : public juce::ThreadWithProgressWindow,

@@ -41,6 +41,11 @@ public:
                                  juce::String& email,
                                  juce::String& password) = 0;
 
+    /** Asks for one line of text in a dialog with "OK" (Return) and "Cancel" (Escape); the
+        editor starts with the given text. False for Cancel; on OK the text is as typed.
+    */
+    virtual bool askText (const juce::String& title, const juce::String& message, const juce::String& initialText, juce::String& text) = 0;
+
     /** Reports a background task's progress and whether the user cancelled it. */
     struct Progress
     {
@@ -83,6 +88,8 @@ public:
                       const juce::String& cancelText) override;
 
     bool askCredentials (const juce::String& title, const juce::String& message, juce::String& email, juce::String& password) override;
+
+    bool askText (const juce::String& title, const juce::String& message, const juce::String& initialText, juce::String& text) override;
 
     bool runWithProgress (const juce::String& title, std::function<void (Progress&)> task) override;
 

@@ -39,7 +39,9 @@ MainWindow::MainWindow (const juce::String& title, Core& c)
 
     content = std::make_unique<qo::ComponentContainer> ("content");
     MainWindowContent::build (*content, { *this, *this, *this, *this, *this, *this });
+    content->addKeyListener (this);
     catalogTree = std::make_unique<CatalogTree> (*get<juce::TreeView> (ComponentPaths::treeView), core, static_cast<CatalogTreeHost&> (*this));
+    moviePanel = std::make_unique<MoviePanel> (core, *content, static_cast<MoviePanel::Host&> (*this));
     imagePanel = get<BackgroundPanel> (ComponentPaths::imagePanel);
 
     downloadList = std::make_unique<qo::ComponentContainer> ("downloadList");
@@ -65,7 +67,9 @@ MainWindow::~MainWindow()
 {
     catalogTree = nullptr;
     catalogUpdateThread->stopThread (10000);
+    moviePanel = nullptr;
     core.removeActionListener (this);
+    content->removeKeyListener (this);
     get<juce::Viewport> (ComponentPaths::downloadViewport)->setViewedComponent (nullptr, false);
     downloadPanel = nullptr;
     downloadList = nullptr;
@@ -106,9 +110,11 @@ MainWindowLayout::State MainWindow::getLayoutState() const
     state.leftPanelWidth = leftPanelWidth;
     state.leftPanelVisible = leftPanelVisible;
 
-    // The movie and the browser are optional parts of their panels.
-    if (auto* movie = content->getComponent (ComponentPaths::movieComponent))
-        state.movieShowing = movie->isVisible() && get (ComponentPaths::moviePanel)->isVisible();
+    // The browser is an optional part of its panel.
+    state.movieShowing = get (ComponentPaths::moviePanel)->isVisible();
+
+    if (moviePanel != nullptr)
+        state.movieSize = moviePanel->getMovieSize();
 
     if (auto* browser = content->getComponent (ComponentPaths::webBrowser))
         state.webShowing = browser->isVisible() && get (ComponentPaths::webPanel)->isVisible();
@@ -128,6 +134,9 @@ void MainWindow::layoutContent()
     get (ComponentPaths::messageLabel)->setCentrePosition (get (ComponentPaths::messagePanel)->getLocalBounds().getCentre());
 
     downloadPanel->layoutRows (get (ComponentPaths::downloadPanel)->getWidth(), get<juce::Viewport> (ComponentPaths::downloadViewport)->getScrollBarThickness());
+
+    if (moviePanel != nullptr)
+        moviePanel->rebuildMarkers();
 
     if (! isFullScreen())
         PreferencesManager::getInstance()->setWindowSize (getWidth(), getHeight());
@@ -170,8 +179,7 @@ void MainWindow::showOnly (const juce::String& panelPath)
 
 void MainWindow::hideMoviePanel()
 {
-    currentChapterId.clear();
-    setName (applicationTitle);
+    moviePanel->close (applicationTitle);
     get (ComponentPaths::moviePanel)->setVisible (false);
     layoutContent();
     get (ComponentPaths::movieControlsPanel)->setVisible (false);
@@ -328,7 +336,7 @@ void MainWindow::collapseTree()
 
 void MainWindow::selectSpecialItem (SpecialEntry entry)
 {
-    currentCourse = currentLesson = currentChapter = -1;
+    moviePanel->setCurrentCourse (-1, -1);
     const auto row = entry == SpecialEntry::preferences ? catalogTree->getPreferencesRow() : catalogTree->getDownloadsRow();
 
     // Selecting the row shows its panel; a row that is already selected does not react again.
@@ -352,19 +360,39 @@ void MainWindow::showHomePage()
 
 void MainWindow::openChapter (int course, int lesson, int chapter, bool autoplay)
 {
-    juce::ignoreUnused (autoplay);
-    currentCourse = course;
-    currentLesson = lesson;
-    currentChapter = chapter;
+    moviePanel->openChapter (course, lesson, chapter, autoplay);
+}
+
+void MainWindow::selectChapterInTree (int course, int lesson, int chapter)
+{
     catalogTree->selectChapter (course, lesson, chapter);
-    showCourseExtras();
+}
+
+void MainWindow::showBlankPicture()
+{
+    showImage ({}, false);
+}
+
+void MainWindow::showMovieArea()
+{
+    get (ComponentPaths::moviePanel)->setVisible (true);
+    layoutContent();
+    get (ComponentPaths::movieControlsPanel)->setVisible (true);
+}
+
+void MainWindow::setWindowTitle (const juce::String& title)
+{
+    setName (title);
+}
+
+void MainWindow::resizeWindowBy (int deltaWidth, int deltaHeight)
+{
+    setSize (getWidth() + deltaWidth, getHeight() + deltaHeight);
 }
 
 void MainWindow::showCoursePage (int course, int lesson)
 {
-    currentCourse = course;
-    currentLesson = lesson;
-    currentChapter = -1;
+    moviePanel->setCurrentCourse (course, lesson);
 
     if (lesson >= 0)
         if (auto* courseRow = catalogTree->getRow (catalogTree->getFirstCourseRow() + course))
@@ -376,7 +404,7 @@ void MainWindow::showCoursePage (int course, int lesson)
 void MainWindow::showCourseExtras()
 {
     // Partners falls back to the cover for a course without a partners page.
-    const auto hasPartners = ! core.getCoursePartnersUrl (currentCourse).isEmpty();
+    const auto hasPartners = ! core.getCoursePartnersUrl (getCurrentCourse()).isEmpty();
     showExtrasPage (extrasKind == 2 && ! hasPartners ? 0 : extrasKind);
 }
 
@@ -384,7 +412,7 @@ void MainWindow::refreshExtrasButtons()
 {
     get<juce::Button> (extrasButtons[juce::jlimit (0, 2, extrasKind)])->setToggleState (true, juce::dontSendNotification);
 
-    const auto hasPartners = currentCourse >= 0 && ! core.getCoursePartnersUrl (currentCourse).isEmpty();
+    const auto hasPartners = getCurrentCourse() >= 0 && ! core.getCoursePartnersUrl (getCurrentCourse()).isEmpty();
     get (ComponentPaths::partnersButton)->setVisible (hasPartners);
     get<juce::Button> (ComponentPaths::creditsButton)->setConnectedEdges (juce::Button::ConnectedOnLeft | (hasPartners ? juce::Button::ConnectedOnRight : 0));
 }
@@ -432,8 +460,32 @@ void MainWindow::buttonClicked (juce::Button* button)
     }
     else if (path == ComponentPaths::minVolumeButton || path == ComponentPaths::maxVolumeButton)
     {
-        volume = path == ComponentPaths::minVolumeButton ? 0.0f : 1.0f;
-        get<juce::Slider> (ComponentPaths::volumeSlider)->setValue (volume, juce::dontSendNotification);
+        moviePanel->setVolume (path == ComponentPaths::minVolumeButton ? 0.0f : 1.0f);
+        get<juce::Slider> (ComponentPaths::volumeSlider)->setValue (moviePanel->getVolume(), juce::dontSendNotification);
+    }
+    else if (path == ComponentPaths::playPauseButton)
+    {
+        moviePanel->togglePlayPause();
+    }
+    else if (path == ComponentPaths::nextButton || path == ComponentPaths::prevButton)
+    {
+        moviePanel->stepChapter (path == ComponentPaths::nextButton);
+    }
+    else if (path == ComponentPaths::backButton)
+    {
+        moviePanel->stepBack();
+    }
+    else if (path == ComponentPaths::forwardButton)
+    {
+        moviePanel->stepForward();
+    }
+    else if (path == ComponentPaths::originalSizeButton)
+    {
+        moviePanel->showOriginalSize();
+    }
+    else if (path == ComponentPaths::addMarkerButton)
+    {
+        moviePanel->addMarker();
     }
     else if (path == ComponentPaths::clearSearchButton)
     {
@@ -443,7 +495,7 @@ void MainWindow::buttonClicked (juce::Button* button)
     {
         extrasKind = path == ComponentPaths::coverButton ? 0 : (path == ComponentPaths::creditsButton ? 1 : 2);
 
-        if (currentCourse >= 0)
+        if (getCurrentCourse() >= 0)
             showExtrasPage (extrasKind);
     }
     else if (path == ComponentPaths::resetMoviesRootToDefaultButton)
@@ -453,8 +505,7 @@ void MainWindow::buttonClicked (juce::Button* button)
     }
     else if (path == ComponentPaths::favoriteToggleButton)
     {
-        if (currentChapterId.isNotEmpty())
-            core.setFavorite (currentChapterId, ! core.isFavorite (currentChapterId));
+        moviePanel->toggleFavorite();
     }
 
     get (ComponentPaths::toggleLeftPanelButton)->grabKeyboardFocus();
@@ -463,7 +514,24 @@ void MainWindow::buttonClicked (juce::Button* button)
 void MainWindow::sliderValueChanged (juce::Slider* slider)
 {
     if (slider == get (ComponentPaths::volumeSlider))
-        volume = (float) slider->getValue();
+        moviePanel->setVolume ((float) slider->getValue());
+}
+
+void MainWindow::sliderDragStarted (juce::Slider* slider)
+{
+    if (slider == get (ComponentPaths::positionSlider))
+        moviePanel->positionDragStarted();
+}
+
+void MainWindow::sliderDragEnded (juce::Slider* slider)
+{
+    if (slider == get (ComponentPaths::positionSlider))
+        moviePanel->positionDragEnded();
+}
+
+bool MainWindow::keyPressed (const juce::KeyPress& key, juce::Component*)
+{
+    return moviePanel->keyPressed (key);
 }
 
 void MainWindow::comboBoxChanged (juce::ComboBox* comboBox)
@@ -519,7 +587,8 @@ void MainWindow::handleMessage (const juce::StringArray& pieces)
         for (auto* path : { ComponentPaths::leftPanel, ComponentPaths::resizeBar, ComponentPaths::searchPanel })
             get (path)->setVisible (leftPanelVisible);
 
-        get<juce::Slider> (ComponentPaths::volumeSlider)->setValue (volume, juce::dontSendNotification);
+        get<juce::Slider> (ComponentPaths::volumeSlider)->setValue (moviePanel->getVolume(), juce::dontSendNotification);
+        moviePanel->refreshControls();
         updateDownloadPanel();
         refreshPreferencesPanel();
         refreshExtrasButtons();

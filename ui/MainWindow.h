@@ -2,6 +2,7 @@
 
 #include "model/Core.h"
 #include "playback/CatalogTreeHost.h"
+#include "playback/MoviePanel.h"
 #include "server/CatalogUpdateThread.h"
 #include "server/StartupRetrieval.h"
 #include "ui/MainWindowLayout.h"
@@ -30,7 +31,9 @@ class MainWindow : public juce::DocumentWindow,
                    private ResizeBar::Target,
                    private StartupRetrieval::Host,
                    private CatalogUpdateThread::Host,
-                   private CatalogTreeHost
+                   private CatalogTreeHost,
+                   private MoviePanel::Host,
+                   private juce::KeyListener
 {
 public:
     /** Builds the window and its whole component tree, then asks Core to broadcast "er". */
@@ -40,7 +43,7 @@ public:
     //==============================================================================
     void hideMoviePanel();
     void hideWebPanel();
-    void hideImagePanel();
+    void hideImagePanel() override;
     void hideDownloadPanel();
     void hidePreferencesPanel();
     void hideMessagePanel();
@@ -102,6 +105,9 @@ public:
     /** The catalog tree. */
     CatalogTree& getCatalogTree() noexcept { return *catalogTree; }
 
+    /** The movie panel and its controls. */
+    MoviePanel& getMoviePanel() noexcept { return *moviePanel; }
+
     /** Turns on the remembered extras button and shows the partners button only when the
         current course has a partners page.
     */
@@ -129,6 +135,7 @@ public:
     qo::ComponentContainer& getDownloadList() noexcept { return *downloadList; }
 
     //==============================================================================
+    using juce::DocumentWindow::keyPressed;
     juce::BorderSize<int> getBorderThickness() override { return {}; }
     void closeButtonPressed() override;
     void maximiseButtonPressed() override;
@@ -139,7 +146,7 @@ protected:
     MainWindowLayout::State getLayoutState() const;
 
     /** Lays the whole tree out for the content's current size. */
-    void layoutContent();
+    void layoutContent() override;
 
 private:
     void buttonClicked (juce::Button* button) override;
@@ -161,13 +168,22 @@ private:
     void updateDownloadPanel();
     void languageChosen (int comboId);
     void showExtrasPage (int kind);
-    int getCurrentCourse() const noexcept { return currentCourse; }
+    int getCurrentCourse() const noexcept { return moviePanel->getCurrentCourse(); }
 
     void selectDownloadsEntry() override;
     void showHomePage() override;
     void showCoursePage (int course, int lesson) override;
-    juce::String getCurrentChapterId() const override { return currentChapterId; }
-    void showCourseExtras();
+    juce::String getCurrentChapterId() const override { return moviePanel->getCurrentChapterId(); }
+    void showCourseExtras() override;
+
+    void showBlankPicture() override;
+    void showMovieArea() override;
+    void selectChapterInTree (int course, int lesson, int chapter) override;
+    void setWindowTitle (const juce::String& title) override;
+    void resizeWindowBy (int deltaWidth, int deltaHeight) override;
+    void sliderDragStarted (juce::Slider* slider) override;
+    void sliderDragEnded (juce::Slider* slider) override;
+    bool keyPressed (const juce::KeyPress& key, juce::Component* originatingComponent) override;
 
     template <typename ComponentType = juce::Component>
     ComponentType* get (const juce::String& path) const
@@ -181,13 +197,11 @@ private:
     std::unique_ptr<qo::ComponentContainer> downloadList;
     std::unique_ptr<DownloadPanel> downloadPanel;
     std::unique_ptr<CatalogTree> catalogTree;
-    int currentCourse = -1, currentLesson = -1, currentChapter = -1;
-    juce::String currentChapterId;
+    std::unique_ptr<MoviePanel> moviePanel;
     BackgroundPanel* imagePanel = nullptr;
     juce::TooltipWindow tooltipWindow;
     int leftPanelWidth = ResizeBar::minimumWidth;
     bool leftPanelVisible = true;
-    float volume = 1.0f;
     juce::CriticalSection passwordLock;
     juce::String loginPasswordHash;
     int extrasKind = 0;

@@ -2,6 +2,7 @@
 
 #include "app/SharedRes.h"
 #include "playback/ProSlider.h"
+#include "playback/VideoComponent.h"
 #include "ui/kit/BackgroundPanel.h"
 #include "ui/kit/ComponentPaths.h"
 #include "ui/kit/CustomLookAndFeel2.h"
@@ -210,6 +211,7 @@ void MainWindowContent::build (qo::ComponentContainer& content, const Listeners&
 
     content.addComponentAt (resizeBar, new ResizeBar (listeners.resizeTarget), false);
     content.addComponentAt (moviePanel, makePanel(), false);
+    content.addComponentAt (movieComponent, new VideoComponent(), true);
 
     content.addComponentAt (downloadPanel, makePanel(), false);
     content.addComponentAt (clearCompletedDownloadsButton, makeTextButton (TRANS ("Clear completed"), listeners.buttons), true);

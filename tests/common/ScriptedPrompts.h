@@ -80,6 +80,33 @@ public:
         return true;
     }
 
+    /** Queues what the user types in the next text dialog; nothing means Cancel. */
+    void answerNextText (std::optional<juce::String> text) { texts.push_back (std::move (text)); }
+
+    /** The initial texts the text dialogs offered, in order. */
+    juce::StringArray offeredTexts;
+
+    bool askText (const juce::String& title, const juce::String& message, const juce::String& initialText, juce::String& text) override
+    {
+        shown.push_back ({ Icon::none, title, message, { "OK", "Cancel" } });
+        offeredTexts.add (initialText);
+
+        if (texts.empty())
+        {
+            ADD_FAILURE() << "unexpected text dialog: " << title;
+            return false;
+        }
+
+        const auto answer = texts.front();
+        texts.pop_front();
+
+        if (! answer.has_value())
+            return false;
+
+        text = *answer;
+        return true;
+    }
+
     /** The user presses Cancel once a task has reported this much progress (never when < 0). */
     double cancelAtProgress = -1.0;
 
@@ -165,5 +192,6 @@ public:
 private:
     std::deque<bool> answers;
     std::deque<int> menuPicks;
+    std::deque<std::optional<juce::String>> texts;
     std::deque<std::optional<std::pair<juce::String, juce::String>>> logins;
 };

@@ -5,6 +5,7 @@
 #include "model/Core.h"
 #include "playback/CatalogTree.h"
 #include "playback/ChapterItem.h"
+#include "playback/VideoComponent.h"
 #include "tests/common/MessagePump.h"
 #include "tests/common/ScratchHome.h"
 #include "tests/common/ScriptedPrompts.h"
@@ -132,4 +133,47 @@ TEST_F (CatalogTreeWindowTest, SpecialEntriesSelectTheirRowsAndPanels)
     EXPECT_FALSE (tree.getRow (tree.getPreferencesRow())->isSelected());
     EXPECT_TRUE (window->getContent().getComponent (ComponentPaths::downloadPanel)->isVisible());
     EXPECT_FALSE (window->getContent().getComponent (ComponentPaths::preferencesPanel)->isVisible());
+}
+
+TEST_F (CatalogTreeWindowTest, PlaysAChapterWithItsMarkersAndSearchOccurrences)
+{
+    // The chapter's video as a finished download files it, taken from the provider's library.
+    const auto chapterId = core->getChapterId (0, 0, 0);
+    const auto folder = core->getChapterDirectory (chapterId);
+    ASSERT_TRUE (folder.createDirectory());
+    ASSERT_TRUE (TestLibraryWriter::getSampleLibrary().getChildFile ("videos/" + chapterId + ".mp4").copyFileTo (core->getVideoFile (chapterId)));
+    core->setUsersDirectory (core->getUsersDirectory().getSiblingFile ("elsewhere"), false);
+    core->setUsersDirectory (PreferencesManager::getInstance()->getMoviesRootDirectory().getChildFile ("users"), false);
+    ASSERT_TRUE (core->isVideoPresent (chapterId));
+
+    core->addMarker (chapterId, "Scene overview", 1.0);
+    core->addMarker (chapterId, "First cut", 3.5);
+    core->addSearchHit (chapterId, 2.2);
+    core->addSearchHit (chapterId, 4.1);
+
+    window->openChapter (0, 0, 0, true);
+    auto& video = window->getMoviePanel().getVideo();
+    ASSERT_TRUE (video.isPlaying());
+    EXPECT_TRUE (window->getCatalogTree().getRow (window->getCatalogTree().getFirstCourseRow())->getSubItem (0)->getSubItem (0)->isSelected());
+    EXPECT_TRUE (window->getName().endsWith (core->getChapterTitle (chapterId)));
+    ASSERT_TRUE (MessagePump::runUntil ([&] { return video.getPosition() > 1.5; }));
+    video.stop();
+    window->getMoviePanel().refreshControls();
+    EXPECT_TRUE (MessagePump::deliverPending());
+
+    EXPECT_EQ (window->getMoviePanel().getMarkerComponents().size(), 2);
+    EXPECT_EQ (window->getMoviePanel().getOccurrenceComponents().size(), 2);
+    EXPECT_TRUE (window->getContent().getComponent (ComponentPaths::movieControlsPanel)->isVisible());
+
+    const auto file = juce::File (TSY_UI_TEST_OUTPUT_DIR).getChildFile ("playing-chapter.png");
+    file.deleteFile();
+    juce::FileOutputStream out (file);
+    ASSERT_TRUE (out.openedOk());
+    juce::PNGImageFormat().writeImageToStream (window->createComponentSnapshot (window->getLocalBounds()), out);
+    std::cout << "playing chapter screenshot: " << file.getFullPathName() << std::endl;
+
+    // Choosing another panel leaves the chapter.
+    window->selectSpecialItem (MainWindow::SpecialEntry::downloads);
+    EXPECT_FALSE (video.isMovieOpen());
+    EXPECT_EQ (window->getName(), "TSY-Player 1.36");
 }

@@ -112,7 +112,7 @@ TEST (MainWindowLayout, EveryPlacedPathIsBuilt)
 
     for (const auto& placement : MainWindowLayout::compute (state (1200, 778, 300, true)))
     {
-        if (placement.path != ComponentPaths::movieComponent && placement.path != ComponentPaths::webBrowser)
+        if (placement.path != ComponentPaths::webBrowser)
         {
             EXPECT_NE (content.getComponent (placement.path), nullptr) << placement.path;
         }

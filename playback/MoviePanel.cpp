@@ -1,0 +1,450 @@
+#include "playback/MoviePanel.h"
+
+#include "app/Prompts.h"
+#include "app/SharedRes.h"
+#include "model/Core.h"
+#include "playback/PlaybackRules.h"
+#include "playback/VideoComponent.h"
+#include "ui/kit/ComponentContainer.h"
+#include "ui/kit/ComponentPaths.h"
+
+namespace
+{
+void setPictures (juce::ImageButton& button, const juce::String& picture)
+{
+    auto* skin = SharedRes::getInstance();
+    const auto normal = skin->getImage (picture + "-norm");
+
+    // Twice a second: only a change of picture repaints.
+    if (button.getNormalImage() == normal)
+        return;
+
+    button.setImages (false, true, true, normal, 1.0f, {}, {}, 1.0f, {}, skin->getImage (picture + "-down"), 1.0f, {});
+}
+
+void showError (const juce::String& text)
+{
+    Prompts::get().showMessage (Prompts::Icon::warning, TRANS ("Error"), text, TRANS ("OK"));
+}
+
+const char* const markerName = "markerComponent;";
+const char* const occurrenceName = "searchOccurrenceComponent;";
+} // namespace
+
+MoviePanel::MoviePanel (Core& c, qo::ComponentContainer& container, Host& h)
+    : core (c),
+      content (container),
+      host (h),
+      video (*container.getRequired<VideoComponent> (ComponentPaths::movieComponent)),
+      positionSlider (*container.getRequired<juce::Slider> (ComponentPaths::positionSlider)),
+      volumeSlider (*container.getRequired<juce::Slider> (ComponentPaths::volumeSlider))
+{
+}
+
+MoviePanel::~MoviePanel()
+{
+    stopTimer();
+}
+
+void MoviePanel::setCurrentCourse (int course, int lesson)
+{
+    currentCourse = course;
+    currentLesson = lesson;
+    currentChapter = -1;
+}
+
+juce::Rectangle<int> MoviePanel::getMovieSize() const
+{
+    int width = 0, height = 0;
+    video.getMovieNormalSize (width, height);
+    return { width, height };
+}
+
+double MoviePanel::getChapterDuration() const
+{
+    return video.isMovieOpen() ? video.getMovieDuration() : (double) core.getChapterDuration (currentChapterId);
+}
+
+//==============================================================================
+void MoviePanel::openChapter (int course, int lesson, int chapter, bool autoplay)
+{
+    currentCourse = course;
+    currentLesson = lesson;
+    currentChapter = chapter;
+    host.selectChapterInTree (course, lesson, chapter);
+
+    const auto chapterId = core.getChapterId (course, lesson, chapter);
+
+    if (core.getVideoFile (chapterId).existsAsFile())
+        showChapter (chapterId, autoplay);
+    else
+        host.showCourseExtras();
+}
+
+void MoviePanel::deliverPendingMessages (int timeoutMs)
+{
+    auto delivered = std::make_shared<bool> (false);
+    juce::MessageManager::callAsync ([delivered] { *delivered = true; });
+    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) timeoutMs;
+
+    while (! *delivered && juce::Time::getMillisecondCounter() < end)
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
+}
+
+void MoviePanel::showChapter (const juce::String& chapterId, bool autoplay)
+{
+    if (chapterId != currentChapterId)
+    {
+        // The other panels go first, and are seen to go before the video is touched.
+        host.showBlankPicture();
+        deliverPendingMessages (100);
+        host.hideImagePanel();
+        currentChapterId = chapterId;
+        startTimer (refreshIntervalMs);
+        video.stop();
+        video.closeMovie();
+        refreshControls();
+        host.showMovieArea();
+    }
+
+    if (video.isPlaying())
+        return;
+
+    if (autoplay)
+    {
+        startPlaying();
+    }
+    else
+    {
+        loadCurrentChapter();
+        video.setPosition (0.0);
+    }
+}
+
+void MoviePanel::loadCurrentChapter()
+{
+    if (video.isMovieOpen() || currentChapterId.isEmpty())
+        return;
+
+    host.setWindowTitle (core.getCourseTitle (currentCourse) + ", " + juce::String (core.getLessonOrder (currentCourse, currentLesson)) + "."
+                         + juce::String (core.getChapterOrder (currentChapterId)) + " - " + core.getChapterTitle (currentChapterId));
+
+    const auto file = core.getVideoFile (currentChapterId);
+
+    if (! file.existsAsFile())
+    {
+        showError (TRANS ("The video file is missing"));
+        return;
+    }
+
+    if (! core.isVideoPresent (currentChapterId))
+    {
+        showError (TRANS ("The video file is either missing or invalid"));
+        return;
+    }
+
+    if (juce::FileInputStream stream (file); ! stream.openedOk())
+    {
+        showError (TRANS ("Error opening video file"));
+        return;
+    }
+
+    video.loadMovie (file);
+    host.layoutContent();
+}
+
+void MoviePanel::startPlaying()
+{
+    if (currentChapterId.isEmpty())
+        return;
+
+    loadCurrentChapter();
+    core.setYetToBeSeen (currentChapterId, false, true);
+    video.setLooping (false);
+    video.play();
+}
+
+void MoviePanel::togglePlayPause()
+{
+    if (video.isPlaying())
+        video.stop();
+    else
+        startPlaying();
+
+    host.layoutContent();
+    refreshControls();
+}
+
+void MoviePanel::refreshControls()
+{
+    if (currentChapterId.isEmpty())
+        return;
+
+    volumeSlider.setValue (volume, juce::dontSendNotification);
+
+    if (auto* playPause = content.getRequired<juce::ImageButton> (ComponentPaths::playPauseButton))
+        setPictures (*playPause, video.isPlaying() ? "pause" : "play");
+
+    if (auto* favorite = content.getRequired<juce::ImageButton> (ComponentPaths::favoriteToggleButton))
+        setPictures (*favorite, core.isFavorite (currentChapterId) ? "favorites-on" : "favorites");
+
+    video.setMovieVolume (dragging ? 0.0f : volume);
+    const auto duration = video.getMovieDuration();
+
+    if (dragging)
+        video.setPosition (positionSlider.getValue() * duration);
+    else
+        positionSlider.setValue (duration > 0.0 ? video.getPosition() / duration : 0.0, juce::dontSendNotification);
+
+    if (auto* label = content.getRequired<juce::Label> (ComponentPaths::timeLabel))
+        label->setText (PlaybackRules::formatTimeLabel (video.getPosition(), duration), juce::dontSendNotification);
+}
+
+void MoviePanel::timerCallback()
+{
+    refreshControls();
+}
+
+void MoviePanel::stepChapter (bool forwards)
+{
+    if (currentChapterId.isEmpty())
+        return;
+
+    if (! forwards && video.getPosition() > 5.0)
+    {
+        video.setPosition (0.0);
+        return;
+    }
+
+    const auto wasPlaying = video.isPlaying();
+    PlaybackRules::Place here;
+
+    if (! core.findChapterPosition (currentChapterId, here.course, here.lesson, here.chapter))
+        return;
+
+    const auto next = PlaybackRules::findNeighbour (core, here, forwards);
+
+    if (! next.has_value())
+        return;
+
+    openChapter (next->course, next->lesson, next->chapter, false);
+
+    if (wasPlaying && currentChapterId.isNotEmpty())
+        startPlaying();
+}
+
+void MoviePanel::stepBack()
+{
+    if (! video.isMovieOpen())
+        return;
+
+    video.setPosition (PlaybackRules::stepBack (video.getPosition()));
+    refreshControls();
+}
+
+void MoviePanel::stepForward()
+{
+    if (! video.isMovieOpen())
+        return;
+
+    video.setPosition (PlaybackRules::stepForward (video.getPosition(), video.getMovieDuration()));
+    refreshControls();
+}
+
+void MoviePanel::setVolume (float newVolume)
+{
+    volume = juce::jlimit (0.0f, 1.0f, newVolume);
+    refreshControls();
+}
+
+void MoviePanel::showOriginalSize()
+{
+    if (! video.isMovieOpen())
+        return;
+
+    const auto size = getMovieSize();
+    const auto* panel = content.getRequired (ComponentPaths::moviePanel);
+    host.resizeWindowBy (size.getWidth() - panel->getWidth(), size.getHeight() - panel->getHeight());
+}
+
+void MoviePanel::toggleFavorite()
+{
+    if (currentChapterId.isEmpty())
+        return;
+
+    core.setFavorite (currentChapterId, ! core.isFavorite (currentChapterId));
+    refreshControls();
+}
+
+void MoviePanel::positionDragStarted()
+{
+    playingBeforeDrag = video.isMovieOpen() && video.isPlaying();
+    dragging = true;
+    video.stop();
+}
+
+void MoviePanel::positionDragEnded()
+{
+    dragging = false;
+
+    if (currentChapterId.isNotEmpty())
+    {
+        loadCurrentChapter();
+
+        if (const auto duration = video.getMovieDuration(); duration > 0.0)
+        {
+            video.setPosition (positionSlider.getValue() * duration);
+
+            if (playingBeforeDrag)
+                video.play();
+        }
+    }
+
+    refreshControls();
+}
+
+void MoviePanel::close (const juce::String& applicationTitle)
+{
+    stopTimer();
+    currentChapterId.clear();
+    video.stop();
+    video.closeMovie();
+    host.setWindowTitle (applicationTitle);
+}
+
+//==============================================================================
+void MoviePanel::addMarker()
+{
+    if (currentChapterId.isEmpty())
+        return;
+
+    const auto count = core.getNumMarkers (currentChapterId);
+    juce::String label;
+
+    if (! Prompts::get().askText (TRANS ("New marker"), TRANS ("Enter a label for the new marker"), "Marker " + juce::String (count + 1), label))
+        return;
+
+    const auto time = video.isMovieOpen() ? video.getPosition() : positionSlider.getValue() * core.getChapterDuration (currentChapterId);
+    core.addMarker (currentChapterId, label, time);
+}
+
+void MoviePanel::renameMarker (int index)
+{
+    if (currentChapterId.isEmpty())
+        return;
+
+    juce::String label;
+
+    if (Prompts::get().askText (TRANS ("Rename marker"), TRANS ("Enter a new label for the marker"), core.getMarkerText (currentChapterId, index), label))
+        core.setMarkerText (currentChapterId, index, label);
+}
+
+bool MoviePanel::keyPressed (const juce::KeyPress& key)
+{
+    const auto previous = key == juce::KeyPress ('i');
+
+    if (previous || key == juce::KeyPress ('o'))
+    {
+        if (video.isMovieOpen())
+        {
+            const auto position = video.getPosition();
+            const auto index = previous ? core.findPreviousMarker (currentChapterId, position - 1.0)
+                                        : core.findNextMarker (currentChapterId, position + 0.1);
+
+            if (index >= 0)
+            {
+                video.setPosition (core.getMarkerTime (currentChapterId, index));
+                refreshControls();
+            }
+        }
+
+        return true;
+    }
+
+    if (key == juce::KeyPress ('s'))
+    {
+        content.getRequired (ComponentPaths::searchEditor)->grabKeyboardFocus();
+        return true;
+    }
+
+    return false;
+}
+
+void MoviePanel::rebuildMarkers()
+{
+    rebuildTriangles (markerComponents, true);
+    rebuildTriangles (occurrenceComponents, false);
+}
+
+void MoviePanel::rebuildTriangles (juce::Array<MarkerComponent*>& components, bool forMarkers)
+{
+    const auto count = currentChapterId.isEmpty() ? 0
+                       : forMarkers                ? core.getNumMarkers (currentChapterId)
+                                                   : core.getNumSearchHits (currentChapterId);
+    const auto* name = forMarkers ? markerName : occurrenceName;
+
+    while (components.size() < count)
+    {
+        auto* component = new MarkerComponent (name + juce::String (components.size()), forMarkers, forMarkers);
+        component->addListener (this);
+        components.add (component);
+        content.addComponent (ComponentPaths::movieControlsPanel, component, true);
+    }
+
+    if (count > 0)
+    {
+        const auto radius = positionSlider.getLookAndFeel().getSliderThumbRadius (positionSlider);
+        const auto trackStart = positionSlider.getX() + radius;
+        const auto trackLength = positionSlider.getWidth() - 2 * radius;
+        const auto duration = getChapterDuration();
+
+        for (int i = 0; i < count; ++i)
+        {
+            auto* component = components[i];
+            const auto time = forMarkers ? core.getMarkerTime (currentChapterId, i) : core.getSearchHitTime (currentChapterId, i);
+            const auto y = forMarkers ? positionSlider.getBottom() : positionSlider.getY() - MarkerComponent::height;
+            component->setBounds (PlaybackRules::getMarkerX (time, duration, trackStart, trackLength), y, MarkerComponent::width, MarkerComponent::height);
+            component->setPointsUp (forMarkers);
+            component->setColour (MarkerComponent::fillColourId, juce::Colour (forMarkers ? 0xffff9827 : 0xff7ce36d));
+            component->setTooltip (forMarkers ? core.getMarkerText (currentChapterId, i) : juce::String());
+        }
+    }
+
+    for (auto i = components.size() - 1; i >= count; --i)
+    {
+        content.removeComponent (juce::String (ComponentPaths::movieControlsPanel) + "/" + name + juce::String (i));
+        components.remove (i);
+    }
+}
+
+void MoviePanel::markerClicked (MarkerComponent* marker)
+{
+    double time = 0.0;
+
+    if (const auto index = markerComponents.indexOf (marker); index >= 0)
+        time = core.getMarkerTime (currentChapterId, index);
+    else if (const auto occurrence = occurrenceComponents.indexOf (marker); occurrence >= 0)
+        time = core.getSearchHitTime (currentChapterId, occurrence);
+    else
+        return;
+
+    if (currentChapterId.isEmpty())
+        return;
+
+    loadCurrentChapter();
+    video.setPosition (time);
+    video.play();
+    refreshControls();
+}
+
+void MoviePanel::markerDraggedAway (MarkerComponent* marker)
+{
+    if (const auto index = markerComponents.indexOf (marker); index >= 0 && currentChapterId.isNotEmpty())
+        core.removeMarker (currentChapterId, index);
+}
+
+void MoviePanel::markerDoubleClicked (MarkerComponent* marker)
+{
+    if (const auto index = markerComponents.indexOf (marker); index >= 0)
+        renameMarker (index);
+}

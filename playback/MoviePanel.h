@@ -1,0 +1,173 @@
+#pragma once
+
+#include "playback/MarkerComponent.h"
+
+class Core;
+class VideoComponent;
+
+namespace qo
+{
+class ComponentContainer;
+}
+
+/**
+    The movie panel and its playback controls: which chapter is open, loading its video,
+    playing, pausing, seeking, stepping between downloaded chapters, the volume, the controls'
+    pictures and time label twice a second, and the marker and search-occurrence triangles along
+    the position slider. The components belong to the main window's component tree; this class
+    drives them and asks the window (its Host) for what lies beyond the panel.
+
+    Message thread only.
+*/
+class MoviePanel final : private juce::Timer,
+                         private MarkerComponentListener
+{
+public:
+    /** What the panel needs of the main window. */
+    class Host
+    {
+    public:
+        virtual ~Host() = default;
+
+        /** Shows the picture panel without a picture and without the extras buttons, which hides
+            every other right-hand panel (the movie panel included).
+        */
+        virtual void showBlankPicture() = 0;
+        virtual void hideImagePanel() = 0;
+
+        /** Shows "moviePanel", lays the window out again and shows the movie controls. */
+        virtual void showMovieArea() = 0;
+
+        virtual void layoutContent() = 0;
+        virtual void selectChapterInTree (int course, int lesson, int chapter) = 0;
+
+        /** Shows the current course's extras page of the remembered kind. */
+        virtual void showCourseExtras() = 0;
+
+        virtual void setWindowTitle (const juce::String& title) = 0;
+
+        /** Grows or shrinks the window, keeping its position. */
+        virtual void resizeWindowBy (int deltaWidth, int deltaHeight) = 0;
+    };
+
+    MoviePanel (Core& core, qo::ComponentContainer& content, Host& host);
+    ~MoviePanel() override;
+
+    //==============================================================================
+    /** The chapter the panel shows (-1 and empty when none), and the course a course or lesson
+        page made current.
+    */
+    int getCurrentCourse() const noexcept { return currentCourse; }
+    int getCurrentLesson() const noexcept { return currentLesson; }
+    int getCurrentChapter() const noexcept { return currentChapter; }
+    const juce::String& getCurrentChapterId() const noexcept { return currentChapterId; }
+
+    /** Makes a course (and lesson) current without a chapter: its page is about to show. */
+    void setCurrentCourse (int course, int lesson);
+
+    /** The video component inside the movie panel. */
+    VideoComponent& getVideo() const noexcept { return video; }
+
+    /** The open video's natural size, or an empty rectangle. */
+    juce::Rectangle<int> getMovieSize() const;
+
+    float getVolume() const noexcept { return volume; }
+
+    //==============================================================================
+    /** Opens a chapter from the tree or the controls: it becomes current and is selected in
+        the tree; a downloaded chapter is shown, otherwise the course's extras page.
+    */
+    void openChapter (int course, int lesson, int chapter, bool autoplay);
+
+    /** Puts the movie panel up for a downloaded chapter; a different chapter is loaded afresh,
+        the playing one keeps playing, a paused one is rewound unless asked to play.
+    */
+    void showChapter (const juce::String& chapterId, bool autoplay);
+
+    /** Loads the current chapter's video if none is open, reporting a missing or unreadable one. */
+    void loadCurrentChapter();
+
+    /** Plays the current chapter from where it is and marks it as seen. */
+    void startPlaying();
+
+    void togglePlayPause();
+
+    /** Brings the controls in line with the video: pictures, volume, slider and time. */
+    void refreshControls();
+
+    /** The previous (a press after the first 5 seconds rewinds instead) or next downloaded
+        chapter of the course.
+    */
+    void stepChapter (bool forwards);
+
+    /** 10 seconds back or forward, playing on if it was playing. */
+    void stepBack();
+    void stepForward();
+
+    void setVolume (float newVolume);
+
+    /** Resizes the window so that the movie panel is exactly the video's size. */
+    void showOriginalSize();
+
+    void toggleFavorite();
+
+    /** The position slider's drag: the video pauses and falls silent while it lasts, and
+        follows the slider; it resumes at the release point if it was playing.
+    */
+    void positionDragStarted();
+    void positionDragEnded();
+
+    /** Leaves the chapter: the timer stops, the video closes and the title returns to the
+        application's. The window hides the panel.
+    */
+    void close (const juce::String& applicationTitle);
+
+    //==============================================================================
+    /** Asks for a label and adds a marker at the current position. */
+    void addMarker();
+
+    /** Asks for a marker's new label. */
+    void renameMarker (int index);
+
+    /** The keys "i" and "o" (previous and next marker) and "s" (the search field); true when
+        the key is one of them.
+    */
+    bool keyPressed (const juce::KeyPress& key);
+
+    /** Creates, places and removes the triangles of the current chapter's markers and search
+        occurrences along the slider; runs after every layout.
+    */
+    void rebuildMarkers();
+
+    /** The triangles in index order. */
+    const juce::Array<MarkerComponent*>& getMarkerComponents() const noexcept { return markerComponents; }
+    const juce::Array<MarkerComponent*>& getOccurrenceComponents() const noexcept { return occurrenceComponents; }
+
+    /** The refresh period of the controls. */
+    static constexpr int refreshIntervalMs = 500;
+
+private:
+    void timerCallback() override;
+    void markerClicked (MarkerComponent* marker) override;
+    void markerDraggedAway (MarkerComponent* marker) override;
+    void markerDoubleClicked (MarkerComponent* marker) override;
+
+    void rebuildTriangles (juce::Array<MarkerComponent*>& components, bool forMarkers);
+    void deliverPendingMessages (int timeoutMs);
+    double getChapterDuration() const;
+
+    Core& core;
+    qo::ComponentContainer& content;
+    Host& host;
+    VideoComponent& video;
+    juce::Slider& positionSlider;
+    juce::Slider& volumeSlider;
+
+    int currentCourse = -1, currentLesson = -1, currentChapter = -1;
+    juce::String currentChapterId;
+    float volume = 1.0f;
+    bool dragging = false, playingBeforeDrag = false;
+    juce::Array<MarkerComponent*> markerComponents, occurrenceComponents;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MoviePanel)
+};

@@ -1,0 +1,407 @@
+#include "model/CatalogParser.h"
+#include "model/Core.h"
+#include "model/LocalStorage.h"
+#include "playback/MarkerComponent.h"
+#include "playback/MoviePanel.h"
+#include "playback/PlaybackRules.h"
+#include "playback/ProSlider.h"
+#include "playback/VideoComponent.h"
+#include "tests/common/MessagePump.h"
+#include "tests/common/ScratchHome.h"
+#include "tests/common/ScriptedPrompts.h"
+#include "tests/playback/PlaybackTestSupport.h"
+#include "ui/kit/ComponentContainer.h"
+#include "ui/kit/ComponentPaths.h"
+
+namespace
+{
+/** The main window as the movie panel sees it: it keeps the panel's components laid out the
+    way the window does and records what it was asked.
+*/
+struct FakeWindow final : MoviePanel::Host
+{
+    explicit FakeWindow (qo::ComponentContainer& c) : content (c) {}
+
+    void showBlankPicture() override
+    {
+        if (panel != nullptr)
+            panel->close ("TSY-Player 1.36");
+
+        content.getComponent (ComponentPaths::moviePanel)->setVisible (false);
+    }
+
+    void hideImagePanel() override {}
+    void showMovieArea() override { content.getComponent (ComponentPaths::moviePanel)->setVisible (true); }
+
+    void layoutContent() override
+    {
+        content.getComponent (ComponentPaths::positionSlider)->setBounds (330 - radius, 19, 70 + 2 * radius, 16);
+
+        if (panel != nullptr)
+            panel->rebuildMarkers();
+    }
+
+    void selectChapterInTree (int course, int lesson, int chapter) override { selected = { course, lesson, chapter }; }
+    void showCourseExtras() override { ++extrasShown; }
+    void setWindowTitle (const juce::String& newTitle) override { title = newTitle; }
+    void resizeWindowBy (int w, int h) override { resized = { w, h }; }
+
+    qo::ComponentContainer& content;
+    MoviePanel* panel = nullptr;
+    int radius = 0;
+    PlaybackRules::Place selected;
+    int extrasShown = 0;
+    juce::String title;
+    juce::Point<int> resized;
+};
+
+/** Course 0: lesson 0 with "a" (6 s) and "b" (never downloaded), lesson 1 with "c" (5 s).
+    Course 1: only "d" (5 s). Course 2: "long", a 30-second video for the marker keys.
+*/
+const char* const catalogText = R"(<catalog userid="u1" baseurl="http://127.0.0.1:1/">
+  <course id="c1" title="Compositing">
+    <lesson title="Nodes" order="2">
+      <chapter id="a" order="1" title="Merge" duration="6"/>
+      <chapter id="b" order="2" title="Keying" duration="5"/>
+    </lesson>
+    <lesson title="Colour" order="3">
+      <chapter id="c" order="4" title="Grading" duration="5"/>
+    </lesson>
+  </course>
+  <course id="c2" title="Lighting">
+    <lesson title="Lamps" order="1"><chapter id="d" order="1" title="Sun" duration="5"/></lesson>
+  </course>
+  <course id="c3" title="Rigging">
+    <lesson title="Bones" order="1"><chapter id="long" order="1" title="Chains" duration="30"/></lesson>
+  </course>
+</catalog>)";
+
+class MoviePanelTest : public PlaybackTest
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE (std::getenv ("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
+
+        using namespace ComponentPaths;
+        content.addComponentAt (moviePanel, new juce::Component(), false);
+        content.addComponentAt (movieComponent, new VideoComponent(), true);
+        content.addComponentAt (bottomPanel, new juce::Component(), true);
+        content.addComponentAt (searchPanel, new juce::Component(), true);
+        content.addComponentAt (searchEditor, new juce::TextEditor(), true);
+        content.addComponentAt (movieControlsPanel, new juce::Component(), true);
+        content.addComponentAt (volumeSlider, new qo::ProSlider ({}), true);
+        content.addComponentAt (playPauseButton, new juce::ImageButton(), true);
+        content.addComponentAt (favoriteToggleButton, new juce::ImageButton(), true);
+        content.addComponentAt (positionSlider, new qo::ProSlider ({}), true);
+        content.addComponentAt (timeLabel, new juce::Label(), true);
+        content.setBounds (0, 0, 1000, 700);
+        content.getComponent (movieControlsPanel)->setBounds (0, 600, 1000, 55);
+
+        panel = std::make_unique<MoviePanel> (core, content, window);
+        window.panel = panel.get();
+
+        // The thumb's radius depends on the slider's height, which layout keeps at 16.
+        auto* slider = content.getComponent<juce::Slider> (positionSlider);
+        slider->setSize (100, 16);
+        window.radius = slider->getLookAndFeel().getSliderThumbRadius (*slider);
+        window.layoutContent();
+
+        auto catalog = std::make_unique<Catalog>();
+        ASSERT_TRUE (CatalogParser::parseCatalog (*catalog, *juce::parseXML (catalogText), true));
+        core.setUsersDirectory (users, false);
+        core.setCatalog (std::move (catalog));
+
+        download ("a", sampleVideo ("COMP-EN-0201.mp4"));
+        download ("c", sampleVideo ("COMP-EN-0202.mp4"));
+        download ("d", sampleVideo ("COMP-EN-0101.mp4"));
+    }
+
+    void TearDown() override { panel = nullptr; }
+
+    /** Files a video as a finished download leaves it, and reloads the local state. */
+    void download (const juce::String& chapterId, const juce::File& source)
+    {
+        const auto folder = users.getChildFile ("u1").getChildFile (chapterId);
+        ASSERT_TRUE (folder.createDirectory());
+        ASSERT_TRUE (source.copyFileTo (LocalStorage::getVideoFile (folder, chapterId)));
+        core.setUsersDirectory (users.getSiblingFile ("elsewhere"), false);
+        core.setUsersDirectory (users, false);
+    }
+
+    VideoComponent& video() { return *content.getComponent<VideoComponent> (ComponentPaths::movieComponent); }
+    juce::Slider& slider() { return *content.getComponent<juce::Slider> (ComponentPaths::positionSlider); }
+    juce::String timeText() { return content.getComponent<juce::Label> (ComponentPaths::timeLabel)->getText(); }
+
+    /** Opens a chapter and waits for its video to play past a time. */
+    void playPast (int course, int lesson, int chapter, double seconds)
+    {
+        panel->openChapter (course, lesson, chapter, true);
+        ASSERT_TRUE (video().isPlaying());
+        ASSERT_TRUE (MessagePump::runUntil ([&] { return video().getPosition() > seconds; }));
+    }
+
+    ScratchHome home;
+    ScriptedPrompts prompts;
+    juce::File users = home.getFolder().getChildFile ("movies/users");
+    Core core { home.getUserDataFolder() };
+    qo::ComponentContainer content { "content" };
+    FakeWindow window { content };
+    std::unique_ptr<MoviePanel> panel;
+};
+} // namespace
+
+TEST (PlaybackRulesTest, TimeLabelsAndSteps)
+{
+    EXPECT_EQ (PlaybackRules::formatTimeLabel (65.9, 3725.0), "01:05 / 62:05");
+    EXPECT_EQ (PlaybackRules::formatTimeLabel (0.0, 0.0), "00:00 / 00:00");
+    EXPECT_EQ (PlaybackRules::stepBack (4.0), 0.0);
+    EXPECT_EQ (PlaybackRules::stepForward (2.0, 5.0), 5.0);
+    EXPECT_EQ (PlaybackRules::stepForward (2.0, 30.0), 12.0);
+}
+
+TEST (PlaybackRulesTest, MarkersSitByTimeAlongTheTrack)
+{
+    EXPECT_EQ (PlaybackRules::getMarkerX (50.0, 100.0, 330, 70), 358);
+    EXPECT_EQ (PlaybackRules::getMarkerX (0.0, 100.0, 330, 70), 323);
+    EXPECT_EQ (PlaybackRules::getMarkerX (2.5, 10.0, 0, 2), -7) << "0.5 rounds to even";
+    EXPECT_EQ (PlaybackRules::getMarkerX (5.0, 0.0, 330, 70), 323) << "no duration: the start";
+}
+
+TEST_F (MoviePanelTest, OpeningShowsAndPausesAtTheStartOrPlaysAndMarksSeen)
+{
+    core.setYetToBeSeen ("a", true, false);
+    panel->openChapter (0, 0, 0, false);
+    EXPECT_EQ (panel->getCurrentChapterId(), "a");
+    EXPECT_EQ (window.selected, (PlaybackRules::Place { 0, 0, 0 }));
+    EXPECT_TRUE (video().isMovieOpen());
+    EXPECT_FALSE (video().isPlaying());
+    EXPECT_EQ (video().getPosition(), 0.0);
+    EXPECT_EQ (window.title, "Compositing, 2.1 - Merge");
+    EXPECT_TRUE (core.isYetToBeSeen ("a")) << "only playing marks it seen";
+
+    panel->togglePlayPause();
+    EXPECT_TRUE (video().isPlaying());
+    EXPECT_FALSE (core.isYetToBeSeen ("a"));
+
+    // Play advances, pause holds.
+    ASSERT_TRUE (MessagePump::runUntil ([&] { return video().getPosition() > 0.5; }));
+    panel->togglePlayPause();
+    const auto held = video().getPosition();
+    EXPECT_TRUE (holdsFor (300, [&] { return video().getPosition() == held; }));
+
+    // A chapter not on disk shows the course's extras instead.
+    panel->openChapter (0, 0, 1, false);
+    EXPECT_EQ (window.extrasShown, 1);
+    EXPECT_EQ (panel->getCurrentChapterId(), "a") << "the movie panel was not touched";
+}
+
+TEST_F (MoviePanelTest, TheControlsFollowTheVideo)
+{
+    panel->openChapter (0, 0, 0, false);
+    video().setPosition (3.0);
+    panel->refreshControls();
+    EXPECT_EQ (timeText(), "00:03 / 00:06");
+    EXPECT_DOUBLE_EQ (slider().getValue(), 0.5);
+
+    panel->stepBack();
+    EXPECT_EQ (video().getPosition(), 0.0) << "not below the start";
+    video().setPosition (3.0);
+    panel->stepForward();
+    EXPECT_EQ (video().getPosition(), 6.0) << "not past the end";
+    EXPECT_EQ (timeText(), "00:06 / 00:06");
+}
+
+TEST_F (MoviePanelTest, PreviousRewindsAfterFiveSecondsAndStepsWithin)
+{
+    panel->openChapter (0, 1, 0, false);
+    ASSERT_EQ (panel->getCurrentChapterId(), "c");
+    video().setPosition (4.9);
+    panel->stepChapter (false);
+    EXPECT_EQ (panel->getCurrentChapterId(), "a") << "back to the previous downloaded chapter, over the missing one";
+
+    video().setPosition (5.1);
+    panel->stepChapter (false);
+    EXPECT_EQ (panel->getCurrentChapterId(), "a");
+    EXPECT_EQ (video().getPosition(), 0.0) << "after five seconds the first press rewinds";
+
+    panel->stepChapter (true);
+    EXPECT_EQ (panel->getCurrentChapterId(), "c") << "forwards past the missing chapter";
+    panel->stepChapter (true);
+    EXPECT_EQ (panel->getCurrentChapterId(), "a") << "wrapping round the course";
+}
+
+TEST_F (MoviePanelTest, AChapterAloneInItsCourseComesBackPlayingWhereItWas)
+{
+    playPast (1, 0, 0, 1.0);
+    panel->stepChapter (true);
+    EXPECT_EQ (panel->getCurrentChapterId(), "d");
+    EXPECT_TRUE (video().isPlaying()) << "a playing video goes on playing";
+    EXPECT_GT (video().getPosition(), 1.0);
+
+    panel->togglePlayPause();
+    panel->stepChapter (true);
+    EXPECT_FALSE (video().isPlaying());
+    EXPECT_EQ (video().getPosition(), 0.0) << "a paused one is rewound";
+
+    // With nothing downloaded left, the walk ends without opening anything.
+    core.removeChapter ("d");
+    panel->stepChapter (true);
+    EXPECT_EQ (panel->getCurrentChapterId(), "d");
+}
+
+TEST_F (MoviePanelTest, DraggingWhilePlayingSilencesAndResumesAtTheRelease)
+{
+    playPast (0, 0, 0, 0.3);
+    panel->positionDragStarted();
+    EXPECT_FALSE (video().isPlaying());
+    slider().setValue (0.5, juce::dontSendNotification);
+    panel->refreshControls();
+    EXPECT_EQ (video().getPosition(), 3.0) << "the picture follows the slider";
+
+    panel->positionDragEnded();
+    EXPECT_TRUE (video().isPlaying());
+    EXPECT_GE (video().getPosition(), 3.0);
+
+    // Dragging while paused leaves it paused.
+    panel->togglePlayPause();
+    panel->positionDragStarted();
+    slider().setValue (0.25, juce::dontSendNotification);
+    panel->positionDragEnded();
+    EXPECT_FALSE (video().isPlaying());
+    EXPECT_EQ (video().getPosition(), 1.5);
+}
+
+TEST_F (MoviePanelTest, TheEndLeavesTheChapterPausedAtTheEnd)
+{
+    panel->openChapter (1, 0, 0, false);
+    video().setPosition (4.5);
+    panel->startPlaying();
+    ASSERT_TRUE (MessagePump::runUntil ([&] { return ! video().isPlaying(); }));
+    EXPECT_EQ (panel->getCurrentChapterId(), "d") << "no next chapter starts";
+    EXPECT_NEAR (video().getPosition(), 5.0, 0.1);
+}
+
+TEST_F (MoviePanelTest, AMissingOrBrokenVideoIsReported)
+{
+    users.getChildFile ("u1/a/a.bin").deleteFile();
+    panel->openChapter (0, 0, 0, false);
+    EXPECT_TRUE (prompts.shown.empty()) << "a chapter with no file is not downloaded: its extras show";
+
+    // Gone after the local state was read: the panel reports it.
+    panel->openChapter (0, 1, 0, false);
+    users.getChildFile ("u1/c/c.bin").deleteFile();
+    panel->close ("TSY-Player 1.36");
+    panel->showChapter ("c", false);
+    ASSERT_FALSE (prompts.shown.empty());
+    EXPECT_EQ (prompts.shown.back().title, "Error");
+    EXPECT_EQ (prompts.shown.back().text, "The video file is missing");
+    EXPECT_EQ (prompts.shown.back().icon, Prompts::Icon::warning);
+    EXPECT_FALSE (video().isMovieOpen());
+    panel->refreshControls();
+    EXPECT_EQ (timeText(), "00:00 / 00:00");
+}
+
+TEST_F (MoviePanelTest, NewMarkersProposeTheirNumberAndRemovingOneFreesIt)
+{
+    panel->openChapter (0, 0, 0, false);
+    video().setPosition (1.0);
+
+    for (int i = 0; i < 3; ++i)
+    {
+        prompts.answerNextText ("mark " + juce::String (i));
+        panel->addMarker();
+    }
+
+    EXPECT_EQ (prompts.offeredTexts, juce::StringArray ({ "Marker 1", "Marker 2", "Marker 3" }));
+    EXPECT_EQ (core.getNumMarkers ("a"), 3);
+    EXPECT_EQ (core.getMarkerTime ("a", 2), 1.0);
+
+    core.removeMarker ("a", 0);
+    prompts.answerNextText (std::nullopt);
+    panel->addMarker();
+    EXPECT_EQ (prompts.offeredTexts[3], "Marker 3");
+    EXPECT_EQ (core.getNumMarkers ("a"), 2) << "Cancel adds nothing";
+
+    prompts.answerNextText ("renamed");
+    panel->renameMarker (1);
+    EXPECT_EQ (prompts.offeredTexts[4], "mark 2");
+    EXPECT_EQ (core.getMarkerText ("a", 1), "renamed");
+}
+
+TEST_F (MoviePanelTest, TheMarkerKeysSkipWhatIsJustBehindOrAtThePosition)
+{
+    const auto longVideo = scratchFile ("long.mp4");
+    ASSERT_TRUE (runFfmpeg ({ "-f", "lavfi", "-i", "testsrc=size=160x90:rate=10:duration=30", "-c:v", "libx264", "-preset", "ultrafast",
+                              "-pix_fmt", "yuv420p", longVideo.getFullPathName() }));
+    download ("long", longVideo);
+    core.addMarker ("long", "ten", 10.0);
+    core.addMarker ("long", "twenty", 20.0);
+    panel->openChapter (2, 0, 0, false);
+    ASSERT_TRUE (video().isMovieOpen());
+
+    const juce::KeyPress i ('i'), o ('o');
+    video().setPosition (20.5);
+    EXPECT_TRUE (panel->keyPressed (i));
+    EXPECT_EQ (video().getPosition(), 10.0) << "the marker within the last second is passed over";
+
+    video().setPosition (15.0);
+    EXPECT_TRUE (panel->keyPressed (o));
+    EXPECT_EQ (video().getPosition(), 20.0);
+    EXPECT_TRUE (panel->keyPressed (o));
+    EXPECT_EQ (video().getPosition(), 20.0) << "nothing after the last marker";
+
+    EXPECT_FALSE (panel->keyPressed (juce::KeyPress ('x')));
+    EXPECT_TRUE (panel->keyPressed (juce::KeyPress ('s')));
+}
+
+TEST_F (MoviePanelTest, ClickingATriangleSeeksAndDraggingItAwayDeletesTheMarker)
+{
+    core.addMarker ("a", "first", 1.0);
+    core.addMarker ("a", "second", 4.5);
+    core.addSearchHit ("a", 3.0);
+    panel->openChapter (0, 0, 0, false);
+    window.layoutContent();
+
+    ASSERT_EQ (panel->getMarkerComponents().size(), 2);
+    ASSERT_EQ (panel->getOccurrenceComponents().size(), 1);
+    auto* second = panel->getMarkerComponents()[1];
+    auto* occurrence = panel->getOccurrenceComponents()[0];
+    EXPECT_EQ (second->getBounds(), juce::Rectangle<int> (PlaybackRules::getMarkerX (4.5, video().getMovieDuration(), 330, 70), slider().getBottom(), 14, 12));
+    EXPECT_EQ (occurrence->getY(), slider().getY() - 12) << "occurrences sit above the slider";
+    EXPECT_TRUE (second->pointsUp());
+    EXPECT_FALSE (occurrence->pointsUp());
+    EXPECT_EQ (second->getTooltip(), "second");
+
+    // Press, move a little, release inside the 14 x 12 box: a click, which seeks and plays.
+    const auto source = juce::Desktop::getInstance().getMainMouseSource();
+    const auto now = juce::Time::getCurrentTime();
+    const auto event = [&] (MarkerComponent& target, juce::Point<float> at, juce::Point<float> downAt, bool dragged) {
+        return juce::MouseEvent (source, at, juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier), 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
+                                 &target, &target, now, downAt, now, 1, dragged);
+    };
+
+    second->mouseUp (event (*second, { 9.0f, 6.0f }, { 7.0f, 6.0f }, true));
+    EXPECT_TRUE (video().isPlaying());
+    EXPECT_GE (video().getPosition(), 4.5);
+    EXPECT_EQ (core.getNumMarkers ("a"), 2);
+
+    occurrence->mouseUp (event (*occurrence, { 7.0f, 6.0f }, { 7.0f, 6.0f }, false));
+    EXPECT_GE (video().getPosition(), 3.0);
+    EXPECT_LT (video().getPosition(), 4.5) << "an occurrence seeks to its hit";
+
+    // Released outside the box after a drag: the marker goes, without a question.
+    second->mouseUp (event (*second, { 7.0f, 40.0f }, { 7.0f, 6.0f }, true));
+    EXPECT_EQ (core.getNumMarkers ("a"), 1);
+    EXPECT_EQ (core.getMarkerText ("a", 0), "first");
+    EXPECT_TRUE (prompts.shown.empty());
+
+    occurrence->mouseUp (event (*occurrence, { 7.0f, 40.0f }, { 7.0f, 6.0f }, true));
+    EXPECT_EQ (core.getNumSearchHits ("a"), 1) << "occurrences cannot be dragged away";
+
+    window.layoutContent();
+    EXPECT_EQ (panel->getMarkerComponents().size(), 1) << "the deleted marker's triangle went";
+    core.clearSearchHits();
+    window.layoutContent();
+    EXPECT_TRUE (panel->getOccurrenceComponents().isEmpty());
+}
