@@ -2,8 +2,6 @@
 
 #include "provider/HomePageBuilder.h"
 
-#include <httplib.h>
-
 namespace provider
 {
 namespace
@@ -34,6 +32,20 @@ bool isConnectionDetail (const std::string& name)
     return name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" || name == "LOCAL_PORT";
 }
 
+juce::String describeStatus (int status)
+{
+    switch (status)
+    {
+        case 404: return "Not found";
+        case 405: return "Only GET and HEAD are answered here";
+        case 408: return "The request head took too long to arrive";
+        case 413: return "Requests with a body are not taken";
+        case 414: return "The request line is too long";
+        case 431: return "The request head is too large";
+        default: return "Request refused";
+    }
+}
+
 constexpr size_t fileBlockSize = 64 * 1024;
 } // namespace
 
@@ -41,14 +53,17 @@ ProviderServer::ProviderServer (const ProviderOptions& optionsToUse, LibraryMoni
     : options (optionsToUse),
       monitor (monitorToUse),
       accessLog (log),
-      server (std::make_unique<httplib::Server>())
+      server (std::make_unique<GuardedHttpServer> (connectionLimits()))
 {
     server->new_task_queue = [] { return new httplib::ThreadPool (requestThreads); };
 
-    // Idle kept-alive connections hold a request thread and delay stopping: keep them short.
-    server->set_keep_alive_timeout (2);
-
     server->set_pre_routing_handler ([] (const httplib::Request& request, httplib::Response& response) {
+        if (const auto refusal = refusalStatusOf (request))
+        {
+            response.status = refusal;
+            return httplib::Server::HandlerResponse::Handled;
+        }
+
         if (isAcceptablePath (request.path))
             return httplib::Server::HandlerResponse::Unhandled;
 
@@ -56,9 +71,21 @@ ProviderServer::ProviderServer (const ProviderOptions& optionsToUse, LibraryMoni
         return httplib::Server::HandlerResponse::Handled;
     });
 
+    // Answered before the client sends the body it announced, which then never comes.
+    server->set_expect_100_continue_handler ([] (const httplib::Request& request, httplib::Response& response) {
+        response.status = refusalStatusOf (request);
+        return response.status != 0 ? response.status : 100;
+    });
+
     server->set_error_handler ([] (const httplib::Request&, httplib::Response& response) {
+        if (const auto refused = GuardedHttpServer::refusedHeadStatus())
+            response.status = refused;
+
+        if (response.status == 405)
+            response.set_header ("Allow", "GET, HEAD");
+
         if (response.body.empty() && ! response.has_header ("Content-Length"))
-            sendProblem (response, response.status, response.status == 404 ? "Not found" : "Request refused");
+            sendProblem (response, response.status, describeStatus (response.status));
     });
 
     server->set_logger ([this] (const httplib::Request& request, const httplib::Response& response) {
@@ -78,6 +105,10 @@ int ProviderServer::bind()
 
     if (port <= 0)
         return -1;
+
+    // httplib listens with a backlog of 5: bursts of connections were dropped and retried a
+    // second later.
+    server->raiseListenBacklog();
 
     auto addresses = options.publicUrl.isNotEmpty() ? ProviderAddresses (options.publicUrl)
                                                     : ProviderAddresses::forBinding (options.bindAddress, port);
@@ -99,6 +130,19 @@ bool ProviderServer::run()
 void ProviderServer::stop()
 {
     server->stop();
+}
+
+GuardedHttpServer::Limits ProviderServer::connectionLimits()
+{
+    return {};
+}
+
+int ProviderServer::refusalStatusOf (const httplib::Request& request)
+{
+    if (request.method != "GET" && request.method != "HEAD")
+        return 405;
+
+    return GuardedHttpServer::announcesBody (request) ? 413 : 0;
 }
 
 bool ProviderServer::isAcceptablePath (const std::string& path)

@@ -1,5 +1,6 @@
 #include "ProviderProcess.h"
 #include "ScratchFolder.h"
+#include "ServiceTestSupport.h"
 #include "TestLibraryWriter.h"
 #include "model/CatalogParser.h"
 
@@ -9,59 +10,10 @@
 #include <atomic>
 #include <thread>
 
+using namespace ServiceTestSupport;
+
 namespace
 {
-juce::String md5OfBytes (const std::string& bytes)
-{
-    return juce::MD5 (bytes.data(), bytes.size()).toHexString();
-}
-
-juce::String md5OfPassword (const juce::String& text)
-{
-    return juce::MD5 (text.toUTF8()).toHexString();
-}
-
-/** A client that sends paths exactly as written, escapes included. */
-std::unique_ptr<httplib::Client> clientFor (const ProviderProcess& provider)
-{
-    auto client = std::make_unique<httplib::Client> ("127.0.0.1", provider.getPort());
-    client->set_url_encode (false);
-    client->set_connection_timeout (5);
-    client->set_read_timeout (20);
-    return client;
-}
-
-/** The path and query of an absolute address the provider handed out. */
-std::string pathOf (const juce::String& url)
-{
-    return "/" + url.fromFirstOccurrenceOf ("://", false, false).fromFirstOccurrenceOf ("/", false, false).toStdString();
-}
-
-std::unique_ptr<juce::XmlElement> getXml (httplib::Client& client, const juce::String& path)
-{
-    auto result = client.Get (path.toStdString());
-
-    if (! result)
-        return nullptr;
-
-    return juce::parseXML (juce::String::fromUTF8 (result->body.data(), (int) result->body.size()));
-}
-
-juce::String catalogQuery (const juce::String& rest)
-{
-    return "/catalog.php?" + rest;
-}
-
-juce::String userQuery (const juce::String& email, const juce::String& password, const juce::String& rest)
-{
-    return catalogQuery ("auth=1&username=" + juce::URL::addEscapeChars (email, true) + "&password=" + md5OfPassword (password) + rest);
-}
-
-juce::String errorCodeOf (const std::unique_ptr<juce::XmlElement>& root)
-{
-    return root != nullptr && root->hasTagName ("error") ? root->getStringAttribute ("code") : "(no error)";
-}
-
 /** Sends a raw request line, which a client library would not let through, and returns the
     status code of the answer.
 */
@@ -100,29 +52,6 @@ const juce::XmlElement* findChapter (const juce::XmlElement& catalog, const juce
                     return chapter;
 
     return nullptr;
-}
-
-long peakMemoryKb (pid_t pid)
-{
-    const auto status = juce::File ("/proc/" + juce::String (pid) + "/status").loadFileAsString();
-    return status.fromFirstOccurrenceOf ("VmHWM:", false, false).trim().getLargeIntValue();
-}
-
-/** Asks again until the answer satisfies a condition; false after timeoutMs. */
-template <typename Condition>
-bool eventually (int timeoutMs, Condition&& condition)
-{
-    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) timeoutMs;
-
-    while (! condition())
-    {
-        if (juce::Time::getMillisecondCounter() > end)
-            return false;
-
-        juce::Thread::sleep (50);
-    }
-
-    return true;
 }
 } // namespace
 

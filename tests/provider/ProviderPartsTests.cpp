@@ -118,6 +118,51 @@ TEST (AccessLog, WritesOneEntryWithDecodedQueryAndHeadersButNoPassword)
     EXPECT_EQ (AccessLog::maskPasswords ("/videos/a/b/b.bin"), "/videos/a/b/b.bin");
 }
 
+TEST (AccessLog, EscapesControlCharactersInEveryValue)
+{
+    EXPECT_EQ (AccessLog::escape ("plain text, \"quoted\" & 100%"), "plain text, \"quoted\" & 100%");
+    EXPECT_EQ (AccessLog::escape ("a\nb\rc\td\\e"), "a\\nb\\rc\\td\\\\e");
+    EXPECT_EQ (AccessLog::escape (juce::String::charToString (0x1b) + "[31m" + juce::String::charToString (0x7f)), "\\x1b[31m\\x7f");
+    EXPECT_EQ (AccessLog::escape (juce::String::charToString (0x85) + juce::String::charToString (0x2028)), "\\u{0085}\\u{2028}");
+    EXPECT_EQ (AccessLog::escape (juce::String::fromUTF8 ("L\xc3\xb6velace \xe2\x82\xac")), juce::String::fromUTF8 ("L\xc3\xb6velace \xe2\x82\xac"));
+
+    AccessLog::Entry entry;
+    entry.client = "127.0.0.1:1";
+    entry.method = "GET";
+    entry.target = "/home.php?needupdate=A%0A2001-01-01T00:00:00%20forged&x%0D=1\x01";
+    entry.version = "HTTP/1.1\r\nforged";
+    entry.headers = { { "X-A", "v\x1b" } };
+
+    juce::StringArray lines;
+    lines.addLines (AccessLog::format (entry).trimEnd());
+    ASSERT_EQ (lines.size(), 4) << lines.joinIntoString ("|");
+    EXPECT_TRUE (lines[0].endsWith ("\"GET /home.php?needupdate=A%0A2001-01-01T00:00:00%20forged&x%0D=1\\x01 HTTP/1.1\\r\\nforged\" 0 0"));
+    EXPECT_EQ (lines[1], "    query needupdate=A\\n2001-01-01T00:00:00 forged");
+    EXPECT_EQ (lines[2], "    query x\\r=1\\x01");
+    EXPECT_EQ (lines[3], "    header X-A: v\\x1b");
+}
+
+TEST (AccessLog, WritesEveryPartOfAnEntryWithManyParts)
+{
+    AccessLog::Entry entry;
+    entry.method = "GET";
+    juce::String target = "/t?";
+
+    for (int i = 0; i < 2000; ++i)
+    {
+        entry.headers.emplace_back ("X-" + juce::String (i), juce::String (i));
+        target << "p" << i << "=" << i << "&";
+    }
+
+    entry.target = target;
+    juce::StringArray lines;
+    lines.addLines (AccessLog::format (entry).trimEnd());
+    ASSERT_EQ (lines.size(), 1 + 2000 + 2000);
+    EXPECT_EQ (lines[1], "    query p0=0");
+    EXPECT_EQ (lines[2000], "    query p1999=1999");
+    EXPECT_EQ (lines[4000], "    header X-1999: 1999");
+}
+
 TEST (AccessLog, EntriesFromManyThreadsStayWhole)
 {
     ScratchFolder scratch;

@@ -1,0 +1,189 @@
+#include "ProviderProcess.h"
+#include "RawHttpConnection.h"
+#include "ScratchFolder.h"
+#include "ServiceTestSupport.h"
+#include "TestLibraryWriter.h"
+#include "provider/ProviderServer.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace ServiceTestSupport;
+
+namespace
+{
+/** The real provider serving a generated library from a scratch folder. */
+struct GeneratedProvider
+{
+    explicit GeneratedProvider (const juce::StringArray& extraArguments = {}, TestLibraryWriter::Layout layout = {})
+    {
+        TestLibraryWriter::write (library, layout);
+        juce::StringArray arguments { "--library", library.getFullPathName() };
+        arguments.addArray (extraArguments);
+        process = std::make_unique<ProviderProcess> (arguments, scratch.get());
+    }
+
+    ScratchFolder scratch;
+    const juce::File library = scratch.getChildFile ("library");
+    std::unique_ptr<ProviderProcess> process;
+};
+
+const auto headTimeoutMs = provider::ProviderServer::connectionLimits().headTimeoutMs;
+} // namespace
+
+TEST (ProviderHardening, SlowHeadsNeitherHoldBackOrdinaryRequestsNorOutlastTheirDeadline)
+{
+    GeneratedProvider provider;
+    ASSERT_TRUE (provider.process->isRunning()) << provider.process->readErrors();
+    const auto port = provider.process->getPort();
+
+    constexpr int slowClients = 16;
+    std::vector<std::unique_ptr<RawHttpConnection>> slow;
+
+    for (int i = 0; i < slowClients; ++i)
+    {
+        slow.push_back (std::make_unique<RawHttpConnection> (port));
+        ASSERT_TRUE (slow.back()->send ("GET /catalog.php?auth=0&lang=it HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: "));
+    }
+
+    const auto startedAt = juce::Time::getMillisecondCounter();
+    std::atomic<bool> dribbling { true };
+
+    // One header byte a second from each, quicker than any read timeout.
+    std::thread dribbler ([&] {
+        while (dribbling)
+            for (auto& connection : slow)
+                if (connection->send ("x"))
+                    connection->waitForClose (1000 / slowClients);
+    });
+
+    const auto answer = clientFor (*provider.process, (headTimeoutMs + 3000) / 1000)->Get ("/catalog.php?auth=0&lang=it&nocache=1");
+    const auto answeredAfter = juce::Time::getMillisecondCounter() - startedAt;
+    dribbling = false;
+    dribbler.join();
+
+    ASSERT_TRUE (answer) << "an ordinary request waited out its client";
+    EXPECT_EQ (answer->status, 200);
+    EXPECT_LT (answeredAfter, (juce::uint32) headTimeoutMs) << "request threads to spare: no wait at all";
+
+    for (auto& connection : slow)
+    {
+        const auto remaining = (int) (startedAt + (juce::uint32) headTimeoutMs + 3000 - juce::Time::getMillisecondCounter());
+        EXPECT_TRUE (connection->waitForClose (std::max (remaining, 0))) << "a slow head outlived its deadline";
+        EXPECT_TRUE (connection->getReceived().rfind ("HTTP/1.1 408 ", 0) == 0) << connection->getReceived();
+    }
+
+    EXPECT_TRUE (provider.process->waitForOutput ("\" 408 ", 2000));
+}
+
+TEST (ProviderHardening, RefusesFloodsOfHeaderFieldsAndStillStopsOnRequest)
+{
+    GeneratedProvider provider;
+    ASSERT_TRUE (provider.process->isRunning()) << provider.process->readErrors();
+    const auto port = provider.process->getPort();
+
+    juce::StringArray manyFields;
+
+    for (int i = 0; i < 60000; ++i)
+        manyFields.add ("X-F" + juce::String (i) + ": v");
+
+    const auto flood = RawHttpConnection::makeHead ("GET /catalog.php?auth=0&lang=en&nocache=1 HTTP/1.1", manyFields);
+    std::vector<int> statuses (16, 0);
+    std::vector<std::thread> floods;
+
+    // Each is read while it is being sent: the server answers long before the last field.
+    for (auto& status : statuses)
+        floods.emplace_back ([&status, &flood, port] {
+            RawHttpConnection connection (port);
+            std::thread sender ([&connection, &flood] { connection.send (flood); });
+            status = connection.receiveStatus (10000);
+            sender.join();
+        });
+
+    for (auto& thread : floods)
+        thread.join();
+
+    for (auto status : statuses)
+        EXPECT_EQ (status, 431);
+
+    // The limit itself is fine: "Host" and 99 more fields.
+    RawHttpConnection largest (port);
+    largest.send (RawHttpConnection::makeHead ("GET /catalog.php?auth=0&lang=en&nocache=1 HTTP/1.1", juce::StringArray (manyFields.begin(), 99)));
+    EXPECT_EQ (largest.receiveStatus (5000), 200);
+
+    const auto stopStartedAt = juce::Time::getMillisecondCounter();
+    EXPECT_EQ (provider.process->stop (10000), 0) << "SIGTERM ends the provider cleanly";
+    EXPECT_LT (juce::Time::getMillisecondCounter() - stopStartedAt, 3000u);
+}
+
+TEST (ProviderHardening, NeverReadsRequestBodies)
+{
+    GeneratedProvider provider;
+    ASSERT_TRUE (provider.process->isRunning()) << provider.process->readErrors();
+    const auto port = provider.process->getPort();
+    const auto peakBefore = peakMemoryKb (provider.process->getPid());
+
+    // Only the heads are sent: a server waiting for the 300 MB would never answer.
+    std::vector<std::thread> posts;
+    std::vector<int> statuses (4, 0);
+
+    for (auto& status : statuses)
+        posts.emplace_back ([&status, port] {
+            RawHttpConnection connection (port);
+            connection.send (RawHttpConnection::makeHead ("POST /catalog.php HTTP/1.1", { "Content-Length: 300000000" }));
+            status = connection.receiveStatus (5000);
+
+            // Whatever follows is dropped unread.
+            const std::string block (1024 * 1024, 'b');
+
+            for (int i = 0; i < 30 && connection.send (block); ++i)
+                ;
+        });
+
+    for (auto& thread : posts)
+        thread.join();
+
+    for (auto status : statuses)
+        EXPECT_EQ (status, 405);
+
+    RawHttpConnection put (port);
+    put.send (RawHttpConnection::makeHead ("PUT /videos/A/B/B.bin HTTP/1.1", { "Content-Length: 10", "Expect: 100-continue" }));
+    EXPECT_EQ (put.receiveStatus (5000), 405) << "refused before the client is invited to send";
+    EXPECT_EQ (put.getAnswerHeader ("Allow"), "GET, HEAD");
+
+    RawHttpConnection getWithBody (port);
+    getWithBody.send (RawHttpConnection::makeHead ("GET /catalog.php?auth=0&lang=it HTTP/1.1", { "Content-Length: 300000000" }));
+    EXPECT_EQ (getWithBody.receiveStatus (5000), 413);
+
+    EXPECT_LT (peakMemoryKb (provider.process->getPid()) - peakBefore, 20 * 1024);
+    EXPECT_EQ (clientFor (*provider.process)->Get ("/catalog.php?auth=0&lang=it&nocache=1")->status, 200);
+}
+
+TEST (ProviderHardening, LoggedValuesCannotForgeLogLines)
+{
+    GeneratedProvider provider;
+    ASSERT_TRUE (provider.process->isRunning()) << provider.process->readErrors();
+
+    // needupdate = "A", a new line, then a whole forged entry.
+    const std::string target = "/home.php?needupdate=A%0A2001-01-01T00:00:00%206.6.6.6:1%20%22GET%20/forged%20HTTP/1.1%22%20200%200"
+                               "&x%0D%0Ay=%1B%5B31m";
+    const auto answer = clientFor (*provider.process)->Get (target, httplib::Headers { { "X-Tsy-Customuseragent", "agent\x7f" } });
+    ASSERT_TRUE (answer);
+
+    ASSERT_TRUE (provider.process->waitForOutput ("GET /home.php?", 2000));
+    const auto log = provider.process->readOutput();
+
+    juce::StringArray lines;
+    lines.addLines (log);
+
+    for (auto& line : lines)
+    {
+        EXPECT_FALSE (line.startsWith ("2001-01-01")) << line;
+        EXPECT_FALSE (line.containsChar (0x1b)) << line;
+    }
+
+    EXPECT_TRUE (log.contains ("    query needupdate=A\\n2001-01-01T00:00:00 6.6.6.6:1 \"GET /forged HTTP/1.1\" 200 0\n")) << log;
+    EXPECT_TRUE (log.contains ("    query x\\r\\ny=\\x1b[31m\n")) << log;
+    EXPECT_TRUE (log.contains ("    header X-Tsy-Customuseragent: agent\\x7f\n")) << log;
+}
