@@ -1,5 +1,6 @@
 #include "provider/ProviderServer.h"
 
+#include "provider/FileBody.h"
 #include "provider/HomePageBuilder.h"
 
 namespace provider
@@ -56,6 +57,10 @@ ProviderServer::ProviderServer (const ProviderOptions& optionsToUse, LibraryMoni
       server (std::make_unique<GuardedHttpServer> (connectionLimits()))
 {
     server->new_task_queue = [] { return new httplib::ThreadPool (requestThreads); };
+
+    // Ranges are resolved by the file answers themselves; httplib would apply them to every
+    // answer, as they were asked.
+    server->setHeadHandler ([] (httplib::Request& request) { request.ranges.clear(); });
 
     server->set_pre_routing_handler ([] (const httplib::Request& request, httplib::Response& response) {
         if (const auto refusal = refusalStatusOf (request))
@@ -228,7 +233,7 @@ void ProviderServer::answerVideo (const httplib::Request& request, httplib::Resp
     if (chapter == nullptr || matchAt (request, 3) != chapterId + ".bin")
         return sendProblem (response, 404, "No such chapter video");
 
-    sendFile (response, chapter->video, "application/octet-stream");
+    sendFile (request, response, chapter->video, "application/octet-stream");
 }
 
 void ProviderServer::answerExtra (const httplib::Request& request, httplib::Response& response) const
@@ -243,7 +248,7 @@ void ProviderServer::answerExtra (const httplib::Request& request, httplib::Resp
     if (extra == nullptr)
         return sendProblem (response, 404, "No such extra");
 
-    sendFile (response, *extra, contentTypeOf (extra->file));
+    sendFile (request, response, *extra, contentTypeOf (extra->file));
 }
 
 void ProviderServer::answerInstaller (const httplib::Request& request, httplib::Response& response) const
@@ -258,7 +263,7 @@ void ProviderServer::answerInstaller (const httplib::Request& request, httplib::
     if (! installer.isPresent() || matchAt (request, 1) != installer.file.getFileName())
         return sendProblem (response, 404, "No such installer");
 
-    sendFile (response, installer, "application/octet-stream");
+    sendFile (request, response, installer, "application/octet-stream");
 }
 
 void ProviderServer::answerHomePage (const httplib::Request& request, httplib::Response& response) const
@@ -275,28 +280,46 @@ void ProviderServer::answerHomePage (const httplib::Request& request, httplib::R
     response.set_content (html.toStdString(), "text/html; charset=UTF-8");
 }
 
-void ProviderServer::sendFile (httplib::Response& response, const ProvidedFile& file, const std::string& contentType)
+void ProviderServer::sendFile (const httplib::Request& request, httplib::Response& response, const ProvidedFile& provided, const std::string& contentType)
 {
-    auto stream = std::make_shared<juce::FileInputStream> (file.file);
+    // The length is the opened file's and every byte comes from it, so the answer stays whole
+    // even if the file is replaced while it is sent (the library monitor then catches up).
+    auto file = std::make_shared<const OpenedFile> (provided.file);
 
-    if (stream->failedToOpen())
+    if (! file->isOpen())
         return sendProblem (response, 503, "The file cannot be read at the moment");
 
-    // The length is the file's as opened, so the header matches what is sent even if the file
-    // was replaced after the library was measured (the library monitor then catches up).
-    const auto fileLength = (size_t) stream->getTotalLength();
+    const auto fileLength = file->getLength();
+    response.set_header ("Accept-Ranges", "bytes");
 
-    response.set_content_provider (fileLength, contentType, [stream] (size_t offset, size_t length, httplib::DataSink& sink) {
+    // Without validators to compare, a conditional range gets the whole current file.
+    const auto ranges = request.has_header ("If-Range") ? ByteRanges::Resolution()
+                                                        : ByteRanges::resolve (fromStd (request.get_header_value ("Range")), fileLength);
+
+    if (ranges.outcome == ByteRanges::Outcome::unsatisfiable)
+    {
+        response.set_header ("Content-Range", "bytes */" + std::to_string (fileLength));
+        return sendProblem (response, 416, "The requested range lies outside the file");
+    }
+
+    const auto boundary = "tsy-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64());
+    auto body = std::make_shared<const FileBody> (file, ranges.spans, juce::String (contentType), boundary);
+    response.status = ranges.outcome == ByteRanges::Outcome::partial ? 206 : 200;
+
+    if (ranges.spans.size() == 1)
+        response.set_header ("Content-Range", FileBody::describeSpan (ranges.spans.front(), fileLength).toStdString());
+
+    // httplib takes a provider of length 0 for one of unknown length.
+    if (body->getLength() == 0)
+        return response.set_content ("", contentType);
+
+    response.set_content_provider ((size_t) body->getLength(), body->getContentType().toStdString(), [body] (size_t offset, size_t length, httplib::DataSink& sink) {
         char block[fileBlockSize];
-
-        if (! stream->setPosition ((juce::int64) offset))
-            return false;
-
-        const auto bytesRead = stream->read (block, (int) std::min (length, fileBlockSize));
+        const auto count = body->read ((juce::int64) offset, block, std::min (length, fileBlockSize));
 
         // A file cut short under us ends the connection rather than sending fewer bytes than
         // the length promised.
-        return bytesRead > 0 && sink.write (block, (size_t) bytesRead);
+        return count > 0 && sink.write (block, (size_t) count);
     });
 }
 

@@ -76,7 +76,7 @@ private:
     /** The current library, or null after answering 503 because there is none. */
     std::shared_ptr<const Library> requireLibrary (httplib::Response& response) const;
 
-    static void sendFile (httplib::Response& response, const ProvidedFile& file, const std::string& contentType);
+    static void sendFile (const httplib::Request& request, httplib::Response& response, const ProvidedFile& file, const std::string& contentType);
     static void sendProblem (httplib::Response& response, int status, const juce::String& text);
     static std::string contentTypeOf (const juce::File& file);
 

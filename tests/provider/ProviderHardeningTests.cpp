@@ -187,3 +187,68 @@ TEST (ProviderHardening, LoggedValuesCannotForgeLogLines)
     EXPECT_TRUE (log.contains ("    query x\\r\\ny=\\x1b[31m\n")) << log;
     EXPECT_TRUE (log.contains ("    header X-Tsy-Customuseragent: agent\\x7f\n")) << log;
 }
+
+TEST (ProviderHardening, AnswersRangesOnceEachAndRefusesRangesPastTheEnd)
+{
+    GeneratedProvider provider;
+    ASSERT_TRUE (provider.process->isRunning()) << provider.process->readErrors();
+    auto client = clientFor (*provider.process);
+
+    const auto id = TestLibraryWriter::chapterId ("en", 0, 0, 0);
+    const auto path = ("/videos/" + TestLibraryWriter::courseId ("en", 0) + "/" + id + "/" + id + ".bin").toStdString();
+    juce::MemoryBlock bytes;
+    ASSERT_TRUE (provider.library.getChildFile ("videos/" + id + ".mp4").loadFileAsData (bytes));
+    const std::string video (static_cast<const char*> (bytes.getData()), bytes.getSize());
+    ASSERT_EQ (video.size(), 2000u);
+
+    const auto get = [&] (const std::string& range) { return client->Get (path, httplib::Headers { { "Range", range } }); };
+
+    std::string copies = "bytes=0-1999";
+
+    for (int i = 1; i < 60; ++i)
+        copies += ",0-1999";
+
+    const auto repeated = get (copies);
+    ASSERT_TRUE (repeated);
+    EXPECT_EQ (repeated->status, 206);
+    EXPECT_EQ (repeated->get_header_value ("Content-Range"), "bytes 0-1999/2000");
+    EXPECT_EQ (repeated->body.size(), video.size()) << "sent once, not sixty times";
+    EXPECT_TRUE (repeated->body == video);
+
+    const auto tail = get ("bytes=-100");
+    ASSERT_TRUE (tail);
+    EXPECT_EQ (tail->status, 206);
+    EXPECT_EQ (tail->get_header_value ("Content-Range"), "bytes 1900-1999/2000");
+    EXPECT_TRUE (tail->body == video.substr (1900));
+
+    for (auto* pastTheEnd : { "bytes=2000-", "bytes=5000-6000", "bytes=2000-2000,3000-" })
+    {
+        const auto refused = get (pastTheEnd);
+        ASSERT_TRUE (refused) << pastTheEnd;
+        EXPECT_EQ (refused->status, 416) << pastTheEnd;
+        EXPECT_EQ (refused->get_header_value ("Content-Range"), "bytes */2000") << pastTheEnd;
+    }
+
+    const auto two = get ("bytes=10-19,0-0");
+    ASSERT_TRUE (two);
+    EXPECT_EQ (two->status, 206);
+    const auto type = juce::String (two->get_header_value ("Content-Type"));
+    ASSERT_TRUE (type.startsWith ("multipart/byteranges; boundary=")) << type;
+    const auto boundary = type.fromFirstOccurrenceOf ("boundary=", false, false).toStdString();
+    EXPECT_TRUE (two->body == "--" + boundary + "\r\nContent-Type: application/octet-stream\r\nContent-Range: bytes 0-0/2000\r\n\r\n" + video.substr (0, 1)
+                              + "\r\n--" + boundary + "\r\nContent-Type: application/octet-stream\r\nContent-Range: bytes 10-19/2000\r\n\r\n"
+                              + video.substr (10, 10) + "\r\n--" + boundary + "--\r\n")
+        << two->body.size() << " bytes";
+
+    // A conditional range cannot be checked: the whole file goes.
+    const auto conditional = client->Get (path, httplib::Headers { { "Range", "bytes=0-9" }, { "If-Range", "\"x\"" } });
+    ASSERT_TRUE (conditional);
+    EXPECT_EQ (conditional->status, 200);
+    EXPECT_TRUE (conditional->body == video);
+
+    // Ranges are for files; generated answers are always whole.
+    const auto catalog = client->Get ("/catalog.php?auth=0&lang=en&nocache=1", httplib::Headers { { "Range", "bytes=0-9" } });
+    ASSERT_TRUE (catalog);
+    EXPECT_EQ (catalog->status, 200);
+    EXPECT_GT (catalog->body.size(), 10u);
+}
