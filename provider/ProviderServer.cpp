@@ -286,7 +286,9 @@ void ProviderServer::sendFile (const httplib::Request& request, httplib::Respons
     // even if the file is replaced while it is sent (the library monitor then catches up).
     auto file = std::make_shared<const OpenedFile> (provided.file);
 
-    if (! file->isOpen())
+    // A link put in place since the library was checked could lead anywhere; the library
+    // monitor catches up with such changes shortly.
+    if (! file->isOpen() || file->getResolvedPath() != provided.realPath)
         return sendProblem (response, 503, "The file cannot be read at the moment");
 
     const auto fileLength = file->getLength();

@@ -252,3 +252,65 @@ TEST (ProviderHardening, AnswersRangesOnceEachAndRefusesRangesPastTheEnd)
     EXPECT_EQ (catalog->status, 200);
     EXPECT_GT (catalog->body.size(), 10u);
 }
+
+TEST (ProviderHardening, ADeeplyNestedManifestIsAProblemNotACrash)
+{
+    ScratchFolder scratch;
+    const auto library = scratch.getChildFile ("library");
+    TestLibraryWriter::write (library, {});
+    const auto manifest = library.getChildFile ("library.xml");
+    const auto good = manifest.loadFileAsString();
+    const auto deep = good.replace ("<users>", juce::String::repeatedString ("<x>", 40000) + juce::String::repeatedString ("</x>", 40000) + "<users>");
+
+    manifest.replaceWithText (deep);
+    juce::ChildProcess refused;
+    ASSERT_TRUE (refused.start (juce::StringArray { ProviderProcess::getExecutable().getFullPathName(), "--port", "0", "--library", library.getFullPathName() }));
+    const auto output = refused.readAllProcessOutput();
+    ASSERT_TRUE (refused.waitForProcessToFinish (10000));
+    EXPECT_EQ (refused.getExitCode(), 1u) << output;
+    EXPECT_TRUE (output.contains ("nested more than")) << output;
+
+    manifest.replaceWithText (good);
+    ProviderProcess provider ({ "--library", library.getFullPathName() }, scratch.get());
+    ASSERT_TRUE (provider.isRunning()) << provider.readErrors();
+    auto client = clientFor (provider);
+    const auto request = catalogQuery ("auth=0&lang=it&nocache=1");
+
+    manifest.replaceWithText (deep);
+    EXPECT_TRUE (eventually (5000, [&] { return errorCodeOf (getXml (*client, request)) == "dberror"; }));
+    EXPECT_TRUE (eventually (2000, [&] { return provider.readErrors().contains ("nested more than"); })) << provider.readErrors();
+
+    manifest.replaceWithText (good);
+    EXPECT_TRUE (eventually (5000, [&] { auto root = getXml (*client, request); return root != nullptr && root->hasTagName ("catalog"); }));
+}
+
+TEST (ProviderHardening, NeverServesWhatALinkLeadsToOutsideTheLibrary)
+{
+    GeneratedProvider provider;
+    ASSERT_TRUE (provider.process->isRunning()) << provider.process->readErrors();
+    auto client = clientFor (*provider.process);
+
+    const auto secret = provider.scratch.getChildFile ("secret.txt");
+    secret.replaceWithText ("secret outside the library");
+    const auto id = TestLibraryWriter::chapterId ("it", 0, 0, 0);
+    const auto video = provider.library.getChildFile ("videos/" + id + ".mp4");
+    const auto path = ("/videos/" + TestLibraryWriter::courseId ("it", 0) + "/" + id + "/" + id + ".bin").toStdString();
+    const auto request = catalogQuery ("auth=0&lang=it&nocache=1");
+
+    ASSERT_TRUE (video.deleteFile());
+    ASSERT_TRUE (secret.createSymbolicLink (video, false));
+
+    // Whether the server has noticed yet or not, the secret never goes out.
+    EXPECT_TRUE (eventually (5000, [&] {
+        const auto answer = client->Get (path);
+        EXPECT_TRUE (answer && answer->body.find ("secret outside") == std::string::npos);
+        return answer && answer->status == 503;
+    }));
+    EXPECT_TRUE (eventually (5000, [&] { return errorCodeOf (getXml (*client, request)) == "dberror"; }));
+    EXPECT_TRUE (eventually (2000, [&] { return provider.process->readErrors().contains ("through a symbolic link"); }))
+        << provider.process->readErrors();
+
+    // Refused at start too.
+    ProviderProcess refused ({ "--library", provider.library.getFullPathName() }, provider.scratch.get());
+    EXPECT_FALSE (refused.isRunning());
+}
