@@ -60,6 +60,12 @@ juce::File makeLargeCatalogFile()
 
 const juce::File& BenchCatalog::getLargeCatalogFile()
 {
-    static const auto file = makeLargeCatalogFile();
-    return file;
+    // Written once per run and deleted at exit.
+    static const struct CatalogFile
+    {
+        ~CatalogFile() { file.deleteFile(); }
+        juce::File file = makeLargeCatalogFile();
+    } catalog;
+
+    return catalog.file;
 }

@@ -6,7 +6,7 @@
 namespace BenchCatalog
 {
 /** A user catalog of 1,000 courses x 10 lessons x 10 chapters with realistic attribute lengths,
-    written once per run to the temporary folder. Chapter ids are "C1xxxx-nnn".
+    written once per run to the temporary folder and deleted at exit. Chapter ids are "C1xxxx-nnn".
 */
 const juce::File& getLargeCatalogFile();
 } // namespace BenchCatalog

@@ -14,6 +14,12 @@ struct RunningProvider
     {
     }
 
+    ~RunningProvider()
+    {
+        process.stop();
+        scratch.deleteRecursively();
+    }
+
     CatalogServiceClient::Endpoint endpoint() const { return { process.getOrigin() + "/catalog.php", scratch.getChildFile ("cache") }; }
 
     juce::File scratch = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tsy-bench-provider-" + juce::String (juce::Random::getSystemRandom().nextInt64()));
@@ -26,10 +32,11 @@ RunningProvider& sampleProvider()
     return provider;
 }
 
-RunningProvider& largeProvider()
+/** A generated library of 10,000 chapters, deleted at exit (after the provider serving it). */
+struct LargeLibrary
 {
-    static const auto library = [] {
-        auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tsy-bench-library-10k");
+    LargeLibrary()
+    {
         folder.deleteRecursively();
         TestLibraryWriter::Layout layout;
         layout.coursesPerLanguage = 100;
@@ -37,10 +44,17 @@ RunningProvider& largeProvider()
         layout.chaptersPerLesson = 10;
         layout.videoBytes = 64;
         TestLibraryWriter::write (folder, layout);
-        return folder;
-    }();
+    }
 
-    static RunningProvider provider (library);
+    ~LargeLibrary() { folder.deleteRecursively(); }
+
+    const juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tsy-bench-library-10k");
+};
+
+RunningProvider& largeProvider()
+{
+    static const LargeLibrary library;
+    static RunningProvider provider (library.folder);
     return provider;
 }
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <thread>
 
 using namespace ServiceTestSupport;
@@ -313,4 +314,26 @@ TEST (ProviderHardening, NeverServesWhatALinkLeadsToOutsideTheLibrary)
     // Refused at start too.
     ProviderProcess refused ({ "--library", provider.library.getFullPathName() }, provider.scratch.get());
     EXPECT_FALSE (refused.isRunning());
+}
+
+TEST (ProviderHardening, AKilledProvidersWorkFolderGoesWithTheNextStart)
+{
+    GeneratedProvider provider;
+    ASSERT_TRUE (provider.process->isRunning()) << provider.process->readErrors();
+    const auto temporary = ProviderProcess::getTemporaryFolder (provider.scratch.get());
+    const auto workFolders = [&temporary] { return temporary.findChildFiles (juce::File::findDirectories, false, "tsy-provider-*"); };
+    ASSERT_EQ (workFolders().size(), 1);
+    const auto leftBehind = workFolders().getFirst();
+
+    ::kill (provider.process->getPid(), SIGKILL);
+    EXPECT_EQ (provider.process->stop(), -1);
+    EXPECT_TRUE (leftBehind.isDirectory()) << "nobody was left to delete it";
+
+    ProviderProcess next ({ "--library", provider.library.getFullPathName() }, provider.scratch.get());
+    ASSERT_TRUE (next.isRunning()) << next.readErrors();
+    EXPECT_FALSE (leftBehind.exists());
+    EXPECT_EQ (workFolders().size(), 1);
+
+    EXPECT_EQ (next.stop(), 0);
+    EXPECT_EQ (workFolders().size(), 0);
 }
