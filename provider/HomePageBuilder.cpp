@@ -34,8 +34,7 @@ const LibraryUser* HomePageBuilder::findSignedInUser (const Request& request, co
     if (password.startsWith ("$$"))
         password = password.substring (2);
 
-    auto* user = library.findUserByEmailOrName (userName);
-    return user != nullptr && password.isNotEmpty() && user->passwordHash.equalsIgnoreCase (password) ? user : nullptr;
+    return library.findSignedInUser (userName, password);
 }
 
 juce::String HomePageBuilder::build (const Request& request,

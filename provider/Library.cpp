@@ -73,13 +73,15 @@ const LibraryUser* Library::findUserByEmail (const juce::String& email) const
     return nullptr;
 }
 
-const LibraryUser* Library::findUserByEmailOrName (const juce::String& text) const
+const LibraryUser* Library::findSignedInUser (const juce::String& loginName, const juce::String& passwordHash) const
 {
-    if (auto* user = findUserByEmail (text))
-        return user;
+    const auto matches = [&passwordHash] (const LibraryUser& user) { return passwordHash.isNotEmpty() && user.passwordHash.equalsIgnoreCase (passwordHash); };
+
+    if (auto* user = findUserByEmail (loginName))
+        return matches (*user) ? user : nullptr;
 
     for (auto& user : users)
-        if (user.name == text)
+        if (user.name.isNotEmpty() && user.name == loginName && matches (user))
             return &user;
 
     return nullptr;

@@ -45,8 +45,13 @@ public:
     /** The user who signs in with this e-mail address (letter case ignored); null when none. */
     const LibraryUser* findUserByEmail (const juce::String& email) const;
 
-    /** The user with this e-mail address or this display name; null when none. */
-    const LibraryUser* findUserByEmailOrName (const juce::String& text) const;
+    /** The user who signs in with this login name and password hash (any letter case): the
+        login name is the e-mail address (any letter case) or the display name exactly as
+        catalogs give it out, which is what clients send when they refresh a signed-in catalog.
+        Display names need not be unique: the one whose password matches is taken. Null when
+        nobody matches.
+    */
+    const LibraryUser* findSignedInUser (const juce::String& loginName, const juce::String& passwordHash) const;
 
     /** Whether clients may ask for a catalog in this language. */
     static bool isSupportedLanguage (const juce::String& lang) { return lang == "it" || lang == "en"; }

@@ -185,6 +185,34 @@ TEST (ProviderService, AnswersEveryRequestOfTheSampleLibrary)
     EXPECT_EQ (provider.stop(), 0) << "a stop request ends the provider cleanly";
 }
 
+TEST (ProviderService, ASignedInRefreshWithTheCatalogsUserNameIsAccepted)
+{
+    ScratchFolder scratch;
+    ProviderProcess provider ({ "--library", TestLibraryWriter::copySampleLibrary (scratch.get()).getFullPathName() }, scratch.get());
+    ASSERT_TRUE (provider.isRunning()) << provider.readErrors();
+    auto client = clientFor (provider);
+
+    // The start-up retrieval signs in with the e-mail address; refreshes send back the catalog's
+    // "username" with the same password hash.
+    const auto signedIn = getXml (*client, userQuery ("giulia.rossi@example.com", "tessaly-giulia", "&lang=it&nocache=1"));
+    ASSERT_NE (signedIn, nullptr);
+    const auto userName = signedIn->getStringAttribute ("username");
+    EXPECT_EQ (userName, "Giulia Rossi");
+
+    const auto refresh = getXml (*client, userQuery (userName, "tessaly-giulia", "&lang=it"));
+    ASSERT_NE (refresh, nullptr);
+    EXPECT_TRUE (refresh->hasTagName ("catalog")) << refresh->toString();
+    EXPECT_EQ (refresh->getStringAttribute ("cached"), "1");
+
+    const auto full = getXml (*client, userQuery (userName, "tessaly-giulia", "&lang=en&nocache=1"));
+    ASSERT_NE (full, nullptr);
+    EXPECT_EQ (full->getStringAttribute ("userid"), "1001");
+    EXPECT_EQ (full->getStringAttribute ("username"), userName);
+
+    EXPECT_EQ (errorCodeOf (getXml (*client, userQuery (userName, "tessaly-mark", "&lang=it"))), "loginerror");
+    EXPECT_EQ (errorCodeOf (getXml (*client, userQuery ("Mark Evans", "tessaly-mark", "&lang=it&nocache=1"))), "(no error)");
+}
+
 TEST (ProviderService, NeverServesAFileOutsideWhatItPublishes)
 {
     ScratchFolder scratch;
