@@ -16,12 +16,14 @@ Library::Library (juce::String nameToUse,
                   juce::String programVersionToUse,
                   ProvidedFile installerToUse,
                   std::vector<LibraryCourse> coursesToUse,
-                  std::vector<LibraryUser> usersToUse)
+                  std::vector<LibraryUser> usersToUse,
+                  juce::String defaultLanguageToUse)
     : name (std::move (nameToUse)),
       programVersion (std::move (programVersionToUse)),
       installer (std::move (installerToUse)),
       courses (std::move (coursesToUse)),
-      users (std::move (usersToUse))
+      users (std::move (usersToUse)),
+      defaultLanguage (std::move (defaultLanguageToUse))
 {
     // The vectors are never changed after this point, so pointers into them stay valid.
     for (auto& course : courses)
@@ -57,6 +59,11 @@ const LibraryChapter* Library::findChapter (const juce::String& chapterId) const
 const LibraryCourse* Library::findCourse (const juce::String& courseId) const
 {
     return findIn (coursesById, courseId);
+}
+
+const LibraryCourse* Library::findCourseOfChapter (const juce::String& chapterId) const
+{
+    return findIn (courseOfChapter, chapterId);
 }
 
 const ProvidedFile* Library::findExtra (const juce::String& checksumName) const

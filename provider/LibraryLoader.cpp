@@ -154,6 +154,11 @@ public:
             return fail (where + ": the root element must be <library>");
 
         auto name = attribute (root, "name", "Tessaly");
+        const auto defaultLanguage = attribute (root, "lang", "en");
+
+        if (! Library::isSupportedLanguage (defaultLanguage))
+            problem ("<library>", "lang must be \"it\" or \"en\"");
+
         juce::String programVersion;
         ProvidedFile installer;
         readProgram (root.child ("program"), programVersion, installer);
@@ -173,7 +178,7 @@ public:
         if (! errors.isEmpty())
             return fail ({});
 
-        result.library = std::make_shared<const Library> (name, programVersion, installer, std::move (courses), std::move (users));
+        result.library = std::make_shared<const Library> (name, programVersion, installer, std::move (courses), std::move (users), defaultLanguage);
         result.signature = juce::MD5 (signatureText.getData(), signatureText.getDataSize()).toHexString();
         return result;
     }
@@ -292,6 +297,11 @@ private:
 
         if (user.email.isEmpty())
             problem (where, "the e-mail address is missing");
+
+        user.lang = attribute (element, "lang").trim();
+
+        if (user.lang.isNotEmpty() && ! Library::isSupportedLanguage (user.lang))
+            problem (where, "lang must be \"it\" or \"en\"");
 
         if (hasAttribute (element, "password"))
         {

@@ -274,6 +274,8 @@ void ProviderServer::answerHomePage (const httplib::Request& request, httplib::R
     if (request.has_header ("X-Tsy-Customuseragent"))
         page.customUserAgent = fromStd (request.get_header_value ("X-Tsy-Customuseragent"));
 
+    page.acceptLanguage = fromStd (request.get_header_value ("Accept-Language"));
+
     const auto library = monitor.getState().library;
     const auto html = HomePageBuilder::build (page, library.get(), getMaintenanceMessage().has_value(), getAddresses());
     response.set_header ("Cache-Control", "no-store");

@@ -157,10 +157,38 @@ TEST (ProviderService, AnswersEveryRequestOfTheSampleLibrary)
 
     EXPECT_GE (texts, 2 * 3 * 2 * 2);
 
-    // The home page shows what it received.
-    const auto home = client->Get (pathOf (anonymous->getStringAttribute ("homeurl") + "?loginbutton=1&username=Giulia%20Rossi&password=%24%24"
-                                           + md5OfPassword ("tessaly-giulia") + "&needupdate=MOD3D-IT-0101,LIGHT-IT-0102"),
-                                   httplib::Headers { { "X-Tsy-Customuseragent", "TSY-Player v1.36 UID=1001" } });
+    // The home page as the player asks for it: a welcome in the catalog's language with the
+    // updates and the courses.
+    const auto homeQuery = anonymous->getStringAttribute ("homeurl") + "?loginbutton=1&username=Giulia%20Rossi&password=%24%24"
+                         + md5OfPassword ("tessaly-giulia") + "&needupdate=MOD3D-IT-0101,LIGHT-IT-0102";
+    const httplib::Headers playerHeader { { "X-Tsy-Customuseragent", "TSY-Player v1.36 UID=1001" } };
+    const auto welcome = client->Get (pathOf (homeQuery), playerHeader);
+    ASSERT_TRUE (welcome);
+    EXPECT_EQ (welcome->status, 200);
+    EXPECT_EQ (welcome->get_header_value ("Content-Type"), "text/html; charset=UTF-8");
+    const auto welcomeHtml = juce::String::fromUTF8 (welcome->body.data(), (int) welcome->body.size());
+    EXPECT_TRUE (welcomeHtml.contains ("<html lang=\"it\">"));
+    EXPECT_TRUE (welcomeHtml.contains ("<h1 id=\"welcome\">Ciao, Giulia Rossi!</h1>"));
+    EXPECT_TRUE (welcomeHtml.contains ("<li data-chapter=\"MOD3D-IT-0101\"><span class=\"chapter\">Benvenuti nel corso</span>"));
+    EXPECT_TRUE (welcomeHtml.contains ("<li data-chapter=\"LIGHT-IT-0102\"><span class=\"chapter\">La luce di riempimento</span>"));
+    EXPECT_FALSE (welcomeHtml.contains (md5OfPassword ("tessaly-giulia")));
+
+    // Every cover on it is one the provider serves, of the page's language.
+    int covers = 0;
+
+    for (auto* course : anonymous->getChildWithTagNameIterator ("course"))
+    {
+        const auto coverUrl = course->getStringAttribute ("coverurl");
+        ASSERT_TRUE (welcomeHtml.contains ("<img src=\"" + coverUrl + "\"")) << coverUrl;
+        EXPECT_EQ (client->Get (pathOf (coverUrl))->status, 200);
+        ++covers;
+    }
+
+    EXPECT_EQ (covers, 3);
+    EXPECT_EQ ((welcomeHtml.length() - welcomeHtml.replace ("<img ", "").length()) / 5, covers) << "no covers of the other language";
+
+    // Its diagnostic view shows what it received.
+    const auto home = client->Get (pathOf (homeQuery + "&debug=1"), playerHeader);
     ASSERT_TRUE (home);
     EXPECT_EQ (home->status, 200);
     EXPECT_EQ (home->get_header_value ("Content-Type"), "text/html; charset=UTF-8");
