@@ -28,6 +28,13 @@ struct ConnectionState
     int refusedStatus = 0;
     bool closeAfterAnswer = false;
 
+    /** Whether this request had any byte, and any answer went out. */
+    bool requestBegun = false;
+    bool answered = false;
+
+    std::string peerAddress;
+    int peerPort = -1;
+
     size_t buffered() const noexcept { return bufferEnd - bufferStart; }
 };
 
@@ -96,6 +103,8 @@ public:
           isStopping (std::move (isStoppingToUse))
     {
         state.headComplete = false;
+        state.requestBegun = state.buffered() > 0;
+        state.answered = false;
     }
 
     bool is_readable() const override
@@ -137,7 +146,9 @@ public:
         if (! is_writable())
             return -1;
 
-        return ::send (descriptor, source, size, MSG_NOSIGNAL);
+        const auto sent = ::send (descriptor, source, size, MSG_NOSIGNAL);
+        state.answered = state.answered || sent > 0;
+        return sent;
     }
 
     void get_remote_ip_and_port (std::string& ip, int& port) const override
@@ -180,6 +191,7 @@ private:
         const auto received = ::recv (descriptor, state.buffer.data(), state.buffer.size(), 0);
         state.bufferStart = 0;
         state.bufferEnd = received > 0 ? (size_t) received : 0;
+        state.requestBegun = state.requestBegun || received > 0;
         return received;
     }
 
@@ -193,7 +205,7 @@ private:
 
         if (headLines >= allowedLines || headBytes + count > (size_t) limits.maxHeadBytes)
         {
-            state.refusedStatus = 431;
+            state.refusedStatus = headLines == 0 ? 414 : 431;
             return false;
         }
 
@@ -210,6 +222,16 @@ private:
     size_t headBytes = 0;
     size_t headLines = 0;
 };
+
+/** The answer to a request refused before httplib had its request line, which httplib leaves
+    unanswered.
+*/
+void answerRefusedRequestLine (int socket, int status)
+{
+    const auto answer = "HTTP/1.1 " + std::to_string (status) + (status == 408 ? " Request Timeout" : " URI Too Long")
+                      + "\r\nConnection: close\r\nContent-Length: 0\r\n\r\n";
+    ::send (socket, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+}
 
 /** Lets a client that is still sending take the answer before the connection goes: closing
     with unread bytes would reset it and could destroy the answer in flight.
@@ -278,6 +300,16 @@ int GuardedHttpServer::refusedHeadStatus()
     return currentConnection != nullptr ? currentConnection->refusedStatus : 0;
 }
 
+bool GuardedHttpServer::getCurrentPeer (std::string& address, int& port)
+{
+    if (currentConnection == nullptr || currentConnection->peerAddress.empty())
+        return false;
+
+    address = currentConnection->peerAddress;
+    port = currentConnection->peerPort;
+    return true;
+}
+
 void GuardedHttpServer::closeAfterAnswer()
 {
     if (currentConnection != nullptr)
@@ -307,6 +339,15 @@ bool GuardedHttpServer::process_and_close_socket (int socket)
 {
     ConnectionState state;
     const juce::ScopedValueSetter<ConnectionState*> current (currentConnection, &state);
+
+    {
+        sockaddr_storage address {};
+        socklen_t length = sizeof (address);
+
+        if (::getpeername (socket, reinterpret_cast<sockaddr*> (&address), &length) == 0)
+            describe (address, state.peerAddress, state.peerPort);
+    }
+
     const auto stopping = [this] { return isStopping(); };
 
     // The first head's time runs from the acceptance: a client that connects and says nothing
@@ -338,6 +379,13 @@ bool GuardedHttpServer::process_and_close_socket (int socket)
         });
 
         clientMaySend = ! state.headComplete || state.closeAfterAnswer || state.refusedStatus != 0;
+
+        // A client that connects and says nothing is let go without a word.
+        if (state.refusedStatus != 0 && state.requestBegun && ! state.answered)
+        {
+            answerRefusedRequestLine (socket, state.refusedStatus);
+            served = true;
+        }
 
         if (! served || closedByClient || clientMaySend || isStopping())
             break;

@@ -15,7 +15,9 @@ namespace provider
     end as soon as the server stops.
 
     Heads that break a limit are answered by the error handler; the status it should give is
-    refusedHeadStatus (408 for a head too slow, 431 for one too large). Request bodies are never
+    refusedHeadStatus (408 for a head too slow, 431 for one too large). A request line that is
+    too slow (408) or too long (414) is answered here, without the handlers, since httplib has no
+    request yet; a client that sends nothing at all is let go without a word. Request bodies are never
     read: a connection whose request announced one is closed after the answer, so the body's
     bytes are never taken for a next request. The routes, handlers and task queue are set up as
     for any httplib server; bind, listen and stop are called as there. The per-connection calls
@@ -68,6 +70,11 @@ public:
         for its time or size, 0 otherwise.
     */
     static int refusedHeadStatus();
+
+    /** On a request thread: the client's address and port, known even for a request whose
+        head was refused; false when unknown.
+    */
+    static bool getCurrentPeer (std::string& address, int& port);
 
     /** On a request thread: closes the connection after the answer being written. */
     static void closeAfterAnswer();

@@ -356,7 +356,14 @@ void ProviderServer::logRequest (const httplib::Request& request, const httplib:
 {
     AccessLog::Entry entry;
     entry.time = juce::Time::getCurrentTime();
-    entry.client = fromStd (request.remote_addr) + ":" + juce::String (request.remote_port);
+    auto address = request.remote_addr;
+    auto port = request.remote_port;
+
+    // httplib learns the client's address only from a complete head.
+    if (address.empty())
+        GuardedHttpServer::getCurrentPeer (address, port);
+
+    entry.client = fromStd (address) + ":" + juce::String (port);
     entry.method = fromStd (request.method);
     entry.target = fromStd (request.target);
     entry.version = fromStd (request.version);

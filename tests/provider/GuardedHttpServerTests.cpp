@@ -27,8 +27,13 @@ protected:
         });
 
         server->set_logger ([this] (const httplib::Request&, const httplib::Response& response) {
+            std::string address;
+            int peerPort = 0;
+            GuardedHttpServer::getCurrentPeer (address, peerPort);
+
             const std::lock_guard<std::mutex> scope (logLock);
             loggedStatuses.push_back (response.status);
+            loggedPeers.push_back (address);
         });
 
         port = server->bind_to_any_port ("127.0.0.1");
@@ -80,6 +85,7 @@ protected:
     int port = 0;
     std::mutex logLock;
     std::vector<int> loggedStatuses;
+    std::vector<std::string> loggedPeers;
 };
 
 int countAnswers (const std::string& received)
@@ -123,9 +129,19 @@ TEST_F (GuardedServerTest, AHeadDribbledPastItsDeadlineIsAnsweredWith408AndDropp
     EXPECT_LT (juce::Time::getMillisecondCounter() - startedAt, 400u + 1500u);
     EXPECT_TRUE (slow.waitForClose (2000));
 
-    // Saying nothing at all is as slow.
+    // The client is known although httplib never had the head whole.
+    ASSERT_EQ (getLoggedStatuses (1), std::vector<int> { 408 });
+    EXPECT_EQ (loggedPeers.front(), "127.0.0.1");
+
+    // A request line as slow gets the same answer, without the handlers.
+    RawHttpConnection slowLine (port);
+    ASSERT_TRUE (slowLine.send ("GET /"));
+    EXPECT_EQ (slowLine.receiveStatus (400 + 1500), 408) << slowLine.getReceived();
+
+    // Saying nothing at all is as slow, and gets no answer.
     RawHttpConnection silent (port);
     EXPECT_TRUE (silent.waitForClose (400 + 1500));
+    EXPECT_TRUE (silent.getReceived().empty()) << silent.getReceived();
 }
 
 TEST_F (GuardedServerTest, CountsHeaderFieldsAndHeadBytes)
@@ -142,6 +158,11 @@ TEST_F (GuardedServerTest, CountsHeaderFieldsAndHeadBytes)
     EXPECT_EQ (tooMany.receiveStatus (2000), 431);
     EXPECT_EQ (tooMany.getAnswerHeader ("Connection"), "close");
     EXPECT_TRUE (tooMany.waitForClose (2000));
+
+    RawHttpConnection endlessLine (port);
+    endlessLine.send ("GET /" + std::string (5000, 'a'));
+    EXPECT_EQ (endlessLine.receiveStatus (2000), 414);
+    EXPECT_TRUE (endlessLine.waitForClose (2000));
 
     RawHttpConnection tooLarge (port);
     tooLarge.send (RawHttpConnection::makeHead ("GET / HTTP/1.1", { "X-A: " + juce::String::repeatedString ("a", 3000), "X-B: " + juce::String::repeatedString ("b", 3000) }));
