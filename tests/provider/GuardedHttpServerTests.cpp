@@ -4,8 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <mutex>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace provider;
 
@@ -222,6 +227,45 @@ TEST_F (GuardedServerTest, StoppingEndsWaitingConnectionsAtOnce)
     EXPECT_TRUE (idle.waitForClose (1000));
     EXPECT_TRUE (halfway.waitForClose (1000));
     EXPECT_TRUE (keptAlive.waitForClose (1000));
+}
+
+TEST (GuardedHttpServer, QueuesABurstOfConnectionsUntilTheyAreAccepted)
+{
+    GuardedHttpServer server ({});
+    const auto port = server.bind_to_any_port ("127.0.0.1");
+    ASSERT_GT (port, 0);
+    ASSERT_TRUE (server.raiseListenBacklog());
+
+    // Nothing accepts yet: every connection of the burst must wait in the kernel's queue, which
+    // drops what does not fit (the client would retry a second later).
+    constexpr int burst = 100;
+    std::vector<int> sockets;
+    int established = 0;
+
+    for (int i = 0; i < burst; ++i)
+    {
+        const int descriptor = ::socket (AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons ((uint16_t) port);
+        address.sin_addr.s_addr = htonl (INADDR_LOOPBACK);
+        ::connect (descriptor, reinterpret_cast<sockaddr*> (&address), sizeof (address));
+        sockets.push_back (descriptor);
+    }
+
+    for (auto descriptor : sockets)
+    {
+        pollfd request { descriptor, POLLOUT, 0 };
+        int error = -1;
+        socklen_t length = sizeof (error);
+
+        if (::poll (&request, 1, 500) == 1 && ::getsockopt (descriptor, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0)
+            ++established;
+
+        ::close (descriptor);
+    }
+
+    EXPECT_EQ (established, burst);
 }
 
 TEST (ProviderServer, AnswersOnlyGetAndHeadWithoutBodies)
