@@ -1,10 +1,12 @@
 #include "app/MyApplication.h"
 
-#include "app/CoreRegistry.h"
 #include "app/OperationLog.h"
 #include "app/PreferencesManager.h"
+#include "app/PrivateTempFolder.h"
 #include "app/SharedRes.h"
+#include "downloads/DownloadThread.h"
 #include "model/Core.h"
+#include "model/CoreRegistry.h"
 #include "ui/MainWindow.h"
 #include <ProjectInfo.h>
 
@@ -36,7 +38,12 @@ void MyApplication::initialise (const juce::String&)
     if (CoreRegistry::size() == 0)
         startSharedServices();
 
-    core = std::make_unique<Core>();
+    // No download can be running yet, so any temporary download file is a crashed run's.
+    DownloadThread::removeLeftoverTempFiles (PrivateTempFolder::get());
+
+    Core::Workers workers;
+    workers.makeDownload = DownloadThread::makeJob;
+    core = std::make_unique<Core> (SharedRes::getInstance()->getUserDataFolder(), std::move (workers));
     mainWindow = std::make_unique<MainWindow> (getMainWindowTitle(), *core);
     mainWindow->setVisible (true);
 
@@ -61,8 +68,9 @@ void MyApplication::startSharedServices()
     auto* preferences = PreferencesManager::getInstance();
     preferences->load (preferencesFile);
 
-    if (preferences->getLoggingEnabled())
-        logger = OperationLog::install (OperationLog::getDefaultFile());
+    // With logging off the program's lines go nowhere, not even to the terminal.
+    logger = preferences->getLoggingEnabled() ? OperationLog::install (OperationLog::getDefaultFile())
+                                              : OperationLog::installSilent();
 
     juce::Logger::writeToLog ("Program started");
 }

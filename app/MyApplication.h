@@ -42,7 +42,7 @@ private:
     void startSharedServices();
     void stopSharedServices();
 
-    std::unique_ptr<juce::FileLogger> logger;
+    std::unique_ptr<juce::Logger> logger;
     std::unique_ptr<Core> core;
     std::unique_ptr<MainWindow> mainWindow;
 

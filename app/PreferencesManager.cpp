@@ -2,6 +2,9 @@
 
 #include "app/SharedRes.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 JUCE_IMPLEMENT_SINGLETON (PreferencesManager)
 
 namespace Keys
@@ -29,6 +32,20 @@ juce::Rectangle<int> getMainDisplayUsableArea()
     return {};
 }
 
+/** The file holds the password hash, which the service takes as the password: nobody but its
+    owner may read it. Only a regular file of this user's is touched.
+*/
+void restrictToOwner (const juce::File& file)
+{
+    const auto path = file.getFullPathName().toStdString();
+    struct stat info
+    {
+    };
+
+    if (lstat (path.c_str(), &info) == 0 && S_ISREG (info.st_mode) && info.st_uid == getuid() && (info.st_mode & 077) != 0)
+        chmod (path.c_str(), 0600);
+}
+
 /** Reads a value, or adds the fallback under the key when the file lacks it. */
 juce::String readOrAdd (juce::PropertiesFile& properties, const char* key, const juce::var& fallback)
 {
@@ -48,14 +65,14 @@ PreferencesManager::PreferencesManager()
     const auto windowSize = usableArea.isEmpty() ? juce::Point<int> (1030, 600) : getDefaultWindowSize (usableArea);
     editorStartupWidth = windowSize.x;
     editorStartupHeight = windowSize.y;
-    language = getDefaultLanguage (juce::SystemStats::getUserLanguage());
+    language = getDefaultLanguage (getLocaleLanguageCode());
     moviesRootDirectory = SharedRes::getInstance()->getUserDataFolder();
 }
 
 PreferencesManager::~PreferencesManager()
 {
-    if (properties != nullptr)
-        properties->save();
+    if (properties != nullptr && properties->save())
+        restrictToOwner (properties->getFile());
 
     properties = nullptr;
     clearSingletonInstance();
@@ -71,6 +88,27 @@ int PreferencesManager::getDefaultLanguage (const juce::String& isoLanguage)
     return isoLanguage.startsWith ("it") ? 0 : 1;
 }
 
+juce::String PreferencesManager::getLanguageCodeOfLocale (const juce::String& locale)
+{
+    // "it_IT.UTF-8@euro": the language is what comes before the territory, codeset and modifier.
+    const auto code = locale.upToFirstOccurrenceOf ("_", false, false)
+                          .upToFirstOccurrenceOf (".", false, false)
+                          .upToFirstOccurrenceOf ("@", false, false);
+
+    return code == "C" || code == "POSIX" ? juce::String() : code.toLowerCase();
+}
+
+juce::String PreferencesManager::getLocaleLanguageCode()
+{
+    // JUCE answers with the language's English name on Linux ("Italian"), so the code is taken
+    // from the locale variables in the order the C library reads them for messages.
+    for (const auto* name : { "LC_ALL", "LC_MESSAGES", "LANG" })
+        if (const auto* value = std::getenv (name); value != nullptr && *value != 0)
+            return getLanguageCodeOfLocale (value);
+
+    return {};
+}
+
 void PreferencesManager::load (const juce::File& file)
 {
     juce::PropertiesFile::Options options;
@@ -78,6 +116,7 @@ void PreferencesManager::load (const juce::File& file)
     options.millisecondsBeforeSaving = -1;
     options.ignoreCaseOfKeyNames = false;
     properties = std::make_unique<juce::PropertiesFile> (file, options);
+    restrictToOwner (file);
 
     auto& props = *properties;
     bool differs = false;
@@ -130,8 +169,8 @@ void PreferencesManager::load (const juce::File& file)
 
 void PreferencesManager::writeIfNeeded()
 {
-    if (properties != nullptr)
-        properties->saveIfNeeded();
+    if (properties != nullptr && properties->needsToBeSaved() && properties->saveIfNeeded())
+        restrictToOwner (properties->getFile());
 }
 
 void PreferencesManager::setLoggingEnabled (bool shouldLog)

@@ -51,6 +51,14 @@ public:
     /** The default course language for an ISO 639 language name: 0 (Italian) or 1 (English). */
     static int getDefaultLanguage (const juce::String& isoLanguage);
 
+    /** The two-letter ISO 639 code of the process's locale ("it" for "it_IT.UTF-8"), read from
+        LC_ALL, LC_MESSAGES and LANG in that order; empty for the C locale.
+    */
+    static juce::String getLocaleLanguageCode();
+
+    /** The language code of a locale name such as "en_GB.UTF-8"; empty for "C" and "POSIX". */
+    static juce::String getLanguageCodeOfLocale (const juce::String& locale);
+
     /** The narrowest side bar the program accepts from the file. */
     static constexpr int minimumSidebarSize = 291;
 

@@ -90,6 +90,12 @@ bool ModalPrompts::runWithProgress (const juce::String& title, std::function<voi
     return window.runThread();
 }
 
+int ModalPrompts::showMenu (const juce::PopupMenu& menu)
+{
+    auto shown = menu;
+    return shown.show();
+}
+
 void ModalPrompts::openWithSystem (const juce::File& file)
 {
     file.startAsProcess();

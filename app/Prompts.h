@@ -54,6 +54,9 @@ public:
     */
     virtual bool runWithProgress (const juce::String& title, std::function<void (Progress&)> task) = 0;
 
+    /** Shows a pop-up menu at the mouse and returns the chosen item's id; 0 when dismissed. */
+    virtual int showMenu (const juce::PopupMenu& menu) = 0;
+
     /** Opens a file with the desktop's default program (or starts it). */
     virtual void openWithSystem (const juce::File& file) = 0;
 
@@ -82,6 +85,8 @@ public:
     bool askCredentials (const juce::String& title, const juce::String& message, juce::String& email, juce::String& password) override;
 
     bool runWithProgress (const juce::String& title, std::function<void (Progress&)> task) override;
+
+    int showMenu (const juce::PopupMenu& menu) override;
 
     void openWithSystem (const juce::File& file) override;
 

@@ -1,12 +1,15 @@
 #include "app/SharedRes.h"
 
 #include "app/Prompts.h"
-#include "ui/CodeDrawnIcons.h"
-#include "ui/CustomLookAndFeel2.h"
-#include "ui/SearchTextEditorLookAndFeel.h"
-#include "ui/SkinArchive.h"
+#include "ui/kit/CodeDrawnIcons.h"
+#include "ui/kit/CustomLookAndFeel2.h"
+#include "ui/kit/SearchTextEditorLookAndFeel.h"
+#include "ui/kit/SkinArchive.h"
 
 #include <ProjectInfo.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 JUCE_IMPLEMENT_SINGLETON (SharedRes)
 
@@ -31,6 +34,7 @@ SharedRes::SharedRes()
     commonDataFolder = getDefaultCommonDataFolder();
 
     ensureFolder (userDataFolder);
+    makePrivate (userDataFolder);
     ensureFolder (commonDataFolder);
 
     juce::String baseUrl (ProjectInfo::defaultServiceBaseUrl);
@@ -92,6 +96,18 @@ void SharedRes::ensureFolder (const juce::File& folder)
     folder.createDirectory();
 }
 
+void SharedRes::makePrivate (const juce::File& folder)
+{
+    // The folder keeps the remembered password hash, the catalogs and the search database.
+    const auto path = folder.getFullPathName().toStdString();
+    struct stat info
+    {
+    };
+
+    if (lstat (path.c_str(), &info) == 0 && S_ISDIR (info.st_mode) && info.st_uid == getuid() && (info.st_mode & 077) != 0)
+        chmod (path.c_str(), 0700);
+}
+
 void SharedRes::applyTestServerOverride (juce::String& baseUrl)
 {
     const auto overrideFile = getTestUrlFile();
@@ -147,6 +163,7 @@ void SharedRes::registerLookAndFeels()
 {
     auto custom = std::make_unique<CustomLookAndFeel2> (getDrawable ("/vector/led-off"), getDrawable ("/vector/led-on"));
     custom->applySkinColours();
+    custom->setSkin (this);
 
     const auto bold = getTypeface ("Lucida Grande Bold");
     const auto regular = getTypeface ("Lucida Grande Regular");

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/StuffRepository.h"
+#include "ui/kit/StuffRepository.h"
 
 /**
     Where the program's data lives and where the provider's service is, plus the skin: the
@@ -44,6 +44,7 @@ public:
 
 private:
     static void ensureFolder (const juce::File& folder);
+    static void makePrivate (const juce::File& folder);
     void applyTestServerOverride (juce::String& baseUrl);
     void loadSkin();
     void registerDrawables();

@@ -5,7 +5,7 @@ namespace
 /** Writes a catalog of 1,000 courses x 10 lessons x 10 chapters with realistic attributes. */
 juce::File makeLargeCatalogFile()
 {
-    auto file = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tsy-bench-catalog.xml");
+    auto file = BenchCatalog::getScratchFolder().getChildFile ("catalog.xml");
 
     juce::Random random (1234);
     juce::MemoryOutputStream out;
@@ -60,12 +60,22 @@ juce::File makeLargeCatalogFile()
 
 const juce::File& BenchCatalog::getLargeCatalogFile()
 {
-    // Written once per run and deleted at exit.
-    static const struct CatalogFile
-    {
-        ~CatalogFile() { file.deleteFile(); }
-        juce::File file = makeLargeCatalogFile();
-    } catalog;
+    static const auto file = makeLargeCatalogFile();
+    return file;
+}
 
-    return catalog.file;
+const juce::File& BenchCatalog::getScratchFolder()
+{
+    static const auto folder = [] {
+        auto created = juce::File::createTempFile ("tsy-bench");
+        created.createDirectory();
+        return created;
+    }();
+
+    return folder;
+}
+
+void BenchCatalog::removeScratchFolder()
+{
+    getScratchFolder().deleteRecursively();
 }

@@ -1,3 +1,4 @@
+#include "bench/BenchCatalog.h"
 #include "server/CatalogServiceClient.h"
 #include "tests/provider/ProviderProcess.h"
 #include "tests/provider/TestLibraryWriter.h"
@@ -14,15 +15,9 @@ struct RunningProvider
     {
     }
 
-    ~RunningProvider()
-    {
-        process.stop();
-        scratch.deleteRecursively();
-    }
-
     CatalogServiceClient::Endpoint endpoint() const { return { process.getOrigin() + "/catalog.php", scratch.getChildFile ("cache") }; }
 
-    juce::File scratch = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tsy-bench-provider-" + juce::String (juce::Random::getSystemRandom().nextInt64()));
+    juce::File scratch = BenchCatalog::getScratchFolder().getChildFile ("provider-" + juce::String (juce::Random::getSystemRandom().nextInt64()));
     ProviderProcess process;
 };
 
@@ -32,11 +27,10 @@ RunningProvider& sampleProvider()
     return provider;
 }
 
-/** A generated library of 10,000 chapters, deleted at exit (after the provider serving it). */
-struct LargeLibrary
+RunningProvider& largeProvider()
 {
-    LargeLibrary()
-    {
+    static const auto library = [] {
+        auto folder = BenchCatalog::getScratchFolder().getChildFile ("library-10k");
         folder.deleteRecursively();
         TestLibraryWriter::Layout layout;
         layout.coursesPerLanguage = 100;
@@ -44,17 +38,10 @@ struct LargeLibrary
         layout.chaptersPerLesson = 10;
         layout.videoBytes = 64;
         TestLibraryWriter::write (folder, layout);
-    }
+        return folder;
+    }();
 
-    ~LargeLibrary() { folder.deleteRecursively(); }
-
-    const juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tsy-bench-library-10k");
-};
-
-RunningProvider& largeProvider()
-{
-    static const LargeLibrary library;
-    static RunningProvider provider (library.folder);
+    static RunningProvider provider (library);
     return provider;
 }
 

@@ -39,7 +39,7 @@ struct StateFolders
 
     ~StateFolders() { folder.deleteRecursively(); }
 
-    juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tsy-bench-core");
+    juce::File folder = BenchCatalog::getScratchFolder().getChildFile ("core");
     Catalog catalog;
 };
 
@@ -49,7 +49,7 @@ void BM_RebuildLocalState (benchmark::State& state)
     Core core (folders.folder.getChildFile ("data"));
     auto catalog = std::make_unique<Catalog>();
     CatalogParser::parseCatalog (*catalog, *juce::parseXML (BenchCatalog::getLargeCatalogFile()), true);
-    core.setCatalog (catalog.release(), true);
+    core.setCatalog (std::move (catalog));
 
     const juce::File paths[] = { folders.folder.getChildFile ("users"), folders.folder.getChildFile ("users-link") };
     int next = 0;

@@ -1,3 +1,5 @@
+#include "bench/BenchCatalog.h"
+#include "downloads/DownloadThread.h"
 #include "model/CatalogParser.h"
 #include "model/Core.h"
 #include "tests/provider/ProviderProcess.h"
@@ -51,7 +53,7 @@ public:
 
     juce::String getVideoUrl (const juce::String& chapterId) const
     {
-        return Core::makeVideoUrl (catalogDocument->getStringAttribute ("baseurl"), "BENCH", chapterId);
+        return DownloadQueue::makeVideoUrl (catalogDocument->getStringAttribute ("baseurl"), "BENCH", chapterId);
     }
 
     juce::File getFolder() const { return folder; }
@@ -59,7 +61,6 @@ public:
     ~ProviderSession()
     {
         provider.reset();
-        folder.deleteRecursively();
     }
 
 private:
@@ -67,7 +68,8 @@ private:
     {
         writeLibrary();
 
-        // Stopped with SIGTERM when the session ends, so it takes its work folder with it.
+        // Stopped with SIGTERM when the session ends, and with its temporary directory inside the
+        // session's folder, so it leaves nothing behind.
         provider = std::make_unique<ProviderProcess> (juce::StringArray { "--library", folder.getChildFile ("library").getFullPathName(), "--access-log", folder.getChildFile ("access.log").getFullPathName() },
                                                       folder);
 
@@ -132,7 +134,7 @@ private:
                               + chapters + "</lesson>\n</course>\n</library>\n");
     }
 
-    const juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tsy-bench-downloads");
+    const juce::File folder = BenchCatalog::getScratchFolder().getChildFile ("downloads");
     std::unique_ptr<ProviderProcess> provider;
     std::unique_ptr<juce::XmlElement> catalogDocument;
     juce::String error;
@@ -175,9 +177,9 @@ void BM_ChapterDownloadVsCurl (benchmark::State& state)
     const auto url = session.getVideoUrl (chapterId);
 
     const SilentLog silentLog;
-    Core core (session.getFolder().getChildFile ("data"));
+    Core core (session.getFolder().getChildFile ("data"), Core::Workers { DownloadThread::makeJob });
     core.setUsersDirectory (session.getFolder().getChildFile ("movies/users"), false);
-    core.setCatalog (session.makeCatalog().release(), false);
+    core.setCatalog (session.makeCatalog());
     const auto video = core.getVideoFile (chapterId);
 
     double curlSeconds = 0.0, tsySeconds = 0.0;
@@ -192,9 +194,9 @@ void BM_ChapterDownloadVsCurl (benchmark::State& state)
         auto rssPeak = rssBefore;
         const auto start = juce::Time::getMillisecondCounterHiRes();
 
-        core.addDownload ("BENCH", chapterId, chapterId);
+        core.getDownloads().addDownload ("BENCH", chapterId, chapterId);
 
-        while (core.getDownloadState (0) == DownloadState::Downloading || core.getDownloadState (0) == DownloadState::Queued)
+        while (core.getDownloads().getDownloadState (0) == DownloadState::Downloading || core.getDownloads().getDownloadState (0) == DownloadState::Queued)
         {
             juce::Thread::sleep (2);
             rssPeak = juce::jmax (rssPeak, residentBytes());
@@ -203,13 +205,13 @@ void BM_ChapterDownloadVsCurl (benchmark::State& state)
         const auto seconds = (juce::Time::getMillisecondCounterHiRes() - start) / 1000.0;
         state.SetIterationTime (seconds);
 
-        if (curlTime <= 0.0 || core.getDownloadState (0) != DownloadState::Completed || video.getSize() != size)
+        if (curlTime <= 0.0 || core.getDownloads().getDownloadState (0) != DownloadState::Completed || video.getSize() != size)
         {
             state.SkipWithError ("a download failed");
             break;
         }
 
-        core.removeFinishedDownloads();
+        core.getDownloads().removeFinishedDownloads();
         curlSeconds += curlTime;
         tsySeconds += seconds;
         rssGrowth = juce::jmax (rssGrowth, rssPeak - rssBefore);

@@ -1,13 +1,43 @@
 #include "downloads/DownloadPanel.h"
 
 #include "app/Prompts.h"
+#include "app/SharedRes.h"
 #include "model/Core.h"
-#include "ui/MainWindowLayout.h"
 
-DownloadPanel::DownloadPanel (Core& c, qo::ComponentContainer& r, double* values) : core (c), rows (r), progressValues (values)
+DownloadPanel::DownloadPanel (Core& c, qo::ComponentContainer& r, juce::Button::Listener& clicks) : core (c), rows (r)
 {
+    auto* stopPicture = SharedRes::getInstance()->getDrawable ("/vector/process-stop");
+
     for (int i = 0; i < numRows; ++i)
+    {
+        const auto index = ";" + juce::String (i);
+        rows.addComponent ({}, new juce::Label (labelName + index), true);
+
+        auto* progress = new juce::ProgressBar (progressValues[(size_t) i]);
+        progress->setName (progressName + index);
+        rows.addComponent ({}, progress, true);
+
+        auto* remove = new juce::DrawableButton (removeName + index, juce::DrawableButton::ImageFitted);
+        remove->setImages (stopPicture);
+        remove->setColour (juce::DrawableButton::backgroundColourId, juce::Colours::transparentBlack);
+        remove->setColour (juce::DrawableButton::backgroundOnColourId, juce::Colours::transparentBlack);
+        remove->addListener (&clicks);
+        rows.addComponent ({}, remove, true);
+
         barTexts.add ({});
+    }
+}
+
+DownloadPanel::RowBounds DownloadPanel::getRowBounds (int row, int areaWidth, int scrollBarThickness)
+{
+    const auto v = areaWidth - scrollBarThickness - 35;
+    const auto y = 5 + rowHeight * row;
+    return { { 5, y + 5, v, 20 }, { 5, y + 30, v, 25 }, { v + 10, y + 30, 25, 25 } };
+}
+
+juce::Rectangle<int> DownloadPanel::getListBounds (int rowCount, int areaWidth, int scrollBarThickness)
+{
+    return { 0, 0, areaWidth - scrollBarThickness, 5 + rowHeight * rowCount };
 }
 
 void DownloadPanel::setBarText (juce::ProgressBar& bar, int row, const juce::String& text)
@@ -23,18 +53,19 @@ juce::Component& DownloadPanel::rowComponent (const char* baseName, int row) con
 
 int DownloadPanel::getVisibleRows() const
 {
-    return juce::jmin (core.getDownloadCount(), numRows);
+    return juce::jmin (core.getDownloads().getDownloadCount(), numRows);
 }
 
 void DownloadPanel::update()
 {
     const auto entries = getVisibleRows();
+    const auto& queue = core.getDownloads();
 
     for (int i = 0; i < numRows; ++i)
     {
-        auto& label = dynamic_cast<juce::Label&> (rowComponent ("downloadLabel", i));
-        auto& progress = dynamic_cast<juce::ProgressBar&> (rowComponent ("downloadProgress", i));
-        auto& remove = rowComponent ("downloadRemove", i);
+        auto& label = dynamic_cast<juce::Label&> (rowComponent (labelName, i));
+        auto& progress = dynamic_cast<juce::ProgressBar&> (rowComponent (progressName, i));
+        auto& remove = rowComponent (removeName, i);
         const auto shown = i < entries;
 
         label.setVisible (shown);
@@ -44,60 +75,63 @@ void DownloadPanel::update()
         if (! shown)
             continue;
 
-        switch (core.getDownloadState (i))
+        switch (queue.getDownloadState (i))
         {
             case DownloadState::Queued:
-                progressValues[i] = 0.0;
+                progressValues[(size_t) i] = 0.0;
                 setBarText (progress, i, TRANS ("Queued"));
                 break;
             case DownloadState::Downloading:
                 setBarText (progress, i, {});
                 break;
             case DownloadState::Completed:
-                progressValues[i] = 1.0;
+                progressValues[(size_t) i] = 1.0;
                 setBarText (progress, i, TRANS ("Completed"));
                 break;
             case DownloadState::Failed:
-                progressValues[i] = 1.0;
+                progressValues[(size_t) i] = 1.0;
                 setBarText (progress, i, TRANS ("Error"));
                 break;
         }
 
-        label.setText (core.getDownloadTitle (i), juce::dontSendNotification);
+        label.setText (queue.getDownloadTitle (i), juce::dontSendNotification);
     }
 }
 
 void DownloadPanel::progressChanged (const juce::String& chapterId)
 {
-    const auto index = core.findDownload (chapterId);
+    const auto& queue = core.getDownloads();
+    const auto index = queue.findDownload (chapterId);
 
     if (juce::isPositiveAndBelow (index, numRows))
-        progressValues[index] = core.getDownloadProgress (index);
+        progressValues[(size_t) index] = queue.getDownloadProgress (index);
 }
 
 void DownloadPanel::removeRow (int row)
 {
-    if (! juce::isPositiveAndBelow (row, core.getDownloadCount()))
+    auto& queue = core.getDownloads();
+
+    if (! juce::isPositiveAndBelow (row, queue.getDownloadCount()))
         return;
 
-    const auto state = core.getDownloadState (row);
+    const auto state = queue.getDownloadState (row);
     const auto finished = state == DownloadState::Completed || state == DownloadState::Failed;
 
     if (! finished
         && ! Prompts::get().askOkCancel (Prompts::Icon::info, {}, TRANS ("The download is not complete. Remove it anyway?"), TRANS ("Yes"), TRANS ("No")))
         return;
 
-    core.removeDownload (row);
+    queue.removeDownload (row);
 }
 
 void DownloadPanel::clearCompleted()
 {
-    core.removeFinishedDownloads();
+    core.getDownloads().removeFinishedDownloads();
 }
 
 bool DownloadPanel::startDownload (int course, const juce::String& chapterId, const juce::String& title)
 {
-    if (core.getDownloadCount() >= numRows)
+    if (core.getDownloads().getDownloadCount() >= numRows)
     {
         Prompts::get().showMessage (Prompts::Icon::info,
                                     TRANS ("Download list full"),
@@ -106,7 +140,7 @@ bool DownloadPanel::startDownload (int course, const juce::String& chapterId, co
         return false;
     }
 
-    return core.addDownload (core.getCourseId (course), chapterId, title);
+    return core.getDownloads().addDownload (core.getCourseId (course), chapterId, title);
 }
 
 void DownloadPanel::layoutRows (int areaWidth, int scrollBarThickness)
@@ -115,11 +149,11 @@ void DownloadPanel::layoutRows (int areaWidth, int scrollBarThickness)
 
     for (int i = 0; i < entries; ++i)
     {
-        const auto row = MainWindowLayout::getDownloadRow (i, areaWidth, scrollBarThickness);
-        rowComponent ("downloadLabel", i).setBounds (row.label);
-        rowComponent ("downloadProgress", i).setBounds (row.progress);
-        rowComponent ("downloadRemove", i).setBounds (row.remove);
+        const auto row = getRowBounds (i, areaWidth, scrollBarThickness);
+        rowComponent (labelName, i).setBounds (row.label);
+        rowComponent (progressName, i).setBounds (row.progress);
+        rowComponent (removeName, i).setBounds (row.remove);
     }
 
-    rows.setBounds (MainWindowLayout::getDownloadListBounds (entries, areaWidth, scrollBarThickness));
+    rows.setBounds (getListBounds (entries, areaWidth, scrollBarThickness));
 }

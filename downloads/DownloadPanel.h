@@ -1,25 +1,50 @@
 #pragma once
 
-#include "ui/ComponentContainer.h"
+#include "model/DownloadQueue.h"
+#include "ui/kit/ComponentContainer.h"
+
+#include <array>
 
 class Core;
 
 /**
     The download list of the main window: one row per queue entry with its title, a progress bar
     and a remove button, built once for the whole queue capacity and shown or hidden as the queue
-    changes. It owns no data: it shows what Core's queue holds and turns clicks into queue
-    operations.
+    changes. It shows what Core's queue holds and turns clicks into queue operations; the
+    progress bars read values that the panel keeps.
 
     Message thread only.
 */
 class DownloadPanel final
 {
 public:
-    /** The rows live in a container of the main window; the progress bars read the values. */
-    DownloadPanel (Core& core, qo::ComponentContainer& rows, double* progressValues);
+    /** Builds the rows into the list container (owned by the main window); clicks on the remove
+        buttons go to the listener, which hands them back through removeRow.
+    */
+    DownloadPanel (Core& core, qo::ComponentContainer& rows, juce::Button::Listener& clicks);
 
-    /** The number of rows, which is also the capacity of the queue. */
-    static constexpr int numRows = 1024;
+    /** The number of rows: one per entry the queue can hold. */
+    static constexpr int numRows = DownloadQueue::capacity;
+
+    /** The names of a row's components, each followed by ";" and the row's index. */
+    static constexpr const char* labelName = "downloadLabel";
+    static constexpr const char* progressName = "downloadProgress";
+    static constexpr const char* removeName = "downloadRemove";
+
+    /** The height of one row. */
+    static constexpr int rowHeight = 60;
+
+    /** One row's places: label, progress bar and remove button. */
+    struct RowBounds
+    {
+        juce::Rectangle<int> label, progress, remove;
+    };
+
+    /** The places of row i for a list area of the given width and scroll bar. */
+    static RowBounds getRowBounds (int row, int areaWidth, int scrollBarThickness);
+
+    /** The size of the list holding n rows. */
+    static juce::Rectangle<int> getListBounds (int rows, int areaWidth, int scrollBarThickness);
 
     /** Shows one row per queue entry with its state and title and hides the others. */
     void update();
@@ -41,6 +66,9 @@ public:
     */
     juce::String getBarText (int row) const { return barTexts[row]; }
 
+    /** The value a row's progress bar shows. */
+    double getProgressValue (int row) const { return progressValues[(size_t) row]; }
+
     /** Places the visible rows for a list area of the given width and sizes the container. */
     void layoutRows (int areaWidth, int scrollBarThickness);
 
@@ -51,7 +79,7 @@ private:
 
     Core& core;
     qo::ComponentContainer& rows;
-    double* progressValues;
+    std::array<double, numRows> progressValues {};
     juce::StringArray barTexts;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (DownloadPanel)

@@ -76,10 +76,24 @@ DownloadThread::DownloadThread (Core& owner,
 
 DownloadThread::~DownloadThread()
 {
-    stopThread (Core::downloadStopTimeoutMs);
+    stopThread (DownloadQueue::stopTimeoutMs);
     removeListener (this);
     closeStreams();
     tempFile.deleteFile();
+}
+
+std::unique_ptr<DownloadJob> DownloadThread::makeJob (Core& owner,
+                                                     const juce::String& chapterId,
+                                                     const juce::String& title,
+                                                     const juce::File& destination,
+                                                     const juce::URL& source)
+{
+    return std::make_unique<DownloadThread> (owner, chapterId, title, destination, source);
+}
+
+void DownloadThread::stop (int timeoutMs)
+{
+    stopThread (timeoutMs);
 }
 
 bool DownloadThread::start()
@@ -444,7 +458,7 @@ void DownloadThread::setProgress (juce::int64 byteCount, juce::int64 expectedSiz
 
 void DownloadThread::report()
 {
-    core.downloadStatusChanged (state, chapterId, errorCode, true);
+    core.getDownloads().downloadStatusChanged (state, chapterId, errorCode, true);
 }
 
 void DownloadThread::fail (DownloadError error, const juce::String& logText)

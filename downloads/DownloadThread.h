@@ -1,6 +1,6 @@
 #pragma once
 
-#include "downloads/DownloadStatus.h"
+#include "model/DownloadJob.h"
 
 #include <JuceHeader.h>
 
@@ -23,6 +23,7 @@ class IncrementalChecksum;
     private temporary folder and is gone when the run ends, whatever the way out.
 */
 class DownloadThread final : public juce::Thread,
+                             public DownloadJob,
                              private juce::Thread::Listener
 {
 public:
@@ -36,18 +37,28 @@ public:
     /** Stops the run if it is still going and deletes the temporary file. */
     ~DownloadThread() override;
 
-    /** Marks the entry as downloading and starts its thread at the lowest priority. Called by
-        Core under its queue lock, so an entry counts as running from that moment on.
-    */
-    bool start();
+    /** The factory that the application hands to Core for its download queue. */
+    static std::unique_ptr<DownloadJob> makeJob (Core& owner,
+                                                 const juce::String& chapterId,
+                                                 const juce::String& title,
+                                                 const juce::File& destination,
+                                                 const juce::URL& source);
 
-    const juce::String& getChapterId() const noexcept { return chapterId; }
-    const juce::String& getTitle() const noexcept { return title; }
-    DownloadState getState() const noexcept { return state; }
-    DownloadError getErrorCode() const noexcept { return errorCode; }
+    /** Marks the entry as downloading and starts its thread at the lowest priority. Called by
+        the queue under its lock, so an entry counts as running from that moment on.
+    */
+    bool start() override;
+
+    /** Stops the thread: asks, waits up to timeoutMs, then ends it by force. */
+    void stop (int timeoutMs) override;
+
+    const juce::String& getChapterId() const noexcept override { return chapterId; }
+    const juce::String& getTitle() const noexcept override { return title; }
+    DownloadState getState() const noexcept override { return state; }
+    DownloadError getErrorCode() const noexcept override { return errorCode; }
 
     /** The fraction of the expected size received so far, from 0.0 to 1.0. */
-    float getProgress() const noexcept { return progress; }
+    float getProgress() const noexcept override { return progress; }
 
     /** How many times the download began again from zero. */
     int getRestartCount() const noexcept { return restartCount; }

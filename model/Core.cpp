@@ -1,23 +1,15 @@
 #include "model/Core.h"
 
-#include "app/CoreRegistry.h"
-#include "app/PrivateTempFolder.h"
-#include "app/SharedRes.h"
-#include "downloads/DownloadThread.h"
+#include "model/CoreRegistry.h"
 #include "model/LocalStorage.h"
+#include "model/Notifications.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <unordered_set>
 
-Core::Core() : Core (SharedRes::getInstance()->getUserDataFolder())
-{
-    // No download can be running yet, so any temporary download file is a crashed run's.
-    DownloadThread::removeLeftoverTempFiles (PrivateTempFolder::get());
-}
-
-Core::Core (const juce::File& folder) : dataFolder (folder)
+Core::Core (const juce::File& folder, Workers workers) : dataFolder (folder), downloads (*this, std::move (workers.makeDownload))
 {
     CoreRegistry::add (this);
     openSearchDatabase (false);
@@ -25,20 +17,9 @@ Core::Core (const juce::File& folder) : dataFolder (folder)
 
 Core::~Core()
 {
-    // The queue is emptied first, so nothing new starts while the threads stop; they are
-    // stopped with no lock held because a stopping thread reports its end under the write lock.
-    std::vector<std::unique_ptr<DownloadThread>> stopping;
-
-    {
-        const juce::ScopedWriteLock sl (catalogLock);
-        const juce::ScopedLock ql (downloadsLock);
-        stopping.swap (downloads);
-    }
-
-    for (auto& download : stopping)
-        download->stopThread (downloadStopTimeoutMs);
-
-    stopping.clear();
+    // Entries are stopped with no lock held, because a stopping one reports its end under the
+    // write lock.
+    downloads.stopAll();
 
     {
         const juce::ScopedWriteLock sl (catalogLock);
@@ -72,18 +53,14 @@ void Core::broadcast (const juce::String& code, const juce::StringArray& argumen
 }
 
 //==============================================================================
-bool Core::setCatalog (Catalog* newCatalog, bool)
+bool Core::setCatalog (std::unique_ptr<Catalog> newCatalog)
 {
     if (newCatalog == nullptr)
         return false;
 
     {
         const juce::ScopedWriteLock sl (catalogLock);
-
-        if (newCatalog == catalog.get())
-            return true;
-
-        catalog.reset (newCatalog);
+        catalog = std::move (newCatalog);
 
         if (const auto userDirectory = userDirectoryLocked(); userDirectory != juce::File())
             userDirectory.createDirectory();
@@ -91,7 +68,7 @@ bool Core::setCatalog (Catalog* newCatalog, bool)
         rebuildLocalState();
     }
 
-    broadcast ("cc");
+    broadcast (Notifications::catalogChanged);
     return true;
 }
 
@@ -118,7 +95,7 @@ bool Core::setUsersDirectory (const juce::File& folder, bool notify)
     }
 
     if (notify)
-        broadcast ("cu");
+        broadcast (Notifications::usersDirectoryChanged);
 
     return true;
 }
@@ -196,99 +173,179 @@ MovieLocalInfo* Core::findLocalInfo (const juce::String& chapterId) const
     return found != localInfos.end() ? found->second.get() : nullptr;
 }
 
-namespace
+template <typename Value, typename Getter>
+Value Core::readCourse (int course, Value fallback, Getter&& getter) const
 {
-/** Reads one value of a record under the read lock, or a neutral value when it is missing. */
-template <typename Record, typename Value, typename Getter>
-Value readOr (const Record* record, Value fallback, Getter&& getter)
-{
+    const juce::ScopedReadLock sl (catalogLock);
+    const auto* record = findCourse (course);
     return record != nullptr ? getter (*record) : fallback;
 }
-} // namespace
+
+template <typename Value, typename Getter>
+Value Core::readChapter (const juce::String& chapterId, Value fallback, Getter&& getter) const
+{
+    const juce::ScopedReadLock sl (catalogLock);
+    const auto* record = findChapter (chapterId);
+    return record != nullptr ? getter (*record) : fallback;
+}
+
+template <typename Value, typename Getter>
+Value Core::readCatalog (Value fallback, Getter&& getter) const
+{
+    const juce::ScopedReadLock sl (catalogLock);
+    return catalog != nullptr ? getter (*catalog) : fallback;
+}
+
+template <typename Value, typename Getter>
+Value Core::readLocalInfo (const juce::String& chapterId, Value fallback, Getter&& getter) const
+{
+    const juce::ScopedReadLock sl (catalogLock);
+    const auto* record = findLocalInfo (chapterId);
+    return record != nullptr ? getter (*record) : fallback;
+}
 
 int Core::getNumCourses() const
 {
-    const juce::ScopedReadLock sl (catalogLock);
-    return catalog != nullptr ? catalog->getNumCourses() : 0;
+    return readCatalog (0, [] (const Catalog& c) { return c.getNumCourses(); });
 }
 
-#define TSY_COURSE_QUERY(Type, name, expression)                                                \
-    Type Core::name (int course) const                                                          \
-    {                                                                                           \
-        const juce::ScopedReadLock sl (catalogLock);                                            \
-        return readOr (findCourse (course), Type(), [] (const Course& c) { return expression; }); \
-    }
+juce::String Core::getCourseId (int course) const
+{
+    return readCourse (course, juce::String(), [] (const Course& c) { return c.id; });
+}
 
-TSY_COURSE_QUERY (juce::String, getCourseId, c.id)
-TSY_COURSE_QUERY (juce::String, getCourseTitle, c.title)
-TSY_COURSE_QUERY (juce::String, getCourseDescription, c.description)
-TSY_COURSE_QUERY (juce::URL, getCourseUrl, c.url)
-TSY_COURSE_QUERY (juce::URL, getCourseCoverUrl, c.coverurl)
-TSY_COURSE_QUERY (juce::URL, getCourseCreditsUrl, c.creditsurl)
-TSY_COURSE_QUERY (juce::URL, getCoursePartnersUrl, c.partnersurl)
-TSY_COURSE_QUERY (int, getNumLessons, c.getNumLessons())
-#undef TSY_COURSE_QUERY
+juce::String Core::getCourseTitle (int course) const
+{
+    return readCourse (course, juce::String(), [] (const Course& c) { return c.title; });
+}
+
+juce::String Core::getCourseDescription (int course) const
+{
+    return readCourse (course, juce::String(), [] (const Course& c) { return c.description; });
+}
+
+juce::URL Core::getCourseUrl (int course) const
+{
+    return readCourse (course, juce::URL(), [] (const Course& c) { return c.url; });
+}
+
+juce::URL Core::getCourseCoverUrl (int course) const
+{
+    return readCourse (course, juce::URL(), [] (const Course& c) { return c.coverurl; });
+}
+
+juce::URL Core::getCourseCreditsUrl (int course) const
+{
+    return readCourse (course, juce::URL(), [] (const Course& c) { return c.creditsurl; });
+}
+
+juce::URL Core::getCoursePartnersUrl (int course) const
+{
+    return readCourse (course, juce::URL(), [] (const Course& c) { return c.partnersurl; });
+}
+
+int Core::getNumLessons (int course) const
+{
+    return readCourse (course, 0, [] (const Course& c) { return c.getNumLessons(); });
+}
 
 juce::String Core::getLessonTitle (int course, int lesson) const
 {
     const juce::ScopedReadLock sl (catalogLock);
-    return readOr (findLesson (course, lesson), juce::String(), [] (const Lesson& l) { return l.title; });
+    const auto* l = findLesson (course, lesson);
+    return l != nullptr ? l->title : juce::String();
 }
 
 int Core::getLessonOrder (int course, int lesson) const
 {
     const juce::ScopedReadLock sl (catalogLock);
-    return readOr (findLesson (course, lesson), 0, [] (const Lesson& l) { return l.order; });
+    const auto* l = findLesson (course, lesson);
+    return l != nullptr ? l->order : 0;
 }
 
 int Core::getNumChapters (int course, int lesson) const
 {
     const juce::ScopedReadLock sl (catalogLock);
-    return readOr (findLesson (course, lesson), 0, [] (const Lesson& l) { return l.getNumChapters(); });
+    const auto* l = findLesson (course, lesson);
+    return l != nullptr ? l->getNumChapters() : 0;
 }
 
 juce::String Core::getChapterId (int course, int lesson, int position) const
 {
     const juce::ScopedReadLock sl (catalogLock);
-    return readOr (findLesson (course, lesson), juce::String(), [position] (const Lesson& l) { return l.getChapterId (position); });
+    const auto* l = findLesson (course, lesson);
+    return l != nullptr ? l->getChapterId (position) : juce::String();
 }
 
-#define TSY_CHAPTER_QUERY(Type, name, expression)                                                        \
-    Type Core::name (const juce::String& chapterId) const                                                \
-    {                                                                                                    \
-        const juce::ScopedReadLock sl (catalogLock);                                                     \
-        return readOr (findChapter (chapterId), Type(), [] (const Chapter& chapter) { return expression; }); \
-    }
+juce::String Core::getChapterTitle (const juce::String& chapterId) const
+{
+    return readChapter (chapterId, juce::String(), [] (const Chapter& c) { return c.title; });
+}
 
-TSY_CHAPTER_QUERY (juce::String, getChapterTitle, chapter.title)
-TSY_CHAPTER_QUERY (int, getChapterOrder, chapter.order)
-TSY_CHAPTER_QUERY (float, getChapterDuration, chapter.duration)
-TSY_CHAPTER_QUERY (int, getChapterSize, chapter.size)
-TSY_CHAPTER_QUERY (juce::String, getChapterMd5, chapter.md5)
-TSY_CHAPTER_QUERY (juce::Time, getChapterDate, chapter.date)
-#undef TSY_CHAPTER_QUERY
+int Core::getChapterOrder (const juce::String& chapterId) const
+{
+    return readChapter (chapterId, 0, [] (const Chapter& c) { return c.order; });
+}
+
+float Core::getChapterDuration (const juce::String& chapterId) const
+{
+    return readChapter (chapterId, 0.0f, [] (const Chapter& c) { return c.duration; });
+}
+
+int Core::getChapterSize (const juce::String& chapterId) const
+{
+    return readChapter (chapterId, 0, [] (const Chapter& c) { return c.size; });
+}
+
+juce::String Core::getChapterMd5 (const juce::String& chapterId) const
+{
+    return readChapter (chapterId, juce::String(), [] (const Chapter& c) { return c.md5; });
+}
+
+juce::Time Core::getChapterDate (const juce::String& chapterId) const
+{
+    return readChapter (chapterId, juce::Time(), [] (const Chapter& c) { return c.date; });
+}
 
 bool Core::hasChapter (const juce::String& chapterId) const
 {
-    const juce::ScopedReadLock sl (catalogLock);
-    return findChapter (chapterId) != nullptr;
+    return readChapter (chapterId, false, [] (const Chapter&) { return true; });
 }
 
-#define TSY_CATALOG_QUERY(Type, name, expression)                                                   \
-    Type Core::name() const                                                                         \
-    {                                                                                               \
-        const juce::ScopedReadLock sl (catalogLock);                                                \
-        return readOr (catalog.get(), Type(), [] (const Catalog& c) { return expression; });        \
-    }
+juce::String Core::getUserId() const
+{
+    return readCatalog (juce::String(), [] (const Catalog& c) { return c.userid; });
+}
 
-TSY_CATALOG_QUERY (juce::String, getUserId, c.userid)
-TSY_CATALOG_QUERY (juce::String, getUserName, c.username)
-TSY_CATALOG_QUERY (juce::URL, getHomeUrl, c.homeurl)
-TSY_CATALOG_QUERY (juce::String, getBaseUrl, c.baseurl)
-TSY_CATALOG_QUERY (juce::String, getOfferedVersion, c.win_version)
-TSY_CATALOG_QUERY (juce::URL, getInstallerUrl, c.win_app)
-TSY_CATALOG_QUERY (int, getInstallerSize, c.win_app_size)
-#undef TSY_CATALOG_QUERY
+juce::String Core::getUserName() const
+{
+    return readCatalog (juce::String(), [] (const Catalog& c) { return c.username; });
+}
+
+juce::URL Core::getHomeUrl() const
+{
+    return readCatalog (juce::URL(), [] (const Catalog& c) { return c.homeurl; });
+}
+
+juce::String Core::getBaseUrl() const
+{
+    return readCatalog (juce::String(), [] (const Catalog& c) { return c.baseurl; });
+}
+
+juce::String Core::getOfferedVersion() const
+{
+    return readCatalog (juce::String(), [] (const Catalog& c) { return c.win_version; });
+}
+
+juce::URL Core::getInstallerUrl() const
+{
+    return readCatalog (juce::URL(), [] (const Catalog& c) { return c.win_app; });
+}
+
+int Core::getInstallerSize() const
+{
+    return readCatalog (0, [] (const Catalog& c) { return c.win_app_size; });
+}
 
 bool Core::findChapterPosition (const juce::String& chapterId, int& course, int& lesson, int& position) const
 {
@@ -305,36 +362,44 @@ bool Core::findChapterPosition (const juce::String& chapterId, int& course, int&
 }
 
 //==============================================================================
-#define TSY_LOCAL_QUERY(Type, name, expression)                                                          \
-    Type Core::name (const juce::String& chapterId) const                                                \
-    {                                                                                                    \
-        const juce::ScopedReadLock sl (catalogLock);                                                     \
-        return readOr (findLocalInfo (chapterId), Type(), [] (const MovieLocalInfo& info) { return expression; }); \
-    }
+bool Core::isVideoPresent (const juce::String& chapterId) const
+{
+    return readLocalInfo (chapterId, false, [] (const MovieLocalInfo& info) { return info.videoPresent; });
+}
 
-TSY_LOCAL_QUERY (bool, isVideoPresent, info.videoPresent)
-TSY_LOCAL_QUERY (juce::Time, getTimestamp, info.timestamp)
-TSY_LOCAL_QUERY (bool, isYetToBeSeen, info.yetToBeSeen)
-TSY_LOCAL_QUERY (bool, isFavorite, info.favorite)
-TSY_LOCAL_QUERY (int, getNumMarkers, info.getNumMarkers())
-#undef TSY_LOCAL_QUERY
+juce::Time Core::getTimestamp (const juce::String& chapterId) const
+{
+    return readLocalInfo (chapterId, juce::Time(), [] (const MovieLocalInfo& info) { return info.timestamp; });
+}
+
+bool Core::isYetToBeSeen (const juce::String& chapterId) const
+{
+    return readLocalInfo (chapterId, false, [] (const MovieLocalInfo& info) { return info.yetToBeSeen; });
+}
+
+bool Core::isFavorite (const juce::String& chapterId) const
+{
+    return readLocalInfo (chapterId, false, [] (const MovieLocalInfo& info) { return info.favorite; });
+}
+
+int Core::getNumMarkers (const juce::String& chapterId) const
+{
+    return readLocalInfo (chapterId, 0, [] (const MovieLocalInfo& info) { return info.getNumMarkers(); });
+}
 
 double Core::getMarkerTime (const juce::String& chapterId, int index) const
 {
-    const juce::ScopedReadLock sl (catalogLock);
-    return readOr (findLocalInfo (chapterId), 0.0, [index] (const MovieLocalInfo& info) { return info.getMarkerTime (index); });
+    return readLocalInfo (chapterId, 0.0, [index] (const MovieLocalInfo& info) { return info.getMarkerTime (index); });
 }
 
 juce::String Core::getMarkerText (const juce::String& chapterId, int index) const
 {
-    const juce::ScopedReadLock sl (catalogLock);
-    return readOr (findLocalInfo (chapterId), juce::String(), [index] (const MovieLocalInfo& info) { return info.getMarkerText (index); });
+    return readLocalInfo (chapterId, juce::String(), [index] (const MovieLocalInfo& info) { return info.getMarkerText (index); });
 }
 
 int Core::getMarkerType (const juce::String& chapterId, int index) const
 {
-    const juce::ScopedReadLock sl (catalogLock);
-    return readOr (findLocalInfo (chapterId), 0, [index] (const MovieLocalInfo& info) { return info.getMarkerType (index); });
+    return readLocalInfo (chapterId, 0, [index] (const MovieLocalInfo& info) { return info.getMarkerType (index); });
 }
 
 template <typename Predicate>
@@ -470,7 +535,7 @@ bool Core::setYetToBeSeen (const juce::String& chapterId, bool shouldBeUnseen, b
     }
 
     if (notify)
-        broadcast ("cs", { chapterId });
+        broadcast (Notifications::seenChanged, { chapterId });
 
     return true;
 }
@@ -487,7 +552,7 @@ bool Core::setFavorite (const juce::String& chapterId, bool shouldBeFavorite)
         saveLocalState (chapterId);
     }
 
-    broadcast ("cf", { chapterId });
+    broadcast (Notifications::favoriteChanged, { chapterId });
     return true;
 }
 
@@ -504,7 +569,7 @@ void Core::addMarker (const juce::String& chapterId, const juce::String& text, d
         saveLocalState (chapterId);
     }
 
-    broadcast ("mc", { chapterId });
+    broadcast (Notifications::markersChanged, { chapterId });
 }
 
 void Core::removeMarker (const juce::String& chapterId, int index)
@@ -520,7 +585,7 @@ void Core::removeMarker (const juce::String& chapterId, int index)
         saveLocalState (chapterId);
     }
 
-    broadcast ("mc", { chapterId });
+    broadcast (Notifications::markersChanged, { chapterId });
 }
 
 void Core::setMarkerText (const juce::String& chapterId, int index, const juce::String& text)
@@ -535,7 +600,7 @@ void Core::setMarkerText (const juce::String& chapterId, int index, const juce::
         saveLocalState (chapterId);
     }
 
-    broadcast ("mm", { chapterId, juce::String (index) });
+    broadcast (Notifications::markerModified, { chapterId, juce::String (index) });
 }
 
 int Core::findMarker (const juce::String& chapterId, double seconds, bool previous) const
@@ -598,7 +663,7 @@ bool Core::removeChapter (const juce::String& chapterId)
         loadLocalState (chapterId, *info);
     }
 
-    broadcast ("ca", { chapterId });
+    broadcast (Notifications::chapterRemoved, { chapterId });
     return true;
 }
 
@@ -646,197 +711,12 @@ bool Core::restoreChapterFiles (const juce::String& chapterId, const juce::File&
     }
 
     if (ok)
-        broadcast ("fr", { chapterId });
+        broadcast (Notifications::chapterRestored, { chapterId });
 
     return ok;
 }
 
 //==============================================================================
-juce::String Core::makeVideoUrl (const juce::String& baseUrl, const juce::String& courseId, const juce::String& chapterId)
-{
-    return baseUrl + courseId + "/" + chapterId + "/" + chapterId + ".bin";
-}
-
-bool Core::addDownload (const juce::String& courseId, const juce::String& chapterId, const juce::String& title)
-{
-    std::unique_ptr<DownloadThread> replaced;
-    auto added = false;
-
-    {
-        const juce::ScopedWriteLock sl (catalogLock);
-        const juce::ScopedLock ql (downloadsLock);
-
-        if (const auto index = findDownloadLocked (chapterId); index >= 0)
-        {
-            const auto state = downloads[(size_t) index]->getState();
-
-            if (state == DownloadState::Queued || state == DownloadState::Downloading)
-                return true;
-
-            replaced = takeDownloadLocked (index);
-        }
-
-        if (catalog != nullptr && catalog->userid.isNotEmpty())
-        {
-            // A chapter whose identifier names no safe folder gets no destination; its run
-            // then fails instead of writing anywhere else.
-            const auto directory = chapterDirectoryLocked (chapterId);
-            const auto destination = directory != juce::File() ? LocalStorage::getVideoFile (directory, chapterId) : juce::File();
-            const juce::URL source (makeVideoUrl (catalog->baseurl, courseId, chapterId));
-
-            downloads.push_back (std::make_unique<DownloadThread> (*this, chapterId, title, destination, source));
-            startNextDownloadLocked();
-            added = true;
-        }
-    }
-
-    if (replaced != nullptr)
-    {
-        replaced->stopThread (downloadStopTimeoutMs);
-        replaced = nullptr;
-        broadcast ("cl");
-    }
-
-    if (added)
-        broadcast ("cl");
-
-    return added;
-}
-
-void Core::removeDownload (int index)
-{
-    std::unique_ptr<DownloadThread> removed;
-
-    {
-        const juce::ScopedWriteLock sl (catalogLock);
-        const juce::ScopedLock ql (downloadsLock);
-
-        if (! juce::isPositiveAndBelow (index, (int) downloads.size()))
-            return;
-
-        removed = takeDownloadLocked (index);
-
-        if (removed->getState() == DownloadState::Downloading)
-            startNextDownloadLocked();
-    }
-
-    removed->stopThread (downloadStopTimeoutMs);
-    removed = nullptr;
-    broadcast ("cl");
-}
-
-bool Core::removeFinishedDownloads()
-{
-    std::vector<std::unique_ptr<DownloadThread>> removed;
-
-    {
-        const juce::ScopedWriteLock sl (catalogLock);
-        const juce::ScopedLock ql (downloadsLock);
-
-        for (auto index = (int) downloads.size() - 1; index >= 0; --index)
-        {
-            const auto state = downloads[(size_t) index]->getState();
-
-            if (state == DownloadState::Completed || state == DownloadState::Failed)
-                removed.push_back (takeDownloadLocked (index));
-        }
-    }
-
-    // Only after the lock is released: a thread that has just finished may still be waiting
-    // for the write lock to report its end, and stopping it under the lock would stall here.
-    for (auto& download : removed)
-    {
-        download->stopThread (downloadStopTimeoutMs);
-        download = nullptr;
-        broadcast ("cl");
-    }
-
-    return ! removed.empty();
-}
-
-int Core::findDownload (const juce::String& chapterId) const
-{
-    const juce::ScopedReadLock sl (catalogLock);
-    const juce::ScopedLock ql (downloadsLock);
-    return findDownloadLocked (chapterId);
-}
-
-int Core::getDownloadCount() const
-{
-    const juce::ScopedReadLock sl (catalogLock);
-    const juce::ScopedLock ql (downloadsLock);
-    return (int) downloads.size();
-}
-
-template <typename Value, typename Getter>
-Value Core::readDownload (int index, Value fallback, Getter&& getter) const
-{
-    const juce::ScopedReadLock sl (catalogLock);
-    const juce::ScopedLock ql (downloadsLock);
-
-    if (! juce::isPositiveAndBelow (index, (int) downloads.size()))
-        return fallback;
-
-    return getter (*downloads[(size_t) index]);
-}
-
-DownloadState Core::getDownloadState (int index) const
-{
-    return readDownload (index, DownloadState::Queued, [] (const DownloadThread& d) { return d.getState(); });
-}
-
-DownloadError Core::getDownloadError (int index) const
-{
-    return readDownload (index, DownloadError::NoError, [] (const DownloadThread& d) { return d.getErrorCode(); });
-}
-
-juce::String Core::getDownloadTitle (int index) const
-{
-    return readDownload (index, juce::String(), [] (const DownloadThread& d) { return d.getTitle(); });
-}
-
-float Core::getDownloadProgress (int index) const
-{
-    return readDownload (index, 0.0f, [] (const DownloadThread& d) { return d.getProgress(); });
-}
-
-bool Core::isDownloadRunning() const
-{
-    const juce::ScopedReadLock sl (catalogLock);
-    const juce::ScopedLock ql (downloadsLock);
-
-    return std::any_of (downloads.begin(), downloads.end(), [] (const auto& d) { return d->getState() == DownloadState::Downloading; });
-}
-
-void Core::downloadStatusChanged (DownloadState state, const juce::String& chapterId, DownloadError error, bool notify)
-{
-    if (state == DownloadState::Downloading)
-    {
-        if (notify)
-            broadcast ("dp", { chapterId });
-
-        return;
-    }
-
-    if (state != DownloadState::Completed && state != DownloadState::Failed)
-        return;
-
-    {
-        const juce::ScopedWriteLock sl (catalogLock);
-
-        if (state == DownloadState::Completed)
-            recordCompletedDownloadLocked (chapterId);
-
-        const juce::ScopedLock ql (downloadsLock);
-
-        if (state == DownloadState::Completed || error != DownloadError::AbortedByUser)
-            startNextDownloadLocked();
-    }
-
-    if (notify)
-        broadcast ("df", { chapterId });
-}
-
 bool Core::getChapterDownloadInfo (const juce::String& chapterId, juce::String& md5, int& size) const
 {
     const juce::ScopedReadLock sl (catalogLock);
@@ -848,37 +728,6 @@ bool Core::getChapterDownloadInfo (const juce::String& chapterId, juce::String& 
     md5 = chapter->md5;
     size = chapter->size;
     return true;
-}
-
-int Core::findDownloadLocked (const juce::String& chapterId) const
-{
-    for (size_t i = 0; i < downloads.size(); ++i)
-        if (downloads[i]->getChapterId() == chapterId)
-            return (int) i;
-
-    return -1;
-}
-
-std::unique_ptr<DownloadThread> Core::takeDownloadLocked (int index)
-{
-    auto taken = std::move (downloads[(size_t) index]);
-    downloads.erase (downloads.begin() + index);
-    return taken;
-}
-
-void Core::startNextDownloadLocked()
-{
-    // One download at a time: an entry counts as downloading from the moment it is started.
-    for (const auto& download : downloads)
-        if (download->getState() == DownloadState::Downloading)
-            return;
-
-    for (const auto& download : downloads)
-        if (download->getState() == DownloadState::Queued)
-        {
-            download->start();
-            return;
-        }
 }
 
 void Core::recordCompletedDownloadLocked (const juce::String& chapterId)
@@ -920,7 +769,7 @@ void Core::openSearchDatabase (bool notify)
     }
 
     if (notify)
-        broadcast ("cd");
+        broadcast (Notifications::searchDatabaseChanged);
 }
 
 void Core::closeSearchDatabase (bool notify)
@@ -936,7 +785,7 @@ void Core::closeSearchDatabase (bool notify)
     }
 
     if (notify)
-        broadcast ("cd");
+        broadcast (Notifications::searchDatabaseChanged);
 }
 
 void Core::installSearchDatabase (bool use, const juce::File& newFile, bool notify)

@@ -1,34 +1,40 @@
 #pragma once
 
-#include "downloads/DownloadStatus.h"
 #include "model/Catalog.h"
+#include "model/DownloadQueue.h"
 #include "model/MovieLocalInfo.h"
 
 #include <map>
 #include <vector>
 
-class DownloadThread;
 struct sqlite3;
 
 /**
     The program's model and the hub between the user interface and the worker threads.
 
     Core owns the current catalog, the user's per-chapter state, the download queue, the
-    read-only connection to the transcript search database and the results of the last search. Every read goes through one of
-    its queries under the read side of catalogLock; every change takes the write side and is
-    announced by a short broadcast ("cc", "cf;<chapter>", ...) that the framework delivers on the
-    message thread.
+    read-only connection to the transcript search database and the results of the last search.
+    Every read goes through one of its queries under the read side of catalogLock; every change
+    takes the write side and is announced by a short broadcast (Notifications.h) that the
+    framework delivers on the message thread. The worker threads it owns are made by factories
+    that the application hands over, so the model does not depend on their libraries.
 
     Any thread may call any operation unless its comment says otherwise.
 */
 class Core final : public juce::ActionBroadcaster
 {
 public:
-    /** A Core whose search database lives in the shared per-user data folder. Message thread. */
-    Core();
+    /** The makers of Core's worker threads; a missing one leaves that kind of work undone. */
+    struct Workers
+    {
+        /** Makes the entries of the download queue; without it downloads are refused. */
+        DownloadQueue::JobFactory makeDownload;
+    };
 
-    /** A Core whose search database "data.dat" lives in the given folder. Message thread. */
-    explicit Core (const juce::File& dataFolder);
+    /** A Core whose search database "data.dat" lives in the given folder (the per-user data
+        folder). Message thread.
+    */
+    explicit Core (const juce::File& dataFolder, Workers workers = {});
 
     ~Core() override;
 
@@ -40,10 +46,10 @@ public:
     static juce::String joinTokens (const juce::StringArray& tokens);
 
     //==============================================================================
-    /** Installs a newly built catalog and takes ownership of it; the installed one again changes
-        nothing. Rebuilds the local state and broadcasts "cc". False only for nullptr.
+    /** Installs a newly built catalog in place of the current one, rebuilds the local state and
+        broadcasts "cc". False, changing nothing, for nullptr.
     */
-    bool setCatalog (Catalog* newCatalog, bool online);
+    bool setCatalog (std::unique_ptr<Catalog> newCatalog);
 
     /** True when a catalog is installed and it names a user. */
     bool hasUser() const;
@@ -146,58 +152,14 @@ public:
     bool restoreChapterFiles (const juce::String& chapterId, const juce::File& folder);
 
     //==============================================================================
-    /** Queues a chapter's video, fetched from the catalog's base URL + course + "/" + chapter +
-        "/" + chapter + ".bin", and starts it when nothing else is downloading; broadcasts "cl".
-        A chapter already queued or downloading is left as it is (true); a finished entry of the
-        chapter is replaced by a new one at the end. False without a catalog with a user.
-        The caller keeps the queue within maxDownloads entries.
-    */
-    bool addDownload (const juce::String& courseId, const juce::String& chapterId, const juce::String& title);
-
-    /** Takes an entry out of the queue (starting the next one if it was running), stops its
-        thread with no lock held, deletes it with its temporary file and broadcasts "cl".
-    */
-    void removeDownload (int index);
-
-    /** Removes every completed or failed entry as removeDownload does; true when any went. */
-    bool removeFinishedDownloads();
-
-    /** The queue index of a chapter's entry, or -1. */
-    int findDownload (const juce::String& chapterId) const;
-
-    /** The queue as the download panel shows it; out-of-range indices give neutral values. */
-    int getDownloadCount() const;
-    DownloadState getDownloadState (int index) const;
-    DownloadError getDownloadError (int index) const;
-    juce::String getDownloadTitle (int index) const;
-    float getDownloadProgress (int index) const;
-
-    /** Whether an entry is downloading. */
-    bool isDownloadRunning() const;
-
-    /** Called by a download thread at every block and change of state: "dp;<chapter>" for
-        progress (no lock taken); for a completed download the chapter's local state is updated
-        (video present, timestamp = chapter date, not yet seen) and saved, the next queued entry
-        starts, and "df;<chapter>" follows; a failure starts the next entry unless the user
-        stopped this one, then "df;<chapter>". Nothing is broadcast unless notify is set.
-    */
-    void downloadStatusChanged (DownloadState state, const juce::String& chapterId, DownloadError error, bool notify);
+    /** The download queue. */
+    DownloadQueue& getDownloads() noexcept { return downloads; }
+    const DownloadQueue& getDownloads() const noexcept { return downloads; }
 
     /** A chapter's expected "md5" and "size", read together; false when the catalog does not
         list the chapter.
     */
     bool getChapterDownloadInfo (const juce::String& chapterId, juce::String& md5, int& size) const;
-
-    /** Where a chapter's video is fetched from: the base URL used unchanged, then course + "/" +
-        chapter + "/" + chapter + ".bin".
-    */
-    static juce::String makeVideoUrl (const juce::String& baseUrl, const juce::String& courseId, const juce::String& chapterId);
-
-    /** The most entries the queue holds: one per row of the download panel. */
-    static constexpr int maxDownloads = 1024;
-
-    /** How long a download thread is given to stop before it is ended by force. */
-    static constexpr int downloadStopTimeoutMs = 10000;
 
     //==============================================================================
     /** The search database file: "data.dat" in the data folder. */
@@ -254,6 +216,8 @@ public:
     static constexpr double markerSearchRange = 1000000.0;
 
 private:
+    friend class DownloadQueue;
+
     const Chapter* findChapter (const juce::String& chapterId) const;
     const Course* findCourse (int course) const;
     const Lesson* findLesson (int course, int lesson) const;
@@ -272,13 +236,19 @@ private:
 
     int findMarker (const juce::String& chapterId, double seconds, bool previous) const;
 
-    int findDownloadLocked (const juce::String& chapterId) const;
-    std::unique_ptr<DownloadThread> takeDownloadLocked (int index);
-    void startNextDownloadLocked();
     void recordCompletedDownloadLocked (const juce::String& chapterId);
 
     template <typename Value, typename Getter>
-    Value readDownload (int index, Value fallback, Getter&& getter) const;
+    Value readCourse (int course, Value fallback, Getter&& getter) const;
+
+    template <typename Value, typename Getter>
+    Value readChapter (const juce::String& chapterId, Value fallback, Getter&& getter) const;
+
+    template <typename Value, typename Getter>
+    Value readCatalog (Value fallback, Getter&& getter) const;
+
+    template <typename Value, typename Getter>
+    Value readLocalInfo (const juce::String& chapterId, Value fallback, Getter&& getter) const;
 
     juce::ReadWriteLock catalogLock;
     std::unique_ptr<Catalog> catalog;
@@ -288,9 +258,8 @@ private:
     std::map<juce::String, std::unique_ptr<MovieLocalInfo>> localInfos;
     std::map<juce::String, std::vector<double>> searchHits;
     juce::StringArray searchWords;
-    std::vector<std::unique_ptr<DownloadThread>> downloads;
-    juce::CriticalSection downloadsLock;
     const juce::File dataFolder;
+    DownloadQueue downloads;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Core)
 };

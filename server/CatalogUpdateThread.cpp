@@ -67,7 +67,7 @@ int CatalogUpdateThread::refresh (int refreshSeconds)
         else if (result == NoResponse)
             host.setCatalogState (nullptr, false, false);
         else if (result == Success && catalog != nullptr)
-            host.setCatalogState (catalog.release(), true, false);
+            host.setCatalogState (std::move (catalog), true, false);
     });
 
     return installed ? refreshSeconds : minimumRefreshSeconds;

@@ -23,7 +23,7 @@ public:
     struct Host
     {
         virtual ~Host() = default;
-        virtual void setCatalogState (Catalog* catalog, bool online, bool maintenance) = 0;
+        virtual void setCatalogState (std::unique_ptr<Catalog> catalog, bool online, bool maintenance) = 0;
         virtual bool isCatalogOnline() const = 0;
         virtual juce::String getPasswordHash() const = 0;
     };

@@ -75,7 +75,7 @@ bool ProgramUpgrade::download (const juce::URL& url, const juce::File& file, int
 
 void ProgramUpgrade::offer (const Catalog& catalog, Core& core, const juce::String& currentVersion, const std::function<void()>& requestQuit)
 {
-    if (! isNewer (catalog.win_version, currentVersion) || core.getDownloadCount() > 0)
+    if (! isNewer (catalog.win_version, currentVersion) || core.getDownloads().getDownloadCount() > 0)
         return;
 
     auto& prompts = Prompts::get();
@@ -120,7 +120,7 @@ void ProgramUpgrade::offer (const Catalog& catalog, Core& core, const juce::Stri
     {
         juce::ZipFile archive (file);
         const auto unpacked = archive.uncompressTo (folder, true).wasOk();
-        const auto packages = folder.findChildFiles (juce::File::findFilesAndDirectories, false, "*.mpkg");
+        const auto packages = folder.findChildFiles (juce::File::findFilesAndDirectories | juce::File::ignoreHiddenFiles, false, "*.mpkg");
 
         if (! unpacked || packages.isEmpty())
         {

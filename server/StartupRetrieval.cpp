@@ -140,7 +140,7 @@ bool StartupRetrieval::finish()
         if (online)
             host.offerUpgrade (*catalog);
 
-        core.setCatalog (catalog.release(), online);
+        core.setCatalog (std::move (catalog));
         host.startCatalogRefresh();
         host.setCatalogFlags (online, maintenance);
         return true;

@@ -1,20 +1,22 @@
 #include "ui/MainWindow.h"
 
-#include "app/MyApplication.h"
 #include "app/PreferencesManager.h"
 #include "app/Prompts.h"
 #include "app/SharedRes.h"
 #include "downloads/DownloadPanel.h"
+#include "model/Notifications.h"
+#include "playback/CatalogTree.h"
 #include "server/ProgramUpgrade.h"
-#include "ui/BackgroundPanel.h"
-#include "ui/CustomLookAndFeel2.h"
+#include "ui/kit/BackgroundPanel.h"
+#include "ui/kit/CustomLookAndFeel2.h"
 #include "ui/MainWindowContent.h"
+#include "ui/kit/ComponentPaths.h"
 
 #include <ProjectInfo.h>
 
 namespace
 {
-const char* const extrasButtons[] = { "coverButton", "creditsButton", "partnersButton" };
+const char* const extrasButtons[] = { ComponentPaths::coverButton, ComponentPaths::creditsButton, ComponentPaths::partnersButton };
 
 juce::Rectangle<int> getMainDisplayUserArea()
 {
@@ -26,7 +28,7 @@ juce::Rectangle<int> getMainDisplayUserArea()
 } // namespace
 
 MainWindow::MainWindow (const juce::String& title, Core& c)
-    : DocumentWindow (title, juce::Colours::black, juce::DocumentWindow::allButtons, true), core (c)
+    : DocumentWindow (title, juce::Colours::black, juce::DocumentWindow::allButtons, true), core (c), applicationTitle (title)
 {
     setOpaque (true);
 
@@ -37,13 +39,12 @@ MainWindow::MainWindow (const juce::String& title, Core& c)
 
     content = std::make_unique<qo::ComponentContainer> ("content");
     MainWindowContent::build (*content, { *this, *this, *this, *this, *this, *this });
-    treeView = get<juce::TreeView> ("leftPanel/treeView");
-    imagePanel = get<BackgroundPanel> ("imagePanel");
+    catalogTree = std::make_unique<CatalogTree> (*get<juce::TreeView> (ComponentPaths::treeView), core, static_cast<CatalogTreeHost&> (*this));
+    imagePanel = get<BackgroundPanel> (ComponentPaths::imagePanel);
 
     downloadList = std::make_unique<qo::ComponentContainer> ("downloadList");
-    MainWindowContent::buildDownloadRows (*downloadList, downloadProgressValues, *this);
-    downloadPanel = std::make_unique<DownloadPanel> (core, *downloadList, downloadProgressValues);
-    get<juce::Viewport> ("downloadPanel/downloadViewport")->setViewedComponent (downloadList.get(), false);
+    downloadPanel = std::make_unique<DownloadPanel> (core, *downloadList, static_cast<juce::Button::Listener&> (*this));
+    get<juce::Viewport> (ComponentPaths::downloadViewport)->setViewedComponent (downloadList.get(), false);
 
     const auto userArea = getMainDisplayUserArea();
     const auto startup = getStartupBounds (userArea, preferences->getEditorStartupWidth(), preferences->getEditorStartupHeight());
@@ -55,17 +56,17 @@ MainWindow::MainWindow (const juce::String& title, Core& c)
     if (auto* custom = SharedRes::getInstance()->getObject<CustomLookAndFeel2> ("/custom"))
         juce::LookAndFeel::setDefaultLookAndFeel (custom);
 
-    handleMessage ({ "ec" });
+    handleMessage ({ Notifications::enableControls });
     core.addActionListener (this);
-    core.broadcast ("er");
+    core.broadcast (Notifications::windowReady);
 }
 
 MainWindow::~MainWindow()
 {
-    treeView->setRootItem (nullptr);
+    catalogTree = nullptr;
     catalogUpdateThread->stopThread (10000);
     core.removeActionListener (this);
-    get<juce::Viewport> ("downloadPanel/downloadViewport")->setViewedComponent (nullptr, false);
+    get<juce::Viewport> (ComponentPaths::downloadViewport)->setViewedComponent (nullptr, false);
     downloadPanel = nullptr;
     downloadList = nullptr;
     catalogUpdateThread = nullptr;
@@ -105,11 +106,12 @@ MainWindowLayout::State MainWindow::getLayoutState() const
     state.leftPanelWidth = leftPanelWidth;
     state.leftPanelVisible = leftPanelVisible;
 
-    if (auto* movie = get ("moviePanel/"))
-        state.movieShowing = movie->isVisible() && get ("moviePanel")->isVisible();
+    // The movie and the browser are optional parts of their panels.
+    if (auto* movie = content->getComponent (ComponentPaths::movieComponent))
+        state.movieShowing = movie->isVisible() && get (ComponentPaths::moviePanel)->isVisible();
 
-    if (auto* browser = get ("webPanel/"))
-        state.webShowing = browser->isVisible() && get ("webPanel")->isVisible();
+    if (auto* browser = content->getComponent (ComponentPaths::webBrowser))
+        state.webShowing = browser->isVisible() && get (ComponentPaths::webPanel)->isVisible();
 
     return state;
 }
@@ -120,13 +122,12 @@ void MainWindow::layoutContent()
         return;
 
     for (const auto& placement : MainWindowLayout::compute (getLayoutState()))
-        if (auto* component = get (placement.path))
+        if (auto* component = content->getComponent (placement.path))
             component->setBounds (placement.bounds);
 
-    if (auto* label = get ("messagePanel/messageLabel"))
-        label->setCentrePosition (get ("messagePanel")->getLocalBounds().getCentre());
+    get (ComponentPaths::messageLabel)->setCentrePosition (get (ComponentPaths::messagePanel)->getLocalBounds().getCentre());
 
-    downloadPanel->layoutRows (get ("downloadPanel")->getWidth(), get<juce::Viewport> ("downloadPanel/downloadViewport")->getScrollBarThickness());
+    downloadPanel->layoutRows (get (ComponentPaths::downloadPanel)->getWidth(), get<juce::Viewport> (ComponentPaths::downloadViewport)->getScrollBarThickness());
 
     if (! isFullScreen())
         PreferencesManager::getInstance()->setWindowSize (getWidth(), getHeight());
@@ -146,22 +147,22 @@ bool MainWindow::startDownload (int course, const juce::String& chapterId, const
 //==============================================================================
 void MainWindow::showOnly (const juce::String& panelPath)
 {
-    if (panelPath != "moviePanel")
+    if (panelPath != ComponentPaths::moviePanel)
         hideMoviePanel();
 
-    if (panelPath != "webPanel")
+    if (panelPath != ComponentPaths::webPanel)
         hideWebPanel();
 
-    if (panelPath != "imagePanel")
+    if (panelPath != ComponentPaths::imagePanel)
         hideImagePanel();
 
-    if (panelPath != "downloadPanel")
+    if (panelPath != ComponentPaths::downloadPanel)
         hideDownloadPanel();
 
-    if (panelPath != "preferencesPanel")
+    if (panelPath != ComponentPaths::preferencesPanel)
         hidePreferencesPanel();
 
-    if (panelPath != "messagePanel")
+    if (panelPath != ComponentPaths::messagePanel)
         hideMessagePanel();
 
     get (panelPath)->setVisible (true);
@@ -170,54 +171,54 @@ void MainWindow::showOnly (const juce::String& panelPath)
 void MainWindow::hideMoviePanel()
 {
     currentChapterId.clear();
-    setName (MyApplication::getMainWindowTitle());
-    get ("moviePanel")->setVisible (false);
+    setName (applicationTitle);
+    get (ComponentPaths::moviePanel)->setVisible (false);
     layoutContent();
-    get ("bottomPanel/movieControlsPanel")->setVisible (false);
+    get (ComponentPaths::movieControlsPanel)->setVisible (false);
 }
 
 void MainWindow::hideWebPanel()
 {
-    get ("webPanel")->setVisible (false);
+    get (ComponentPaths::webPanel)->setVisible (false);
     layoutContent();
 }
 
 void MainWindow::hideImagePanel()
 {
     imagePanel->setVisible (false);
-    get ("bottomPanel/extrasControlsPanel")->setVisible (false);
+    get (ComponentPaths::extrasControlsPanel)->setVisible (false);
 }
 
 void MainWindow::hideDownloadPanel()
 {
-    get ("downloadPanel")->setVisible (false);
+    get (ComponentPaths::downloadPanel)->setVisible (false);
 }
 
 void MainWindow::hidePreferencesPanel()
 {
-    get ("preferencesPanel")->setVisible (false);
+    get (ComponentPaths::preferencesPanel)->setVisible (false);
 }
 
 void MainWindow::hideMessagePanel()
 {
-    get ("messagePanel")->setVisible (false);
+    get (ComponentPaths::messagePanel)->setVisible (false);
 }
 
 void MainWindow::showPreferencesPanel()
 {
-    showOnly ("preferencesPanel");
+    showOnly (ComponentPaths::preferencesPanel);
 }
 
 void MainWindow::showDownloadPanel()
 {
-    showOnly ("downloadPanel");
+    showOnly (ComponentPaths::downloadPanel);
 }
 
 void MainWindow::showImage (const juce::Image& image, bool showExtrasControls)
 {
-    showOnly ("imagePanel");
+    showOnly (ComponentPaths::imagePanel);
     imagePanel->setImage (image, juce::RectanglePlacement::centred);
-    get ("bottomPanel/extrasControlsPanel")->setVisible (showExtrasControls);
+    get (ComponentPaths::extrasControlsPanel)->setVisible (showExtrasControls);
 }
 
 //==============================================================================
@@ -229,7 +230,7 @@ void MainWindow::setLeftPanelVisible (bool shouldBeVisible)
     leftPanelVisible = shouldBeVisible;
     PreferencesManager::getInstance()->setStartupSidebarVisibility (shouldBeVisible);
 
-    for (auto* path : { "leftPanel", "resizeBar", "bottomPanel/searchPanel" })
+    for (auto* path : { ComponentPaths::leftPanel, ComponentPaths::resizeBar, ComponentPaths::searchPanel })
         get (path)->setVisible (shouldBeVisible);
 
     layoutContent();
@@ -245,12 +246,12 @@ void MainWindow::setLeftPanelWidth (int newWidth)
     layoutContent();
 }
 
-void MainWindow::setCatalogState (Catalog* catalog, bool isOnline, bool isInMaintenance)
+void MainWindow::setCatalogState (std::unique_ptr<Catalog> catalog, bool isOnline, bool isInMaintenance)
 {
     setCatalogFlags (isOnline, isInMaintenance);
 
     if (catalog != nullptr)
-        core.setCatalog (catalog, isOnline);
+        core.setCatalog (std::move (catalog));
 }
 
 void MainWindow::setCatalogFlags (bool isOnline, bool isInMaintenance)
@@ -317,49 +318,88 @@ void MainWindow::setBrowserTab (BrowserTab newTab)
         return;
 
     tab = newTab;
-
-    if (auto* root = treeView->getRootItem())
-        root->treeHasChanged();
+    catalogTree->filterChanged();
 }
 
 void MainWindow::collapseTree()
 {
-    if (auto* root = treeView->getRootItem())
-        for (int i = 0; i < root->getNumSubItems(); ++i)
-            root->getSubItem (i)->setOpen (false);
+    catalogTree->collapse();
 }
 
-void MainWindow::selectSpecialItem (SpecialItem item)
+void MainWindow::selectSpecialItem (SpecialEntry entry)
 {
     currentCourse = currentLesson = currentChapter = -1;
+    const auto row = entry == SpecialEntry::preferences ? catalogTree->getPreferencesRow() : catalogTree->getDownloadsRow();
 
-    if (item == SpecialItem::preferences)
+    // Selecting the row shows its panel; a row that is already selected does not react again.
+    if (auto* item = catalogTree->getRow (row); item != nullptr && ! item->isSelected())
+        catalogTree->selectRow (row);
+    else if (entry == SpecialEntry::preferences)
         showPreferencesPanel();
     else
         showDownloadPanel();
 }
 
+void MainWindow::selectDownloadsEntry()
+{
+    selectSpecialItem (SpecialEntry::downloads);
+}
+
+void MainWindow::showHomePage()
+{
+    showOnly (ComponentPaths::webPanel);
+}
+
+void MainWindow::openChapter (int course, int lesson, int chapter, bool autoplay)
+{
+    juce::ignoreUnused (autoplay);
+    currentCourse = course;
+    currentLesson = lesson;
+    currentChapter = chapter;
+    catalogTree->selectChapter (course, lesson, chapter);
+    showCourseExtras();
+}
+
+void MainWindow::showCoursePage (int course, int lesson)
+{
+    currentCourse = course;
+    currentLesson = lesson;
+    currentChapter = -1;
+
+    if (lesson >= 0)
+        if (auto* courseRow = catalogTree->getRow (catalogTree->getFirstCourseRow() + course))
+            courseRow->setOpen (true);
+
+    showCourseExtras();
+}
+
+void MainWindow::showCourseExtras()
+{
+    // Partners falls back to the cover for a course without a partners page.
+    const auto hasPartners = ! core.getCoursePartnersUrl (currentCourse).isEmpty();
+    showExtrasPage (extrasKind == 2 && ! hasPartners ? 0 : extrasKind);
+}
+
 void MainWindow::refreshExtrasButtons()
 {
-    const juce::String panel ("bottomPanel/extrasControlsPanel/");
-    get<juce::Button> (panel + extrasButtons[juce::jlimit (0, 2, extrasKind)])->setToggleState (true, juce::dontSendNotification);
+    get<juce::Button> (extrasButtons[juce::jlimit (0, 2, extrasKind)])->setToggleState (true, juce::dontSendNotification);
 
     const auto hasPartners = currentCourse >= 0 && ! core.getCoursePartnersUrl (currentCourse).isEmpty();
-    get (panel + "partnersButton")->setVisible (hasPartners);
-    get<juce::Button> (panel + "creditsButton")->setConnectedEdges (juce::Button::ConnectedOnLeft | (hasPartners ? juce::Button::ConnectedOnRight : 0));
+    get (ComponentPaths::partnersButton)->setVisible (hasPartners);
+    get<juce::Button> (ComponentPaths::creditsButton)->setConnectedEdges (juce::Button::ConnectedOnLeft | (hasPartners ? juce::Button::ConnectedOnRight : 0));
 }
 
 void MainWindow::refreshPreferencesPanel()
 {
     auto* preferences = PreferencesManager::getInstance();
-    get<juce::ComboBox> ("preferencesPanel/coursesLanguageCombo")->setSelectedId (preferences->getLanguage() + 1, juce::dontSendNotification);
-    get<juce::ComboBox> ("preferencesPanel/loggingCombo")->setSelectedId (preferences->getLoggingEnabled() ? 1 : 2, juce::dontSendNotification);
-    get<juce::FilenameComponent> ("preferencesPanel/moviesRootDirectoryComponent")
+    get<juce::ComboBox> (ComponentPaths::coursesLanguageCombo)->setSelectedId (preferences->getLanguage() + 1, juce::dontSendNotification);
+    get<juce::ComboBox> (ComponentPaths::loggingCombo)->setSelectedId (preferences->getLoggingEnabled() ? 1 : 2, juce::dontSendNotification);
+    get<juce::FilenameComponent> (ComponentPaths::moviesRootDirectoryComponent)
         ->setCurrentFile (preferences->getMoviesRootDirectory(), true, juce::dontSendNotification);
 
     const auto signedIn = core.hasUser();
-    get ("preferencesPanel/backupButton")->setEnabled (signedIn);
-    get ("preferencesPanel/restoreButton")->setEnabled (signedIn);
+    get (ComponentPaths::backupButton)->setEnabled (signedIn);
+    get (ComponentPaths::restoreButton)->setEnabled (signedIn);
 }
 
 void MainWindow::showExtrasPage (int kind)
@@ -373,62 +413,64 @@ void MainWindow::buttonClicked (juce::Button* button)
     if (! button->isShowing())
         return;
 
+    // Rows of the download list carry their index after a ";"; the window's own controls are
+    // told apart by their paths.
     const auto pieces = juce::StringArray::fromTokens (button->getName(), ";", {});
-    const auto& name = pieces[0];
+    const auto path = button->getProperties()[qo::ComponentContainer::pathProperty].toString();
 
-    if (name == "clearCompletedDownloadsButton")
-    {
-        downloadPanel->clearCompleted();
-    }
-    else if (name == "downloadRemove")
+    if (pieces[0] == DownloadPanel::removeName && pieces.size() == 2)
     {
         downloadPanel->removeRow (pieces[1].getIntValue());
     }
-    else if (name == "toggleLeftPanelButton")
+    else if (path == ComponentPaths::clearCompletedDownloadsButton)
+    {
+        downloadPanel->clearCompleted();
+    }
+    else if (path == ComponentPaths::toggleLeftPanelButton)
     {
         setLeftPanelVisible (! leftPanelVisible);
     }
-    else if (name == "minVolumeButton" || name == "maxVolumeButton")
+    else if (path == ComponentPaths::minVolumeButton || path == ComponentPaths::maxVolumeButton)
     {
-        volume = name == "minVolumeButton" ? 0.0f : 1.0f;
-        get<juce::Slider> ("bottomPanel/movieControlsPanel/volumeSlider")->setValue (volume, juce::dontSendNotification);
+        volume = path == ComponentPaths::minVolumeButton ? 0.0f : 1.0f;
+        get<juce::Slider> (ComponentPaths::volumeSlider)->setValue (volume, juce::dontSendNotification);
     }
-    else if (name == "clearSearchButton")
+    else if (path == ComponentPaths::clearSearchButton)
     {
-        get<juce::TextEditor> ("bottomPanel/searchPanel/searchEditor")->setText ({}, false);
+        get<juce::TextEditor> (ComponentPaths::searchEditor)->setText ({}, false);
     }
-    else if (name == "coverButton" || name == "creditsButton" || name == "partnersButton")
+    else if (path == ComponentPaths::coverButton || path == ComponentPaths::creditsButton || path == ComponentPaths::partnersButton)
     {
-        extrasKind = name == "coverButton" ? 0 : (name == "creditsButton" ? 1 : 2);
+        extrasKind = path == ComponentPaths::coverButton ? 0 : (path == ComponentPaths::creditsButton ? 1 : 2);
 
         if (currentCourse >= 0)
             showExtrasPage (extrasKind);
     }
-    else if (name == "resetMoviesRootToDefaultButton")
+    else if (path == ComponentPaths::resetMoviesRootToDefaultButton)
     {
-        get<juce::FilenameComponent> ("preferencesPanel/moviesRootDirectoryComponent")
+        get<juce::FilenameComponent> (ComponentPaths::moviesRootDirectoryComponent)
             ->setCurrentFile (SharedRes::getInstance()->getUserDataFolder(), false, juce::sendNotificationAsync);
     }
-    else if (name == "favoriteToggleButton")
+    else if (path == ComponentPaths::favoriteToggleButton)
     {
         if (currentChapterId.isNotEmpty())
             core.setFavorite (currentChapterId, ! core.isFavorite (currentChapterId));
     }
 
-    get ("bottomPanel/toggleLeftPanelButton")->grabKeyboardFocus();
+    get (ComponentPaths::toggleLeftPanelButton)->grabKeyboardFocus();
 }
 
 void MainWindow::sliderValueChanged (juce::Slider* slider)
 {
-    if (slider->getName() == "volumeSlider")
+    if (slider == get (ComponentPaths::volumeSlider))
         volume = (float) slider->getValue();
 }
 
 void MainWindow::comboBoxChanged (juce::ComboBox* comboBox)
 {
-    if (comboBox->getName() == "loggingCombo")
+    if (comboBox == get (ComponentPaths::loggingCombo))
         PreferencesManager::getInstance()->setLoggingEnabled (comboBox->getSelectedId() == 1);
-    else if (comboBox->getName() == "coursesLanguageCombo")
+    else if (comboBox == get (ComponentPaths::coursesLanguageCombo))
         languageChosen (comboBox->getSelectedId());
 }
 
@@ -436,9 +478,9 @@ void MainWindow::languageChosen (int comboId)
 {
     auto* preferences = PreferencesManager::getInstance();
 
-    for (int i = 0; i < core.getDownloadCount(); ++i)
+    for (int i = 0; i < core.getDownloads().getDownloadCount(); ++i)
     {
-        const auto state = core.getDownloadState (i);
+        const auto state = core.getDownloads().getDownloadState (i);
 
         if (state != DownloadState::Completed && state != DownloadState::Failed)
         {
@@ -446,12 +488,12 @@ void MainWindow::languageChosen (int comboId)
                                         TRANS ("Downloads in progress"),
                                         TRANS ("Wait for the downloads to complete before changing language"),
                                         TRANS ("OK"));
-            get<juce::ComboBox> ("preferencesPanel/coursesLanguageCombo")->setSelectedId (preferences->getLanguage() + 1, juce::dontSendNotification);
+            get<juce::ComboBox> (ComponentPaths::coursesLanguageCombo)->setSelectedId (preferences->getLanguage() + 1, juce::dontSendNotification);
             return;
         }
     }
 
-    core.removeFinishedDownloads();
+    core.getDownloads().removeFinishedDownloads();
     preferences->setLanguage (comboId - 1);
 
     if (runStartupRetrieval())
@@ -472,18 +514,18 @@ void MainWindow::handleMessage (const juce::StringArray& pieces)
 {
     const auto& code = pieces[0];
 
-    if (code == "ec")
+    if (code == Notifications::enableControls)
     {
-        for (auto* path : { "leftPanel", "resizeBar", "bottomPanel/searchPanel" })
+        for (auto* path : { ComponentPaths::leftPanel, ComponentPaths::resizeBar, ComponentPaths::searchPanel })
             get (path)->setVisible (leftPanelVisible);
 
-        get<juce::Slider> ("bottomPanel/movieControlsPanel/volumeSlider")->setValue (volume, juce::dontSendNotification);
+        get<juce::Slider> (ComponentPaths::volumeSlider)->setValue (volume, juce::dontSendNotification);
         updateDownloadPanel();
         refreshPreferencesPanel();
         refreshExtrasButtons();
         layoutContent();
     }
-    else if (code == "er")
+    else if (code == Notifications::windowReady)
     {
         auto* preferences = PreferencesManager::getInstance();
 
@@ -498,37 +540,44 @@ void MainWindow::handleMessage (const juce::StringArray& pieces)
         juce::Logger::writeToLog ("main window ready, retrieving catalog");
 
         if (runStartupRetrieval())
+        {
+            catalogTree->rebuild();
             refreshPreferencesPanel();
+        }
     }
-    else if (code == "cc")
+    else if (code == Notifications::catalogChanged)
     {
+        catalogTree->rebuild();
         refreshPreferencesPanel();
     }
-    else if (code == "fr" || code == "ca" || code == "cs")
+    else if (code == Notifications::usersDirectoryChanged)
     {
-        treeView->repaint();
+        catalogTree->rebuild();
     }
-    else if (code == "df" || code == "cl")
+    else if (code == Notifications::chapterRestored || code == Notifications::chapterRemoved || code == Notifications::seenChanged)
     {
-        treeView->repaint();
+        catalogTree->repaint();
+    }
+    else if (code == Notifications::downloadFinished || code == Notifications::downloadListChanged)
+    {
+        catalogTree->repaint();
         updateDownloadPanel();
     }
-    else if (code == "dp")
+    else if (code == Notifications::downloadProgress)
     {
         downloadPanel->progressChanged (pieces[1]);
     }
-    else if (code == "mc" || code == "mm")
+    else if (code == Notifications::markersChanged || code == Notifications::markerModified)
     {
         layoutContent();
     }
-    else if (code == "sc")
+    else if (code == Notifications::searchChanged)
     {
-        treeView->repaint();
+        catalogTree->repaint();
         layoutContent();
     }
-    else if (code == "cf")
+    else if (code == Notifications::favoriteChanged)
     {
-        if (auto* root = treeView->getRootItem())
-            root->treeHasChanged();
+        catalogTree->filterChanged();
     }
 }

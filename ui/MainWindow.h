@@ -1,22 +1,16 @@
 #pragma once
 
 #include "model/Core.h"
+#include "playback/CatalogTreeHost.h"
 #include "server/CatalogUpdateThread.h"
 #include "server/StartupRetrieval.h"
-#include "ui/ComponentContainer.h"
 #include "ui/MainWindowLayout.h"
-#include "ui/ResizeBar.h"
+#include "ui/kit/ComponentContainer.h"
+#include "ui/kit/ResizeBar.h"
 
 class BackgroundPanel;
+class CatalogTree;
 class DownloadPanel;
-
-/** The catalog tree's tab, held by the main window. */
-enum BrowserTab
-{
-    tutorialsTab = 0,
-    favoritesTab = 1,
-    myTutorialsTab = 2
-};
 
 /**
     The program's only top-level window: it builds the whole interface once, lays it out on every
@@ -35,7 +29,8 @@ class MainWindow : public juce::DocumentWindow,
                    private juce::FilenameComponentListener,
                    private ResizeBar::Target,
                    private StartupRetrieval::Host,
-                   private CatalogUpdateThread::Host
+                   private CatalogUpdateThread::Host,
+                   private CatalogTreeHost
 {
 public:
     /** Builds the window and its whole component tree, then asks Core to broadcast "er". */
@@ -49,8 +44,8 @@ public:
     void hideDownloadPanel();
     void hidePreferencesPanel();
     void hideMessagePanel();
-    void showPreferencesPanel();
-    void showDownloadPanel();
+    void showPreferencesPanel() override;
+    void showDownloadPanel() override;
 
     /** Shows a picture in the image panel, scaled to fit, with or without the extras buttons. */
     void showImage (const juce::Image& image, bool showExtrasControls);
@@ -67,35 +62,45 @@ public:
     /** Stores the online and maintenance flags and hands a new catalog, if any, to Core.
         Called by the catalog refresh thread.
     */
-    void setCatalogState (Catalog* catalog, bool online, bool maintenance) override;
+    void setCatalogState (std::unique_ptr<Catalog> catalog, bool online, bool maintenance) override;
 
     /** Reaches a catalog at start-up or after a language change; false when the program quits. */
     bool runStartupRetrieval();
 
     /** "Course, Lesson, 2.3 - Chapter" for a chapter given by its position. */
-    juce::String getChapterCaption (int course, int lesson, int chapter) const;
+    juce::String getChapterCaption (int course, int lesson, int chapter) const override;
 
     /** Opens the manual in the tutorials' language with the desktop's default program. */
-    void openManual();
+    void openManual() override;
 
     /** The manual for a tutorials language: Italian for 0, English otherwise. */
     static juce::File getManualFile (const juce::File& commonDataFolder, int language);
 
-    void setBrowserTab (BrowserTab newTab);
-    BrowserTab getBrowserTab() const noexcept { return tab; }
+    /** Stores a different tab and has the tree lay its rows out with the tab's filter. */
+    void setBrowserTab (BrowserTab newTab) override;
+    BrowserTab getBrowserTab() const override { return tab; }
 
     /** Closes every top-level item of the catalog tree. */
-    void collapseTree();
+    void collapseTree() override;
 
     /** The fixed entries of the tree that have a panel of their own. */
-    enum class SpecialItem
+    enum class SpecialEntry
     {
         preferences,
         downloads
     };
 
     /** Forgets the current chapter, selects the entry in the tree and shows its panel. */
-    void selectSpecialItem (SpecialItem item);
+    void selectSpecialItem (SpecialEntry entry);
+
+    /** Opens a chapter from the tree or the controls: it becomes current and is selected in
+        the tree; a downloaded one goes to the movie panel, otherwise the course's extras page
+        is shown.
+    */
+    void openChapter (int course, int lesson, int chapter, bool autoplay) override;
+
+    /** The catalog tree. */
+    CatalogTree& getCatalogTree() noexcept { return *catalogTree; }
 
     /** Turns on the remembered extras button and shows the partners button only when the
         current course has a partners page.
@@ -103,7 +108,7 @@ public:
     void refreshExtrasButtons();
 
     /** Queues a chapter for download unless the list is full; false when not queued. */
-    bool startDownload (int course, const juce::String& chapterId, const juce::String& title);
+    bool startDownload (int course, const juce::String& chapterId, const juce::String& title) override;
 
     /** Loads the preferences panel's controls from the preferences, without notifications. */
     void refreshPreferencesPanel();
@@ -111,7 +116,7 @@ public:
     /** The startup size: the stored size clamped to the display's usable area. */
     static juce::Rectangle<int> getStartupBounds (juce::Rectangle<int> userArea, int storedWidth, int storedHeight);
 
-    bool isOnline() const noexcept { return online; }
+    bool isOnline() const override { return online; }
     bool isInMaintenance() const noexcept { return maintenance; }
 
     /** The refresh thread, started once the first catalog is installed. */
@@ -158,21 +163,27 @@ private:
     void showExtrasPage (int kind);
     int getCurrentCourse() const noexcept { return currentCourse; }
 
+    void selectDownloadsEntry() override;
+    void showHomePage() override;
+    void showCoursePage (int course, int lesson) override;
+    juce::String getCurrentChapterId() const override { return currentChapterId; }
+    void showCourseExtras();
+
     template <typename ComponentType = juce::Component>
     ComponentType* get (const juce::String& path) const
     {
-        return content->getComponent<ComponentType> (path);
+        return content->getRequired<ComponentType> (path);
     }
 
     Core& core;
+    const juce::String applicationTitle;
     std::unique_ptr<qo::ComponentContainer> content;
     std::unique_ptr<qo::ComponentContainer> downloadList;
     std::unique_ptr<DownloadPanel> downloadPanel;
+    std::unique_ptr<CatalogTree> catalogTree;
     int currentCourse = -1, currentLesson = -1, currentChapter = -1;
     juce::String currentChapterId;
-    juce::TreeView* treeView = nullptr;
     BackgroundPanel* imagePanel = nullptr;
-    double downloadProgressValues[1024] = {};
     juce::TooltipWindow tooltipWindow;
     int leftPanelWidth = ResizeBar::minimumWidth;
     bool leftPanelVisible = true;

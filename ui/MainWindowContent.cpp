@@ -2,13 +2,11 @@
 
 #include "app/SharedRes.h"
 #include "playback/ProSlider.h"
-#include "ui/BackgroundPanel.h"
-#include "ui/CustomLookAndFeel2.h"
-#include "ui/ResizeBar.h"
-#include "ui/SearchTextEditorLookAndFeel.h"
-
-const juce::StringArray MainWindowContent::rightHandPanels { "moviePanel",      "downloadPanel", "preferencesPanel",
-                                                             "webPanel",        "imagePanel",    "messagePanel" };
+#include "ui/kit/BackgroundPanel.h"
+#include "ui/kit/ComponentPaths.h"
+#include "ui/kit/CustomLookAndFeel2.h"
+#include "ui/kit/ResizeBar.h"
+#include "ui/kit/SearchTextEditorLookAndFeel.h"
 
 namespace
 {
@@ -17,17 +15,17 @@ juce::Drawable* skinDrawable (const char* key)
     return SharedRes::getInstance()->getDrawable (key);
 }
 
-BackgroundPanel* makePanel (const juce::String& name)
+BackgroundPanel* makePanel()
 {
-    auto* panel = new BackgroundPanel (name);
+    auto* panel = new BackgroundPanel ({});
     panel->setFillColour (juce::Colour (CustomLookAndFeel2::panelColour));
     return panel;
 }
 
-juce::ImageButton* makeImageButton (const juce::String& name, const juce::String& picture, juce::Button::Listener& listener)
+juce::ImageButton* makeImageButton (const juce::String& picture, juce::Button::Listener& listener)
 {
     auto* shared = SharedRes::getInstance();
-    auto* button = new juce::ImageButton (name);
+    auto* button = new juce::ImageButton();
     button->setImages (false, true, true,
                        shared->getImage (picture + "-norm"), 1.0f, {},
                        {}, 1.0f, {},
@@ -36,10 +34,10 @@ juce::ImageButton* makeImageButton (const juce::String& name, const juce::String
     return button;
 }
 
-juce::DrawableButton* makeDrawableButton (const juce::String& name, const char* key, juce::Button::Listener& listener,
+juce::DrawableButton* makeDrawableButton (const char* key, juce::Button::Listener& listener,
                                           juce::DrawableButton::ButtonStyle style = juce::DrawableButton::ImageFitted)
 {
-    auto* button = new juce::DrawableButton (name, style);
+    auto* button = new juce::DrawableButton ({}, style);
     button->setImages (skinDrawable (key));
     button->setColour (juce::DrawableButton::backgroundColourId, juce::Colours::transparentBlack);
     button->setColour (juce::DrawableButton::backgroundOnColourId, juce::Colours::transparentBlack);
@@ -47,9 +45,9 @@ juce::DrawableButton* makeDrawableButton (const juce::String& name, const char* 
     return button;
 }
 
-juce::Label* makeLabel (const juce::String& name, const juce::String& text, float boldHeight = 0.0f)
+juce::Label* makeLabel (const juce::String& text, float boldHeight = 0.0f)
 {
-    auto* label = new juce::Label (name, text);
+    auto* label = new juce::Label ({}, text);
 
     if (boldHeight > 0.0f)
         label->setFont (juce::Font (SharedRes::getInstance()->getTypeface ("Lucida Grande Bold")).withHeight (boldHeight));
@@ -57,17 +55,17 @@ juce::Label* makeLabel (const juce::String& name, const juce::String& text, floa
     return label;
 }
 
-juce::TextButton* makeTextButton (const juce::String& name, const juce::String& text, juce::Button::Listener& listener)
+juce::TextButton* makeTextButton (const juce::String& text, juce::Button::Listener& listener)
 {
-    auto* button = new juce::TextButton (name, {});
+    auto* button = new juce::TextButton();
     button->setButtonText (text);
     button->addListener (&listener);
     return button;
 }
 
-juce::ComboBox* makeComboBox (const juce::String& name, const juce::StringArray& items, juce::ComboBox::Listener& listener)
+juce::ComboBox* makeComboBox (const juce::StringArray& items, juce::ComboBox::Listener& listener)
 {
-    auto* combo = new juce::ComboBox (name);
+    auto* combo = new juce::ComboBox();
     combo->setEditableText (false);
 
     for (int i = 0; i < items.size(); ++i)
@@ -79,103 +77,110 @@ juce::ComboBox* makeComboBox (const juce::String& name, const juce::StringArray&
 
 void buildPlaybackControls (qo::ComponentContainer& content, const MainWindowContent::Listeners& listeners)
 {
-    const juce::String panel ("bottomPanel/movieControlsPanel");
+    using namespace ComponentPaths;
+    content.addComponentAt (minVolumeButton, makeDrawableButton ("/vector/min-volume", listeners.buttons), true);
 
-    content.addComponent (panel, makeDrawableButton ("minVolumeButton", "/vector/min-volume", listeners.buttons), true);
-
-    auto* volume = new qo::ProSlider ("volumeSlider");
+    auto* volume = new qo::ProSlider ({});
     volume->addListener (&listeners.sliders);
-    content.addComponent (panel, volume, true);
+    content.addComponentAt (volumeSlider, volume, true);
 
-    content.addComponent (panel, makeDrawableButton ("maxVolumeButton", "/vector/max-volume", listeners.buttons), true);
+    content.addComponentAt (maxVolumeButton, makeDrawableButton ("/vector/max-volume", listeners.buttons), true);
 
     // The play/pause and favourite pictures follow the movie's state.
-    auto* playPause = new juce::ImageButton ("playPauseButton");
+    auto* playPause = new juce::ImageButton();
     playPause->addListener (&listeners.buttons);
     playPause->addShortcut (juce::KeyPress (juce::KeyPress::spaceKey));
     playPause->addShortcut (juce::KeyPress ('k'));
+    content.addComponentAt (playPauseButton, playPause, true);
 
-    auto* next = makeImageButton ("nextButton", "next", listeners.buttons);
+    auto* next = makeImageButton ("next", listeners.buttons);
     next->addShortcut (juce::KeyPress ('L', juce::ModifierKeys::shiftModifier, 'L'));
-    auto* forward = makeImageButton ("forwardButton", "ffwd", listeners.buttons);
+    content.addComponentAt (nextButton, next, true);
+
+    auto* forward = makeImageButton ("ffwd", listeners.buttons);
     forward->addShortcut (juce::KeyPress ('l'));
-    auto* prev = makeImageButton ("prevButton", "prev", listeners.buttons);
+    content.addComponentAt (forwardButton, forward, true);
+
+    auto* prev = makeImageButton ("prev", listeners.buttons);
     prev->addShortcut (juce::KeyPress ('J', juce::ModifierKeys::shiftModifier, 'J'));
-    auto* back = makeImageButton ("backButton", "rwnd", listeners.buttons);
+    content.addComponentAt (prevButton, prev, true);
+
+    auto* back = makeImageButton ("rwnd", listeners.buttons);
     back->addShortcut (juce::KeyPress ('j'));
-    auto* marker = makeImageButton ("addMarkerButton", "marker", listeners.buttons);
+    content.addComponentAt (backButton, back, true);
+
+    auto* marker = makeImageButton ("marker", listeners.buttons);
     marker->addShortcut (juce::KeyPress ('m'));
     marker->addShortcut (juce::KeyPress ('+'));
-    auto* originalSize = makeImageButton ("originalSizeButton", "originalsize", listeners.buttons);
-    auto* favorite = new juce::ImageButton ("favoriteToggleButton");
+    content.addComponentAt (addMarkerButton, marker, true);
+
+    content.addComponentAt (originalSizeButton, makeImageButton ("originalsize", listeners.buttons), true);
+
+    auto* favorite = new juce::ImageButton();
     favorite->addListener (&listeners.buttons);
+    content.addComponentAt (favoriteToggleButton, favorite, true);
 
-    for (auto* button : std::initializer_list<juce::Component*> { playPause, next, forward, prev, back, marker, originalSize, favorite })
-        content.addComponent (panel, button, true);
-
-    auto* position = new qo::ProSlider ("positionSlider");
+    auto* position = new qo::ProSlider ({});
     position->addListener (&listeners.sliders);
-    content.addComponent (panel, position, true);
+    content.addComponentAt (positionSlider, position, true);
 
-    auto* time = makeLabel ("timeLabel", {});
+    auto* time = new juce::Label();
     time->setFont (juce::Font (SharedRes::getInstance()->getTypeface ("Lucida Grande Bold")).withHeight (12.0f));
     time->setColour (juce::Label::textColourId, juce::Colour (0xff333333));
-    content.addComponent (panel, time, true);
+    content.addComponentAt (timeLabel, time, true);
 }
 
 void buildExtrasControls (qo::ComponentContainer& content, juce::Button::Listener& listener)
 {
     const struct
     {
-        const char* name;
+        const char* path;
         const char* key;
         int connectedEdges;
     } buttons[] = {
-        { "coverButton", "/vector/cover-icon", juce::Button::ConnectedOnRight },
-        { "creditsButton", "/vector/credits-icon", juce::Button::ConnectedOnLeft | juce::Button::ConnectedOnRight },
-        { "partnersButton", "/vector/partners-icon", juce::Button::ConnectedOnLeft },
+        { ComponentPaths::coverButton, "/vector/cover-icon", juce::Button::ConnectedOnRight },
+        { ComponentPaths::creditsButton, "/vector/credits-icon", juce::Button::ConnectedOnLeft | juce::Button::ConnectedOnRight },
+        { ComponentPaths::partnersButton, "/vector/partners-icon", juce::Button::ConnectedOnLeft },
     };
 
     for (const auto& b : buttons)
     {
-        auto* button = makeDrawableButton (b.name, b.key, listener, juce::DrawableButton::ImageOnButtonBackground);
+        auto* button = makeDrawableButton (b.key, listener, juce::DrawableButton::ImageOnButtonBackground);
         button->setColour (juce::TextButton::buttonColourId, juce::Colours::white);
         button->setColour (juce::TextButton::buttonOnColourId, juce::Colours::white);
         button->setEdgeIndent (5);
         button->setRadioGroupId (1);
         button->setClickingTogglesState (true);
         button->setConnectedEdges (b.connectedEdges);
-        content.addComponent ("bottomPanel/extrasControlsPanel", button, true);
+        content.addComponentAt (b.path, button, true);
     }
 }
 
 void buildPreferencesControls (qo::ComponentContainer& content, const MainWindowContent::Listeners& listeners)
 {
-    const juce::String panel ("preferencesPanel");
-    content.addComponent (panel, makeLabel ("languageSectionLabel", TRANS ("Language"), 18.0f), true);
-    content.addComponent (panel, makeLabel ("coursesLanguageLabel", TRANS ("Tutorials language:")), true);
-    content.addComponent (panel, makeComboBox ("coursesLanguageCombo", { TRANS ("Italian"), TRANS ("English") }, listeners.comboBoxes), true);
-    content.addComponent (panel, makeLabel ("storageSectionLabel", TRANS ("Storage"), 18.0f), true);
-    content.addComponent (panel, makeLabel ("moviesRootDirectoryLabel", TRANS ("Folder where to store video files:")), true);
+    using namespace ComponentPaths;
+    content.addComponentAt (languageSectionLabel, makeLabel (TRANS ("Language"), 18.0f), true);
+    content.addComponentAt (coursesLanguageLabel, makeLabel (TRANS ("Tutorials language:")), true);
+    content.addComponentAt (coursesLanguageCombo, makeComboBox ({ TRANS ("Italian"), TRANS ("English") }, listeners.comboBoxes), true);
+    content.addComponentAt (storageSectionLabel, makeLabel (TRANS ("Storage"), 18.0f), true);
+    content.addComponentAt (moviesRootDirectoryLabel, makeLabel (TRANS ("Folder where to store video files:")), true);
 
-    auto* chooser = new juce::FilenameComponent ("moviesRootDirectoryComponent", {}, false, true, true, {}, {}, {});
+    auto* chooser = new juce::FilenameComponent ({}, {}, false, true, true, {}, {}, {});
     chooser->addListener (&listeners.filenames);
-    content.addComponent (panel, chooser, true);
+    content.addComponentAt (moviesRootDirectoryComponent, chooser, true);
 
-    content.addComponent (panel, makeTextButton ("resetMoviesRootToDefaultButton", TRANS ("Reset to default location"), listeners.buttons), true);
-    content.addComponent (panel, makeLabel ("backupSectionLabel", TRANS ("Backup"), 18.0f), true);
-    content.addComponent (panel, makeTextButton ("backupButton", TRANS ("Tutorials backup"), listeners.buttons), true);
-    content.addComponent (panel, makeTextButton ("restoreButton", TRANS ("Restore tutorials from backup"), listeners.buttons), true);
-    content.addComponent (panel, makeLabel ("loggingSectionLabel", TRANS ("Monitoring"), 18.0f), true);
-    content.addComponent (panel, makeLabel ("loggingLabel", TRANS ("Log operations to file:")), true);
-    content.addComponent (panel, makeComboBox ("loggingCombo", { TRANS ("Enabled"), TRANS ("Disabled") }, listeners.comboBoxes), true);
+    content.addComponentAt (resetMoviesRootToDefaultButton, makeTextButton (TRANS ("Reset to default location"), listeners.buttons), true);
+    content.addComponentAt (backupSectionLabel, makeLabel (TRANS ("Backup"), 18.0f), true);
+    content.addComponentAt (backupButton, makeTextButton (TRANS ("Tutorials backup"), listeners.buttons), true);
+    content.addComponentAt (restoreButton, makeTextButton (TRANS ("Restore tutorials from backup"), listeners.buttons), true);
+    content.addComponentAt (loggingSectionLabel, makeLabel (TRANS ("Monitoring"), 18.0f), true);
+    content.addComponentAt (loggingLabel, makeLabel (TRANS ("Log operations to file:")), true);
+    content.addComponentAt (loggingCombo, makeComboBox ({ TRANS ("Enabled"), TRANS ("Disabled") }, listeners.comboBoxes), true);
 }
 
 void buildSearchControls (qo::ComponentContainer& content, const MainWindowContent::Listeners& listeners)
 {
-    const juce::String panel ("bottomPanel/searchPanel");
-
-    auto* editor = new juce::TextEditor ("searchEditor");
+    auto* editor = new juce::TextEditor();
     editor->setColour (juce::TextEditor::backgroundColourId, juce::Colours::transparentWhite);
     editor->setOpaque (false);
 
@@ -184,68 +189,54 @@ void buildSearchControls (qo::ComponentContainer& content, const MainWindowConte
 
     editor->setBorder ({ 4, 22, 1, 22 });
     editor->addListener (&listeners.textEditors);
-    content.addComponent (panel, editor, true);
+    content.addComponentAt (ComponentPaths::searchEditor, editor, true);
 
-    content.addComponent (panel, makeDrawableButton ("clearSearchButton", "/vector/clear-search", listeners.buttons), true);
+    content.addComponentAt (ComponentPaths::clearSearchButton, makeDrawableButton ("/vector/clear-search", listeners.buttons), true);
 
-    auto* result = makeLabel ("searchResultLabel", {});
+    auto* result = new juce::Label();
     result->setFont (juce::Font (13.0f));
-    content.addComponent (panel, result, true);
+    content.addComponentAt (ComponentPaths::searchResultLabel, result, true);
 }
 } // namespace
 
 void MainWindowContent::build (qo::ComponentContainer& content, const Listeners& listeners)
 {
-    content.addComponent ({}, new juce::Component ("leftPanel"), false);
+    using namespace ComponentPaths;
+    content.addComponentAt (leftPanel, new juce::Component(), false);
 
-    auto* tree = new juce::TreeView ("treeView");
+    auto* tree = new juce::TreeView();
     tree->getViewport()->getVerticalScrollBar().setAutoHide (false);
-    content.addComponent ("leftPanel", tree, true);
+    content.addComponentAt (treeView, tree, true);
 
-    content.addComponent ({}, new ResizeBar (listeners.resizeTarget), false);
-    content.addComponent ({}, makePanel ("moviePanel"), false);
+    content.addComponentAt (resizeBar, new ResizeBar (listeners.resizeTarget), false);
+    content.addComponentAt (moviePanel, makePanel(), false);
 
-    content.addComponent ({}, makePanel ("downloadPanel"), false);
-    content.addComponent ("downloadPanel", makeTextButton ("clearCompletedDownloadsButton", TRANS ("Clear completed"), listeners.buttons), true);
-    auto* viewport = new juce::Viewport ("downloadViewport");
+    content.addComponentAt (downloadPanel, makePanel(), false);
+    content.addComponentAt (clearCompletedDownloadsButton, makeTextButton (TRANS ("Clear completed"), listeners.buttons), true);
+    auto* viewport = new juce::Viewport();
     viewport->setScrollBarsShown (true, false);
-    content.addComponent ("downloadPanel", viewport, true);
+    content.addComponentAt (downloadViewport, viewport, true);
 
-    content.addComponent ({}, makePanel ("preferencesPanel"), false);
+    content.addComponentAt (preferencesPanel, makePanel(), false);
     buildPreferencesControls (content, listeners);
 
-    content.addComponent ({}, new juce::Component ("webPanel"), false);
-    content.addComponent ({}, makePanel ("imagePanel"), false);
-    content.addComponent ({}, makePanel ("messagePanel"), false);
-    content.addComponent ("messagePanel", new juce::Label ("messageLabel", {}), true);
+    content.addComponentAt (webPanel, new juce::Component(), false);
+    content.addComponentAt (imagePanel, makePanel(), false);
+    content.addComponentAt (messagePanel, makePanel(), false);
+    content.addComponentAt (messageLabel, new juce::Label(), true);
 
-    content.addComponent ({}, new juce::Component ("bottomPanel"), true);
-    auto* toggle = makeImageButton ("toggleLeftPanelButton", "toggletab", listeners.buttons);
+    content.addComponentAt (bottomPanel, new juce::Component(), true);
+    auto* toggle = makeImageButton ("toggletab", listeners.buttons);
     toggle->addShortcut (juce::KeyPress ('h'));
     toggle->setWantsKeyboardFocus (true);
-    content.addComponent ("bottomPanel", toggle, true);
+    content.addComponentAt (toggleLeftPanelButton, toggle, true);
 
-    content.addComponent ("bottomPanel", new juce::Component ("searchPanel"), false);
+    content.addComponentAt (searchPanel, new juce::Component(), false);
     buildSearchControls (content, listeners);
 
-    content.addComponent ("bottomPanel", new juce::Component ("extrasControlsPanel"), false);
+    content.addComponentAt (extrasControlsPanel, new juce::Component(), false);
     buildExtrasControls (content, listeners.buttons);
 
-    content.addComponent ("bottomPanel", new juce::Component ("movieControlsPanel"), false);
+    content.addComponentAt (movieControlsPanel, new juce::Component(), false);
     buildPlaybackControls (content, listeners);
-}
-
-void MainWindowContent::buildDownloadRows (qo::ComponentContainer& list, double* progressValues, juce::Button::Listener& listener)
-{
-    for (int i = 0; i < numDownloadRows; ++i)
-    {
-        const auto index = ";" + juce::String (i);
-        list.addComponent ({}, new juce::Label ("downloadLabel" + index), true);
-
-        auto* progress = new juce::ProgressBar (progressValues[i]);
-        progress->setName ("downloadProgress" + index);
-        list.addComponent ({}, progress, true);
-
-        list.addComponent ({}, makeDrawableButton ("downloadRemove" + index, "/vector/process-stop", listener), true);
-    }
 }

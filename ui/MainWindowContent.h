@@ -1,11 +1,11 @@
 #pragma once
 
-#include "ui/ComponentContainer.h"
-#include "ui/ResizeBar.h"
+#include "ui/kit/ComponentContainer.h"
+#include "ui/kit/ResizeBar.h"
 
 /**
-    Builds the main window's fixed component tree, in the order the window lays it out, and its
-    1,024 download rows; the window passes itself as the listener of every control.
+    Builds the main window's fixed component tree, in the order the window lays it out; the
+    window passes itself as the listener of every control.
 
     Message thread only, during the main window's construction.
 */
@@ -23,19 +23,8 @@ public:
         ResizeBar::Target& resizeTarget;
     };
 
-    /** The number of rows of the download list, built once. */
-    static constexpr int numDownloadRows = 1024;
-
-    /** The panels of the right-hand area, each shown alone. */
-    static const juce::StringArray rightHandPanels;
-
     /** Adds every component of the fixed tree to the content container. */
     static void build (qo::ComponentContainer& content, const Listeners& listeners);
-
-    /** Adds the rows "downloadLabel;i", "downloadProgress;i" and "downloadRemove;i", each
-        progress bar reading its element of the values array.
-    */
-    static void buildDownloadRows (qo::ComponentContainer& list, double* progressValues, juce::Button::Listener& listener);
 
 private:
     MainWindowContent() = delete;

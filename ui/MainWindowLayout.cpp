@@ -1,5 +1,7 @@
 #include "ui/MainWindowLayout.h"
 
+#include "ui/kit/ComponentPaths.h"
+
 #include <cmath>
 
 namespace
@@ -31,19 +33,19 @@ juce::Rectangle<int> MainWindowLayout::getMovieBounds (int areaWidth, int areaHe
 std::vector<MainWindowLayout::Placement> MainWindowLayout::getPlaybackControls (int p)
 {
     return {
-        { "minVolumeButton", { 5, 19, 17, 17 } },
-        { "volumeSlider", { 27, 19, 70, 17 } },
-        { "maxVolumeButton", { 97, 19, 17, 17 } },
-        { "prevButton", { 129, 13, 28, 28 } },
-        { "backButton", { 167, 13, 28, 28 } },
-        { "playPauseButton", { 205, 13, 28, 28 } },
-        { "forwardButton", { 244, 13, 28, 28 } },
-        { "nextButton", { 282, 13, 28, 28 } },
-        { "originalSizeButton", { p - 45, 13, 28, 28 } },
-        { "favoriteToggleButton", { p - 82, 13, 28, 28 } },
-        { "addMarkerButton", { p - 120, 13, 28, 28 } },
-        { "timeLabel", { p - 204, 17, 80, 20 } },
-        { "positionSlider", { 325, 19, p - 534, 16 } },
+        { ComponentPaths::minVolumeButton, { 5, 19, 17, 17 } },
+        { ComponentPaths::volumeSlider, { 27, 19, 70, 17 } },
+        { ComponentPaths::maxVolumeButton, { 97, 19, 17, 17 } },
+        { ComponentPaths::prevButton, { 129, 13, 28, 28 } },
+        { ComponentPaths::backButton, { 167, 13, 28, 28 } },
+        { ComponentPaths::playPauseButton, { 205, 13, 28, 28 } },
+        { ComponentPaths::forwardButton, { 244, 13, 28, 28 } },
+        { ComponentPaths::nextButton, { 282, 13, 28, 28 } },
+        { ComponentPaths::originalSizeButton, { p - 45, 13, 28, 28 } },
+        { ComponentPaths::favoriteToggleButton, { p - 82, 13, 28, 28 } },
+        { ComponentPaths::addMarkerButton, { p - 120, 13, 28, 28 } },
+        { ComponentPaths::timeLabel, { p - 204, 17, 80, 20 } },
+        { ComponentPaths::positionSlider, { 325, 19, p - 534, 16 } },
     };
 }
 
@@ -55,32 +57,20 @@ std::vector<MainWindowLayout::Placement> MainWindowLayout::getPreferencesControl
     constexpr int secondColumn = columnWidth + 30;
 
     return {
-        { "languageSectionLabel", { 5, 10, columnWidth, 20 } },
-        { "coursesLanguageLabel", { 25, 45, columnWidth, 20 } },
-        { "coursesLanguageCombo", { secondColumn, 45, columnWidth, 20 } },
-        { "storageSectionLabel", { 5, 100, columnWidth, 20 } },
-        { "moviesRootDirectoryLabel", { 25, 135, columnWidth, 20 } },
-        { "moviesRootDirectoryComponent", { secondColumn, 135, r - 400, 20 } },
-        { "resetMoviesRootToDefaultButton", { r - 155, 135, 150, 20 } },
-        { "backupSectionLabel", { 5, 190, columnWidth, 20 } },
-        { "backupButton", { 25, 225, columnWidth, 25 } },
-        { "restoreButton", { secondColumn, 225, columnWidth, 25 } },
-        { "loggingSectionLabel", { 5, 285, columnWidth, 20 } },
-        { "loggingLabel", { 25, 320, columnWidth, 20 } },
-        { "loggingCombo", { secondColumn, 320, columnWidth, 20 } },
+        { ComponentPaths::languageSectionLabel, { 5, 10, columnWidth, 20 } },
+        { ComponentPaths::coursesLanguageLabel, { 25, 45, columnWidth, 20 } },
+        { ComponentPaths::coursesLanguageCombo, { secondColumn, 45, columnWidth, 20 } },
+        { ComponentPaths::storageSectionLabel, { 5, 100, columnWidth, 20 } },
+        { ComponentPaths::moviesRootDirectoryLabel, { 25, 135, columnWidth, 20 } },
+        { ComponentPaths::moviesRootDirectoryComponent, { secondColumn, 135, r - 400, 20 } },
+        { ComponentPaths::resetMoviesRootToDefaultButton, { r - 155, 135, 150, 20 } },
+        { ComponentPaths::backupSectionLabel, { 5, 190, columnWidth, 20 } },
+        { ComponentPaths::backupButton, { 25, 225, columnWidth, 25 } },
+        { ComponentPaths::restoreButton, { secondColumn, 225, columnWidth, 25 } },
+        { ComponentPaths::loggingSectionLabel, { 5, 285, columnWidth, 20 } },
+        { ComponentPaths::loggingLabel, { 25, 320, columnWidth, 20 } },
+        { ComponentPaths::loggingCombo, { secondColumn, 320, columnWidth, 20 } },
     };
-}
-
-MainWindowLayout::DownloadRow MainWindowLayout::getDownloadRow (int row, int areaWidth, int scrollBarThickness)
-{
-    const auto v = areaWidth - scrollBarThickness - 35;
-    const auto y = 5 + rowHeight * row;
-    return { { 5, y + 5, v, 20 }, { 5, y + 30, v, 25 }, { v + 10, y + 30, 25, 25 } };
-}
-
-juce::Rectangle<int> MainWindowLayout::getDownloadListBounds (int rows, int areaWidth, int scrollBarThickness)
-{
-    return { 0, 0, areaWidth - scrollBarThickness, 5 + rowHeight * rows };
 }
 
 std::vector<MainWindowLayout::Placement> MainWindowLayout::compute (const State& s)
@@ -93,43 +83,43 @@ std::vector<MainWindowLayout::Placement> MainWindowLayout::compute (const State&
     const juce::Rectangle<int> right (x, 0, r, a);
 
     std::vector<Placement> placements {
-        { "leftPanel", { 0, 0, l, a } },
-        { "leftPanel/treeView", { 0, 0, l, a } },
-        { "resizeBar", { l, 0, resizeBarWidth, a } },
-        { "moviePanel", right },
-        { "webPanel", right },
-        { "imagePanel", right },
-        { "messagePanel", right },
-        { "preferencesPanel", right },
-        { "downloadPanel", right },
-        { "downloadPanel/downloadViewport", { 0, 0, r, a - 55 } },
-        { "downloadPanel/clearCompletedDownloadsButton", { 5, a - 30, 120, 25 } },
-        { "bottomPanel", { 0, a, w, bottomBarHeight } },
-        { "bottomPanel/toggleLeftPanelButton", { 10, 13, 28, 28 } },
-        { "bottomPanel/searchPanel", { 48, 0, 220, bottomBarHeight } },
-        { "bottomPanel/searchPanel/searchEditor", { 0, 16, 150, 22 } },
-        { "bottomPanel/searchPanel/clearSearchButton", { 128, 16, 22, 22 } },
-        { "bottomPanel/searchPanel/searchResultLabel", { 150, 16, 70, 22 } },
+        { ComponentPaths::leftPanel, { 0, 0, l, a } },
+        { ComponentPaths::treeView, { 0, 0, l, a } },
+        { ComponentPaths::resizeBar, { l, 0, resizeBarWidth, a } },
+        { ComponentPaths::moviePanel, right },
+        { ComponentPaths::webPanel, right },
+        { ComponentPaths::imagePanel, right },
+        { ComponentPaths::messagePanel, right },
+        { ComponentPaths::preferencesPanel, right },
+        { ComponentPaths::downloadPanel, right },
+        { ComponentPaths::downloadViewport, { 0, 0, r, a - 55 } },
+        { ComponentPaths::clearCompletedDownloadsButton, { 5, a - 30, 120, 25 } },
+        { ComponentPaths::bottomPanel, { 0, a, w, bottomBarHeight } },
+        { ComponentPaths::toggleLeftPanelButton, { 10, 13, 28, 28 } },
+        { ComponentPaths::searchPanel, { 48, 0, 220, bottomBarHeight } },
+        { ComponentPaths::searchEditor, { 0, 16, 150, 22 } },
+        { ComponentPaths::clearSearchButton, { 128, 16, 22, 22 } },
+        { ComponentPaths::searchResultLabel, { 150, 16, 70, 22 } },
     };
 
     const auto movie = getMovieBounds (r, a, s.movieSize);
-    placements.push_back ({ "moviePanel/", s.movieShowing ? movie : movie.withSize (0, 0) });
-    placements.push_back ({ "webPanel/", s.webShowing ? juce::Rectangle<int> (0, 0, r, a) : juce::Rectangle<int>() });
+    placements.push_back ({ ComponentPaths::movieComponent, s.movieShowing ? movie : movie.withSize (0, 0) });
+    placements.push_back ({ ComponentPaths::webBrowser, s.webShowing ? juce::Rectangle<int> (0, 0, r, a) : juce::Rectangle<int>() });
 
     const auto b = getControlsLeft (s.leftPanelVisible);
     const auto p = w - b;
-    placements.push_back ({ "bottomPanel/movieControlsPanel", { b, 0, p, bottomBarHeight } });
-    placements.push_back ({ "bottomPanel/extrasControlsPanel", { b, 0, p, bottomBarHeight } });
+    placements.push_back ({ ComponentPaths::movieControlsPanel, { b, 0, p, bottomBarHeight } });
+    placements.push_back ({ ComponentPaths::extrasControlsPanel, { b, 0, p, bottomBarHeight } });
 
     for (const auto& control : getPlaybackControls (p))
-        placements.push_back ({ "bottomPanel/movieControlsPanel/" + control.path, control.bounds });
+        placements.push_back (control);
 
-    placements.push_back ({ "bottomPanel/extrasControlsPanel/coverButton", { p - 82, 15, 24, 24 } });
-    placements.push_back ({ "bottomPanel/extrasControlsPanel/creditsButton", { p - 59, 15, 24, 24 } });
-    placements.push_back ({ "bottomPanel/extrasControlsPanel/partnersButton", { p - 36, 15, 24, 24 } });
+    placements.push_back ({ ComponentPaths::coverButton, { p - 82, 15, 24, 24 } });
+    placements.push_back ({ ComponentPaths::creditsButton, { p - 59, 15, 24, 24 } });
+    placements.push_back ({ ComponentPaths::partnersButton, { p - 36, 15, 24, 24 } });
 
     for (const auto& control : getPreferencesControls (r))
-        placements.push_back ({ "preferencesPanel/" + control.path, control.bounds });
+        placements.push_back (control);
 
     return placements;
 }

@@ -16,7 +16,6 @@ class MainWindowLayout final
 public:
     static constexpr int bottomBarHeight = 55;
     static constexpr int resizeBarWidth = 7;
-    static constexpr int rowHeight = 60;
 
     /** What the layout depends on. */
     struct State
@@ -47,23 +46,11 @@ public:
     /** The movie component's bounds in an area of R x A for a movie of natural size w x h. */
     static juce::Rectangle<int> getMovieBounds (int areaWidth, int areaHeight, juce::Rectangle<int> movieSize);
 
-    /** The playback controls' bounds in a movie controls panel of width P, by name. */
+    /** The playback controls' bounds in a movie controls panel of width P, by path. */
     static std::vector<Placement> getPlaybackControls (int panelWidth);
 
-    /** The preferences controls' bounds in a preferences panel of width R, by name. */
+    /** The preferences controls' bounds in a preferences panel of width R, by path. */
     static std::vector<Placement> getPreferencesControls (int panelWidth);
-
-    /** One download row: label, progress bar and remove button. */
-    struct DownloadRow
-    {
-        juce::Rectangle<int> label, progress, remove;
-    };
-
-    /** The bounds of row i for a content area of width R and a scroll bar of the given thickness. */
-    static DownloadRow getDownloadRow (int row, int areaWidth, int scrollBarThickness);
-
-    /** The size of the download list holding n rows. */
-    static juce::Rectangle<int> getDownloadListBounds (int rows, int areaWidth, int scrollBarThickness);
 
     /** The x at which the movie and extras controls start. */
     static int getControlsLeft (bool leftPanelVisible) noexcept { return leftPanelVisible ? 268 : 48; }

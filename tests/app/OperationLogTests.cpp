@@ -36,8 +36,12 @@ TEST (OperationLog, OpeningBlockAndLinesFromAnyThread)
         const auto logger = OperationLog::install (log.file);
         juce::Logger::writeToLog ("Program started");
 
-        juce::Thread::launch ([] { juce::Logger::writeToLog ("movieid: ch1 from a worker"); });
-        juce::Thread::sleep (200);
+        juce::WaitableEvent written;
+        juce::Thread::launch ([&written] {
+            juce::Logger::writeToLog ("movieid: ch1 from a worker");
+            written.signal();
+        });
+        ASSERT_TRUE (written.wait (20000));
         OperationLog::remove();
     }
 

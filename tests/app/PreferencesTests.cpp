@@ -1,11 +1,13 @@
 #include "app/PreferencesManager.h"
 #include "app/SharedRes.h"
+#include "tests/common/MessagePump.h"
 #include "tests/common/ScratchHome.h"
 #include "tests/common/ScriptedPrompts.h"
 
 #include "tests/common/JucePrinters.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace
 {
@@ -205,7 +207,7 @@ TEST_F (Preferences, ChangedValuesBroadcastCp)
         auto* preferences = PreferencesManager::getInstance();
         preferences->addActionListener (&listener);
         preferences->load (file);
-        juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+        MessagePump::deliverPending();
         preferences->removeActionListener (&listener);
     };
 
@@ -225,4 +227,68 @@ TEST (PreferenceDefaults, WindowSizeAndLanguage)
     EXPECT_EQ (PreferencesManager::getDefaultLanguage ("it"), 0);
     EXPECT_EQ (PreferencesManager::getDefaultLanguage ("en"), 1);
     EXPECT_EQ (PreferencesManager::getDefaultLanguage ("de"), 1);
+    EXPECT_EQ (PreferencesManager::getLanguageCodeOfLocale ("it_IT.UTF-8@euro"), "it");
+    EXPECT_EQ (PreferencesManager::getLanguageCodeOfLocale ("POSIX"), "");
+}
+
+// Run only as a child of the test below, which sets the locale it is started with.
+TEST_F (Preferences, DISABLED_DefaultLanguageProbe)
+{
+    std::cout << "default language: " << loadFresh().getLanguage() << std::endl;
+}
+
+TEST (PreferenceDefaults, LanguageFollowsTheProcessLocale)
+{
+    const auto probe = [] (const juce::StringArray& environment) {
+        juce::StringArray command { "env", "-u", "LC_ALL", "-u", "LC_MESSAGES", "-u", "LANG" };
+        command.addArray (environment);
+        command.addArray ({ juce::File::getSpecialLocation (juce::File::currentExecutableFile).getFullPathName(),
+                            "--gtest_also_run_disabled_tests", "--gtest_filter=Preferences.DISABLED_DefaultLanguageProbe" });
+        juce::ChildProcess child;
+
+        if (! child.start (command))
+            return juce::String ("not started");
+
+        const auto output = child.readAllProcessOutput();
+        child.waitForProcessToFinish (20000);
+        return output.fromFirstOccurrenceOf ("default language: ", false, false).upToFirstOccurrenceOf ("\n", false, false);
+    };
+
+    EXPECT_EQ (probe ({ "LANG=it_IT.UTF-8" }), "0");
+    EXPECT_EQ (probe ({ "LANG=en_GB.UTF-8" }), "1");
+    EXPECT_EQ (probe ({ "LC_ALL=it_CH.UTF-8", "LANG=en_GB.UTF-8" }), "0") << "LC_ALL comes first";
+    EXPECT_EQ (probe ({ "LC_MESSAGES=en_US.UTF-8", "LANG=it_IT.UTF-8" }), "1") << "then LC_MESSAGES";
+    EXPECT_EQ (probe ({ "LANG=C" }), "1");
+}
+
+namespace
+{
+int permissionsOf (const juce::File& file)
+{
+    struct stat info
+    {
+    };
+
+    return stat (file.getFullPathName().toRawUTF8(), &info) == 0 ? (int) (info.st_mode & 0777) : -1;
+}
+} // namespace
+
+TEST_F (Preferences, OnlyTheOwnerCanReadTheStoredHash)
+{
+    // An earlier version left the file readable by everybody: the next start closes it.
+    writeFile ({ { "startupPasswordHash", "5f4dcc3b5aa765d61d8327deb882cf99" } });
+    ASSERT_EQ (chmod (file.getFullPathName().toRawUTF8(), 0644), 0);
+    auto& preferences = loadFresh();
+    EXPECT_EQ (permissionsOf (file), 0600);
+
+    // And every write keeps it closed, the one at the end of the run too.
+    preferences.setCredentials ("ada@example.com", "0123456789abcdef0123456789abcdef");
+    EXPECT_EQ (permissionsOf (file), 0600);
+    file.deleteFile();
+    PreferencesManager::deleteInstance();
+    ASSERT_TRUE (file.existsAsFile());
+    EXPECT_EQ (permissionsOf (file), 0600);
+
+    const auto folder = SharedRes::getInstance()->getUserDataFolder();
+    EXPECT_EQ (permissionsOf (folder), 0700) << "the data folder keeps the catalogs and the search database";
 }

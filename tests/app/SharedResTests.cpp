@@ -2,11 +2,12 @@
 #include "app/SharedRes.h"
 #include "tests/common/ScratchHome.h"
 #include "tests/common/ScriptedPrompts.h"
-#include "ui/CustomLookAndFeel2.h"
-#include "ui/SearchTextEditorLookAndFeel.h"
+#include "ui/kit/CustomLookAndFeel2.h"
+#include "ui/kit/SearchTextEditorLookAndFeel.h"
 
 #include <ProjectInfo.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace
 {
@@ -145,4 +146,19 @@ TEST_F (SharedResources, DrawablesIconsAndLookAndFeels)
     auto* search = shared.getObject<SearchTextEditorLookAndFeel> ("/searchEditor");
     ASSERT_NE (search, nullptr);
     EXPECT_EQ (search->findColour (juce::TextEditor::backgroundColourId).getARGB(), 0x00ffffffu);
+}
+
+TEST_F (SharedResources, TheUserDataFolderIsClosedToOtherUsers)
+{
+    const auto folder = home.getUserDataFolder();
+    ASSERT_TRUE (folder.createDirectory());
+    ASSERT_EQ (chmod (folder.getFullPathName().toRawUTF8(), 0755), 0);
+    create();
+
+    struct stat info
+    {
+    };
+
+    ASSERT_EQ (stat (folder.getFullPathName().toRawUTF8(), &info), 0);
+    EXPECT_EQ (info.st_mode & 0777, 0700u);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Prompts.h"
+#include "tests/common/MessagePump.h"
 
 #include <gtest/gtest.h>
 
@@ -82,6 +83,11 @@ public:
     /** The user presses Cancel once a task has reported this much progress (never when < 0). */
     double cancelAtProgress = -1.0;
 
+    /** Runs tasks on a worker thread while the message loop goes on, as the real progress
+        window does; otherwise they run on the calling thread.
+    */
+    bool runTasksOnWorkerThread = false;
+
     bool runWithProgress (const juce::String& title, std::function<void (Progress&)> task) override
     {
         struct Reporter final : Progress
@@ -99,18 +105,65 @@ public:
 
         progressTitles.add (title);
         Reporter reporter (cancelAtProgress);
-        task (reporter);
+
+        if (runTasksOnWorkerThread)
+        {
+            std::atomic<bool> done { false };
+            juce::Thread::launch ([&] {
+                task (reporter);
+                done = true;
+            });
+            EXPECT_TRUE (MessagePump::runUntil ([&] { return done.load(); }, 60000)) << "the task never ended";
+        }
+        else
+        {
+            task (reporter);
+        }
+
         return ! reporter.cancelled;
+    }
+
+    /** One entry of a menu as the program built it. */
+    struct MenuItem
+    {
+        int id = 0;
+        juce::String text;
+        bool enabled = true;
+    };
+
+    /** Queues the item the user picks from the next menu (0 dismisses it). */
+    void pickFromNextMenu (int id) { menuPicks.push_back (id); }
+
+    int showMenu (const juce::PopupMenu& menu) override
+    {
+        std::vector<MenuItem> items;
+
+        for (juce::PopupMenu::MenuItemIterator it (menu); it.next();)
+            items.push_back ({ it.getItem().itemID, it.getItem().text, it.getItem().isEnabled });
+
+        menus.push_back (items);
+
+        if (menuPicks.empty())
+        {
+            ADD_FAILURE() << "unexpected menu";
+            return 0;
+        }
+
+        const auto pick = menuPicks.front();
+        menuPicks.pop_front();
+        return pick;
     }
 
     void openWithSystem (const juce::File& file) override { opened.add (file); }
     void revealInFileManager (const juce::File& file) override { revealed.add (file); }
 
     std::vector<Shown> shown;
+    std::vector<std::vector<MenuItem>> menus;
     juce::StringArray progressTitles;
     juce::Array<juce::File> opened, revealed;
 
 private:
     std::deque<bool> answers;
+    std::deque<int> menuPicks;
     std::deque<std::optional<std::pair<juce::String, juce::String>>> logins;
 };

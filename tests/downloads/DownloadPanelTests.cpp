@@ -1,12 +1,13 @@
 #include "app/PreferencesManager.h"
 #include "app/SharedRes.h"
 #include "downloads/DownloadPanel.h"
+#include "downloads/DownloadThread.h"
 #include "model/CatalogParser.h"
 #include "model/Core.h"
+#include "tests/common/MessagePump.h"
 #include "tests/common/ScratchHome.h"
 #include "tests/common/ScriptedPrompts.h"
 #include "tests/common/TestHttpServer.h"
-#include "ui/MainWindowContent.h"
 
 #include <gtest/gtest.h>
 
@@ -47,9 +48,7 @@ protected:
         auto catalog = std::make_unique<Catalog>();
         ASSERT_TRUE (CatalogParser::parseCatalog (*catalog, root, true));
         core->setUsersDirectory (home.getFolder().getChildFile ("movies/users"), false);
-        core->setCatalog (catalog.release(), true);
-
-        MainWindowContent::buildDownloadRows (rows, values, clicks);
+        core->setCatalog (std::move (catalog));
     }
 
     void TearDown() override
@@ -76,18 +75,24 @@ protected:
 
     void waitUntilAllFinished()
     {
-        for (int i = 0; i < 200 && core->isDownloadRunning(); ++i)
-            juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
+        // Between two entries none is running, so every entry's own state is looked at.
+        ASSERT_TRUE (MessagePump::runUntil ([this] {
+            for (int i = 0; i < core->getDownloads().getDownloadCount(); ++i)
+                if (const auto state = core->getDownloads().getDownloadState (i); state != DownloadState::Completed && state != DownloadState::Failed)
+                    return false;
+
+            return true;
+        }));
+        MessagePump::deliverPending();
     }
 
     ScratchHome home;
     ScriptedPrompts prompts;
     TestHttpServer server;
-    std::unique_ptr<Core> core = std::make_unique<Core> (home.getUserDataFolder());
+    std::unique_ptr<Core> core = std::make_unique<Core> (home.getUserDataFolder(), Core::Workers { DownloadThread::makeJob });
     qo::ComponentContainer rows { "downloadList" };
-    double values[DownloadPanel::numRows] = {};
     IgnoredClicks clicks;
-    DownloadPanel panel { *core, rows, values };
+    DownloadPanel panel { *core, rows, clicks };
 };
 } // namespace
 
@@ -99,7 +104,6 @@ TEST_F (DownloadPanelTest, RowsFollowTheQueue)
     ASSERT_TRUE (panel.startDownload (0, "ch0", "Course, Lesson, 1.1 - First"));
     ASSERT_TRUE (panel.startDownload (0, "ch1", "Course, Lesson, 1.2 - Second"));
     ASSERT_TRUE (panel.startDownload (0, "ch2", "Course, Lesson, 1.3 - Third"));
-    values[1] = 0.7;
     panel.update();
 
     EXPECT_EQ (visibleRows(), 3);
@@ -107,16 +111,16 @@ TEST_F (DownloadPanelTest, RowsFollowTheQueue)
     EXPECT_EQ (labelText (2), "Course, Lesson, 1.3 - Third");
     EXPECT_TRUE (barText (0).isEmpty()) << "a running download shows its percentage";
     EXPECT_EQ (barText (1), "Queued");
-    EXPECT_DOUBLE_EQ (values[1], 0.0);
+    EXPECT_DOUBLE_EQ (panel.getProgressValue (1), 0.0);
 
     panel.layoutRows (500, 8);
     EXPECT_EQ (row ("downloadProgress", 2).getBounds(), juce::Rectangle<int> (5, 155, 457, 25));
     EXPECT_EQ (rows.getHeight(), 185);
 
     // Progress for a chapter that is not queued changes nothing.
-    values[0] = 0.25;
+    const auto before = panel.getProgressValue (0);
     panel.progressChanged ("ch9");
-    EXPECT_DOUBLE_EQ (values[0], 0.25);
+    EXPECT_DOUBLE_EQ (panel.getProgressValue (0), before);
 
     waitUntilAllFinished();
     panel.update();
@@ -124,7 +128,7 @@ TEST_F (DownloadPanelTest, RowsFollowTheQueue)
     for (int i = 0; i < 3; ++i)
     {
         EXPECT_EQ (barText (i), "Error");
-        EXPECT_DOUBLE_EQ (values[i], 1.0);
+        EXPECT_DOUBLE_EQ (panel.getProgressValue (i), 1.0);
     }
 }
 
@@ -135,7 +139,7 @@ TEST_F (DownloadPanelTest, RemovingAnUnfinishedEntryAsksFirst)
 
     prompts.answerNext (false);
     panel.removeRow (1);
-    EXPECT_EQ (core->getDownloadCount(), 2);
+    EXPECT_EQ (core->getDownloads().getDownloadCount(), 2);
     ASSERT_EQ (prompts.shown.size(), 1u);
     EXPECT_EQ (prompts.shown[0].text, "The download is not complete. Remove it anyway?");
     EXPECT_EQ (prompts.shown[0].buttons, juce::StringArray ({ "Yes", "No" }));
@@ -143,12 +147,12 @@ TEST_F (DownloadPanelTest, RemovingAnUnfinishedEntryAsksFirst)
 
     prompts.answerNext (true);
     panel.removeRow (1);
-    EXPECT_EQ (core->getDownloadCount(), 1);
-    EXPECT_EQ (core->getDownloadTitle (0), "first");
+    EXPECT_EQ (core->getDownloads().getDownloadCount(), 1);
+    EXPECT_EQ (core->getDownloads().getDownloadTitle (0), "first");
 
     waitUntilAllFinished();
     panel.removeRow (0);
-    EXPECT_EQ (core->getDownloadCount(), 0) << "a finished entry goes without a question";
+    EXPECT_EQ (core->getDownloads().getDownloadCount(), 0) << "a finished entry goes without a question";
     EXPECT_EQ (prompts.shown.size(), 2u);
 
     panel.removeRow (5);
@@ -165,12 +169,12 @@ TEST_F (DownloadPanelTest, ClearCompletedKeepsTheRestInOrder)
     ASSERT_TRUE (panel.startDownload (0, "ch11", "later two"));
     panel.clearCompleted();
 
-    ASSERT_GE (core->getDownloadCount(), 1);
-    EXPECT_EQ (core->getDownloadTitle (0), "later one");
+    ASSERT_GE (core->getDownloads().getDownloadCount(), 1);
+    EXPECT_EQ (core->getDownloads().getDownloadTitle (0), "later one");
 
-    if (core->getDownloadCount() == 2)
+    if (core->getDownloads().getDownloadCount() == 2)
     {
-        EXPECT_EQ (core->getDownloadTitle (1), "later two");
+        EXPECT_EQ (core->getDownloads().getDownloadTitle (1), "later two");
     }
 }
 
@@ -186,5 +190,16 @@ TEST_F (DownloadPanelTest, AFullListRefusesMore)
     ASSERT_EQ (prompts.shown.size(), 1u);
     EXPECT_EQ (prompts.shown[0].title, "Download list full");
     EXPECT_EQ (prompts.shown[0].text, "Wait for some downloads to complete, then clear the list to free the needed slots");
-    EXPECT_EQ (core->getDownloadCount(), DownloadPanel::numRows);
+    EXPECT_EQ (core->getDownloads().getDownloadCount(), DownloadPanel::numRows);
+}
+
+TEST (DownloadPanelLayout, RowsStackBelowEachOther)
+{
+    const auto first = DownloadPanel::getRowBounds (0, 893, 8);
+    const auto v = 893 - 8 - 35;
+    EXPECT_EQ (first.label, juce::Rectangle<int> (5, 10, v, 20));
+    EXPECT_EQ (first.progress, juce::Rectangle<int> (5, 35, v, 25));
+    EXPECT_EQ (first.remove, juce::Rectangle<int> (v + 10, 35, 25, 25));
+    EXPECT_EQ (DownloadPanel::getRowBounds (17, 893, 8).label.getY(), 5 + 17 * 60 + 5);
+    EXPECT_EQ (DownloadPanel::getListBounds (3, 893, 8), juce::Rectangle<int> (0, 0, 885, 185));
 }

@@ -1,3 +1,4 @@
+#include "model/Notifications.h"
 #include "tests/downloads/DownloadTestSupport.h"
 
 namespace
@@ -32,8 +33,8 @@ protected:
     {
         juce::StringArray ids;
 
-        for (int i = 0; i < core->getDownloadCount(); ++i)
-            ids.add (core->getDownloadTitle (i).fromLastOccurrenceOf (" - ", false, false));
+        for (int i = 0; i < core->getDownloads().getDownloadCount(); ++i)
+            ids.add (core->getDownloads().getDownloadTitle (i).fromLastOccurrenceOf (" - ", false, false));
 
         return ids;
     }
@@ -46,7 +47,7 @@ TEST_F (DownloadQueueTest, DownloadsNeedACatalogWithAUser)
 
     install ({ { "ch1", makeTestBody (100) } }, {});
     EXPECT_FALSE (add ("ch1"));
-    EXPECT_EQ (core->getDownloadCount(), 0);
+    EXPECT_EQ (core->getDownloads().getDownloadCount(), 0);
     EXPECT_EQ (server.getRequestCount(), 0);
 }
 
@@ -56,22 +57,22 @@ TEST_F (DownloadQueueTest, QueueAnswersItsQueriesAndNeutralValuesOutOfRange)
     ASSERT_TRUE (add ("a"));
     ASSERT_TRUE (add ("b"));
 
-    EXPECT_EQ (core->getDownloadCount(), 2);
-    EXPECT_EQ (core->findDownload ("b"), 1);
-    EXPECT_EQ (core->findDownload ("B"), -1);
-    EXPECT_EQ (core->getDownloadTitle (0), "Course, lesson, 1.1 - a");
-    EXPECT_EQ (core->getDownloadState (0), DownloadState::Downloading);
-    EXPECT_EQ (core->getDownloadState (1), DownloadState::Queued);
-    EXPECT_TRUE (core->isDownloadRunning());
+    EXPECT_EQ (core->getDownloads().getDownloadCount(), 2);
+    EXPECT_EQ (core->getDownloads().findDownload ("b"), 1);
+    EXPECT_EQ (core->getDownloads().findDownload ("B"), -1);
+    EXPECT_EQ (core->getDownloads().getDownloadTitle (0), "Course, lesson, 1.1 - a");
+    EXPECT_EQ (core->getDownloads().getDownloadState (0), DownloadState::Downloading);
+    EXPECT_EQ (core->getDownloads().getDownloadState (1), DownloadState::Queued);
+    EXPECT_TRUE (core->getDownloads().isDownloadRunning());
 
-    EXPECT_EQ (core->getDownloadTitle (2), "");
-    EXPECT_EQ (core->getDownloadState (-1), DownloadState::Queued);
-    EXPECT_EQ (core->getDownloadProgress (7), 0.0f);
-    core->removeDownload (5);
-    EXPECT_EQ (core->getDownloadCount(), 2);
+    EXPECT_EQ (core->getDownloads().getDownloadTitle (2), "");
+    EXPECT_EQ (core->getDownloads().getDownloadState (-1), DownloadState::Queued);
+    EXPECT_EQ (core->getDownloads().getDownloadProgress (7), 0.0f);
+    core->getDownloads().removeDownload (5);
+    EXPECT_EQ (core->getDownloads().getDownloadCount(), 2);
 
     ASSERT_EQ (waitForEnd ("b"), DownloadState::Completed);
-    EXPECT_FALSE (core->isDownloadRunning());
+    EXPECT_FALSE (core->getDownloads().isDownloadRunning());
 }
 
 TEST_F (DownloadQueueTest, RunsOneEntryAtATimeInTheOrderAdded)
@@ -87,16 +88,16 @@ TEST_F (DownloadQueueTest, RunsOneEntryAtATimeInTheOrderAdded)
                {
         auto running = 0;
 
-        for (int i = 0; i < core->getDownloadCount(); ++i)
-            running += core->getDownloadState (i) == DownloadState::Downloading ? 1 : 0;
+        for (int i = 0; i < core->getDownloads().getDownloadCount(); ++i)
+            running += core->getDownloads().getDownloadState (i) == DownloadState::Downloading ? 1 : 0;
 
         mostRunning = juce::jmax (mostRunning, running);
-        return core->getDownloadState (2) == DownloadState::Completed; });
+        return core->getDownloads().getDownloadState (2) == DownloadState::Completed; });
 
     EXPECT_EQ (mostRunning, 1);
     EXPECT_EQ (server.getRequestPaths(), juce::StringArray (videoPath ("a"), videoPath ("b"), videoPath ("c")));
-    EXPECT_EQ (broadcasts.count ("cl"), 3);
-    EXPECT_EQ (broadcasts.count ("df;a") + broadcasts.count ("df;b"), 2);
+    EXPECT_EQ (broadcasts.count (Notifications::downloadListChanged), 3);
+    EXPECT_EQ (broadcasts.count (Core::joinTokens ({ Notifications::downloadFinished, "a" })) + broadcasts.count (Core::joinTokens ({ Notifications::downloadFinished, "b" })), 2);
 }
 
 TEST_F (DownloadQueueTest, AddingAQueuedOrRunningChapterAgainKeepsOneEntry)
@@ -113,7 +114,7 @@ TEST_F (DownloadQueueTest, AddingAQueuedOrRunningChapterAgainKeepsOneEntry)
     waitUntil ([&]
                { return broadcasts.received.size() >= 2; },
                200);
-    EXPECT_EQ (broadcasts.count ("cl"), 2);
+    EXPECT_EQ (broadcasts.count (Notifications::downloadListChanged), 2);
 
     EXPECT_EQ (waitForEnd ("b"), DownloadState::Completed);
     EXPECT_EQ (server.getRequestCount(), 2);
@@ -138,7 +139,7 @@ TEST_F (DownloadQueueTest, ReAddingAFailedChapterReplacesItAtTheEnd)
 
     EXPECT_EQ (errorOf ("a"), DownloadError::NoError);
     EXPECT_EQ (contentOf (videoFile ("a")), good);
-    EXPECT_EQ (broadcasts.count ("cl"), 2) << "one for the removal, one for the new entry";
+    EXPECT_EQ (broadcasts.count (Notifications::downloadListChanged), 2) << "one for the removal, one for the new entry";
 }
 
 TEST_F (DownloadQueueTest, RemovingTheRunningEntryStartsTheNextAndDeletesItsTemporaryFile)
@@ -157,25 +158,25 @@ TEST_F (DownloadQueueTest, RemovingTheRunningEntryStartsTheNextAndDeletesItsTemp
 
     // Wait until a has part of its video in the temporary file.
     ASSERT_TRUE (waitUntil ([this]
-                            { return core->getDownloadProgress (0) > 0.0f; }));
+                            { return core->getDownloads().getDownloadProgress (0) > 0.0f; }));
     const auto tempFiles = leftoverTempFiles();
     ASSERT_EQ (tempFiles.size(), 2) << "one reserved per entry";
 
     BroadcastLog broadcasts (*core);
     const auto started = juce::Time::getMillisecondCounterHiRes();
-    core->removeDownload (0);
+    core->getDownloads().removeDownload (0);
     EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - started, 1500.0);
 
     EXPECT_EQ (queueIds(), juce::StringArray ("b"));
-    EXPECT_EQ (core->getDownloadState (0), DownloadState::Downloading);
+    EXPECT_EQ (core->getDownloads().getDownloadState (0), DownloadState::Downloading);
     EXPECT_EQ (leftoverTempFiles().size(), 1) << "a's temporary file is gone, b's is in use";
     EXPECT_EQ (log.find ("movieid: a - Download aborted (aborted by user)").size(), 1u);
 
     ASSERT_EQ (waitForEnd ("b"), DownloadState::Completed);
     EXPECT_FALSE (videoFile ("a").exists());
     EXPECT_TRUE (leftoverTempFiles().isEmpty());
-    EXPECT_EQ (broadcasts.count ("cl"), 1);
-    EXPECT_EQ (broadcasts.count ("df;a"), 1);
+    EXPECT_EQ (broadcasts.count (Notifications::downloadListChanged), 1);
+    EXPECT_EQ (broadcasts.count (Core::joinTokens ({ Notifications::downloadFinished, "a" })), 1);
 }
 
 TEST_F (DownloadQueueTest, RemovingAStalledDownloadCutsItsConnection)
@@ -193,7 +194,7 @@ TEST_F (DownloadQueueTest, RemovingAStalledDownloadCutsItsConnection)
     // The read waits for data that never comes; without cutting the stream the thread would
     // hold on until it is killed.
     const auto started = juce::Time::getMillisecondCounterHiRes();
-    core->removeDownload (0);
+    core->getDownloads().removeDownload (0);
     EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - started, 2500.0);
 
     EXPECT_EQ (log.find ("movieid: a - Download aborted (aborted by user)").size(), 1u);
@@ -223,22 +224,22 @@ TEST_F (DownloadQueueTest, ClearingFinishedEntriesKeepsTheOthersInOrder)
     ASSERT_EQ (waitForEnd ("a"), DownloadState::Completed);
     ASSERT_EQ (waitForEnd ("b"), DownloadState::Failed);
     ASSERT_TRUE (waitUntil ([this]
-                            { return core->getDownloadProgress (2) > 0.0f; }));
+                            { return core->getDownloads().getDownloadProgress (2) > 0.0f; }));
 
     BroadcastLog broadcasts (*core);
-    EXPECT_TRUE (core->removeFinishedDownloads());
+    EXPECT_TRUE (core->getDownloads().removeFinishedDownloads());
     EXPECT_EQ (queueIds(), juce::StringArray ("c", "d", "e"));
-    EXPECT_EQ (core->getDownloadState (0), DownloadState::Downloading);
-    EXPECT_EQ (core->getDownloadState (1), DownloadState::Queued);
-    EXPECT_FALSE (core->removeFinishedDownloads());
+    EXPECT_EQ (core->getDownloads().getDownloadState (0), DownloadState::Downloading);
+    EXPECT_EQ (core->getDownloads().getDownloadState (1), DownloadState::Queued);
+    EXPECT_FALSE (core->getDownloads().removeFinishedDownloads());
 
     waitUntil ([&]
-               { return broadcasts.count ("cl") >= 2; },
+               { return broadcasts.count (Notifications::downloadListChanged) >= 2; },
                500);
-    EXPECT_EQ (broadcasts.count ("cl"), 2);
+    EXPECT_EQ (broadcasts.count (Notifications::downloadListChanged), 2);
     EXPECT_TRUE (videoFile ("a").existsAsFile()) << "clearing the list keeps the videos";
 
-    core->removeDownload (0);
+    core->getDownloads().removeDownload (0);
     ASSERT_EQ (waitForEnd ("e"), DownloadState::Completed);
 }
 
@@ -251,17 +252,17 @@ TEST_F (DownloadQueueTest, ProgressIsBroadcastPerBlockAndReadable)
     std::vector<float> seen;
     waitUntil ([&]
                {
-        seen.push_back (core->getDownloadProgress (0));
-        return core->getDownloadState (0) == DownloadState::Completed; });
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
+        seen.push_back (core->getDownloads().getDownloadProgress (0));
+        return core->getDownloads().getDownloadState (0) == DownloadState::Completed; });
+    MessagePump::deliverPending();
 
     EXPECT_TRUE (std::is_sorted (seen.begin(), seen.end()));
     EXPECT_GT (std::count_if (seen.begin(), seen.end(), [] (float p)
                               { return p > 0.0f && p < 1.0f; }),
                0);
     EXPECT_EQ (seen.back(), 1.0f);
-    EXPECT_GE (broadcasts.count ("dp;a"), 2);
-    EXPECT_EQ (broadcasts.received.strings.getLast(), "df;a");
+    EXPECT_GE (broadcasts.count (Core::joinTokens ({ Notifications::downloadProgress, "a" })), 2);
+    EXPECT_EQ (broadcasts.received.strings.getLast(), Core::joinTokens ({ Notifications::downloadFinished, "a" }));
 }
 
 TEST_F (DownloadQueueTest, DestroyingCoreStopsTheRunningDownloadAndCleansUp)
@@ -270,7 +271,7 @@ TEST_F (DownloadQueueTest, DestroyingCoreStopsTheRunningDownloadAndCleansUp)
     ASSERT_TRUE (add ("a"));
     ASSERT_TRUE (add ("b"));
     ASSERT_TRUE (waitUntil ([this]
-                            { return core->getDownloadProgress (0) > 0.0f; }));
+                            { return core->getDownloads().getDownloadProgress (0) > 0.0f; }));
     const auto video = videoFile ("a");
 
     const auto started = juce::Time::getMillisecondCounterHiRes();

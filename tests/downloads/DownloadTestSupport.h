@@ -7,6 +7,7 @@
 #include "model/LocalStorage.h"
 
 #include "tests/common/JucePrinters.h"
+#include "tests/common/MessagePump.h"
 #include "tests/downloads/FaultServer.h"
 
 #include <gtest/gtest.h>
@@ -193,7 +194,7 @@ protected:
 
         auto catalog = std::make_unique<Catalog>();
         ASSERT_TRUE (CatalogParser::parseCatalog (*catalog, catalogElement, true));
-        ASSERT_TRUE (core->setCatalog (catalog.release(), true));
+        ASSERT_TRUE (core->setCatalog (std::move (catalog)));
         serveBodies();
     }
 
@@ -236,23 +237,23 @@ protected:
         DownloadState state = DownloadState::Queued;
         waitUntil ([&]
                    {
-            state = core->getDownloadState (core->findDownload (chapterId));
+            state = core->getDownloads().getDownloadState (core->getDownloads().findDownload (chapterId));
             return state == DownloadState::Completed || state == DownloadState::Failed; },
                    timeoutMs);
 
         // Let the messages posted by the end arrive too.
-        juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
+        MessagePump::deliverPending();
         return state;
     }
 
     DownloadError errorOf (const juce::String& chapterId) const
     {
-        return core->getDownloadError (core->findDownload (chapterId));
+        return core->getDownloads().getDownloadError (core->getDownloads().findDownload (chapterId));
     }
 
     bool add (const juce::String& chapterId)
     {
-        return core->addDownload ("C1", chapterId, "Course, lesson, 1.1 - " + chapterId);
+        return core->getDownloads().addDownload ("C1", chapterId, "Course, lesson, 1.1 - " + chapterId);
     }
 
     juce::File videoFile (const juce::String& chapterId) const
@@ -284,5 +285,5 @@ protected:
     std::map<juce::String, juce::MemoryBlock> bodies;
     juce::File root = juce::File::createTempFile ("tsy-downloads");
     juce::File users = root.getChildFile ("movies/users");
-    std::unique_ptr<Core> core = std::make_unique<Core> (root.getChildFile ("data"));
+    std::unique_ptr<Core> core = std::make_unique<Core> (root.getChildFile ("data"), Core::Workers { DownloadThread::makeJob });
 };

@@ -1,5 +1,6 @@
 #include "downloads/Checksums.h"
 
+#include "model/Notifications.h"
 #include "tests/downloads/DownloadTestSupport.h"
 
 #include <csignal>
@@ -28,7 +29,7 @@ TEST_F (DownloadThreadTest, NormalDownloadFilesTheVideoAndRecordsIt)
     ASSERT_EQ (waitForEnd ("ch1"), DownloadState::Completed);
 
     EXPECT_EQ (errorOf ("ch1"), DownloadError::NoError);
-    EXPECT_FLOAT_EQ (core->getDownloadProgress (0), 1.0f);
+    EXPECT_FLOAT_EQ (core->getDownloads().getDownloadProgress (0), 1.0f);
     EXPECT_EQ (contentOf (videoFile ("ch1")), body);
     EXPECT_EQ (server.getRequestPaths(), juce::StringArray (videoPath ("ch1")));
     EXPECT_TRUE (leftoverTempFiles().isEmpty()) << leftoverTempFiles().joinIntoString (", ");
@@ -42,10 +43,10 @@ TEST_F (DownloadThreadTest, NormalDownloadFilesTheVideoAndRecordsIt)
     EXPECT_EQ (saved.timestamp, core->getChapterDate ("ch1"));
     EXPECT_TRUE (saved.yetToBeSeen);
 
-    EXPECT_EQ (broadcasts.count ("cl"), 1);
-    EXPECT_GE (broadcasts.count ("dp;ch1"), 4);
-    EXPECT_EQ (broadcasts.count ("df;ch1"), 1);
-    EXPECT_EQ (broadcasts.received.strings.getLast(), "df;ch1");
+    EXPECT_EQ (broadcasts.count (Notifications::downloadListChanged), 1);
+    EXPECT_GE (broadcasts.count (Core::joinTokens ({ Notifications::downloadProgress, "ch1" })), 4);
+    EXPECT_EQ (broadcasts.count (Core::joinTokens ({ Notifications::downloadFinished, "ch1" })), 1);
+    EXPECT_EQ (broadcasts.received.strings.getLast(), Core::joinTokens ({ Notifications::downloadFinished, "ch1" }));
 }
 
 TEST_F (DownloadThreadTest, LogsEveryStepUnderTheChapter)
@@ -208,14 +209,14 @@ TEST_F (DownloadThreadTest, NetworkLostAfterARestartIsRetriedEveryTwoSecondsUnti
         EXPECT_LE (gap, DownloadThread::reconnectionDelayMs + 800.0);
     }
 
-    EXPECT_EQ (core->getDownloadState (0), DownloadState::Downloading);
+    EXPECT_EQ (core->getDownloads().getDownloadState (0), DownloadState::Downloading);
     EXPECT_EQ (server.getRequestCount(), 1);
 
     const auto started = juce::Time::getMillisecondCounterHiRes();
-    core->removeDownload (0);
+    core->getDownloads().removeDownload (0);
     EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - started, 1000.0);
 
-    EXPECT_EQ (core->getDownloadCount(), 0);
+    EXPECT_EQ (core->getDownloads().getDownloadCount(), 0);
     EXPECT_EQ (log.find ("movieid: ch1 - Download aborted (aborted by user)").size(), 1u);
     EXPECT_TRUE (leftoverTempFiles().isEmpty());
     EXPECT_FALSE (videoFile ("ch1").exists());
@@ -237,7 +238,7 @@ TEST_F (DownloadThreadTest, WrongBytesFailTheChecksumAndKeepThePreviousVideo)
     ASSERT_EQ (waitForEnd ("ch1"), DownloadState::Failed);
 
     EXPECT_EQ (errorOf ("ch1"), DownloadError::ChecksumMismatch);
-    EXPECT_FLOAT_EQ (core->getDownloadProgress (0), 1.0f);
+    EXPECT_FLOAT_EQ (core->getDownloads().getDownloadProgress (0), 1.0f);
     EXPECT_EQ (log.find ("movieid: ch1 - Download failed (checksum mismatch with catalog)").size(), 1u);
     EXPECT_EQ (contentOf (videoFile ("ch1")), previous);
     EXPECT_TRUE (leftoverTempFiles().isEmpty());
@@ -262,7 +263,7 @@ TEST_F (DownloadThreadTest, PreviousVideoStaysPlayableUntilTheUpdateIsVerified)
 
     ASSERT_TRUE (add ("ch1"));
     ASSERT_TRUE (waitUntil ([this]
-                            { return core->getDownloadProgress (0) > 0.0f; }));
+                            { return core->getDownloads().getDownloadProgress (0) > 0.0f; }));
     EXPECT_EQ (contentOf (videoFile ("ch1")), previous) << "the old version is in place during the download";
 
     ASSERT_EQ (waitForEnd ("ch1"), DownloadState::Completed);

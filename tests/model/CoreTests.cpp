@@ -1,9 +1,11 @@
-#include "app/CoreRegistry.h"
+#include "model/CoreRegistry.h"
 #include "model/CatalogParser.h"
 #include "model/Core.h"
 #include "model/LocalStorage.h"
 
 #include "tests/common/JucePrinters.h"
+#include "tests/common/MessagePump.h"
+#include "model/Notifications.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -63,7 +65,7 @@ struct Messages final : juce::ActionListener
 
     juce::StringArray drain()
     {
-        juce::MessageManager::getInstance()->runDispatchLoopUntil (30);
+        MessagePump::deliverPending();
         auto result = received;
         received.clear();
         return result;
@@ -86,7 +88,7 @@ protected:
     Core& install (const juce::String& userId, const juce::StringArray& chapterIds)
     {
         core->setUsersDirectory (users, false);
-        EXPECT_TRUE (core->setCatalog (makeCatalog (userId, chapterIds).release(), true));
+        EXPECT_TRUE (core->setCatalog (makeCatalog (userId, chapterIds)));
         return *core;
     }
 
@@ -131,17 +133,15 @@ TEST_F (CoreTest, NoCatalogAnswersNeutrally)
     EXPECT_EQ (core->getUserDirectory(), juce::File());
     EXPECT_FALSE (core->isVideoPresent ("x"));
     EXPECT_FALSE (core->setFavorite ("x", true));
-    EXPECT_FALSE (core->setCatalog (nullptr, true));
+    EXPECT_FALSE (core->setCatalog (nullptr));
 }
 
-TEST_F (CoreTest, SameCatalogTwiceBroadcastsOnce)
+TEST_F (CoreTest, ACatalogIsAnnouncedOnce)
 {
     Messages messages (*core);
     core->setUsersDirectory (users, false);
-    auto* catalog = makeCatalog ("u1", { "a", "b" }).release();
-    EXPECT_TRUE (core->setCatalog (catalog, true));
-    EXPECT_TRUE (core->setCatalog (catalog, false));
-    EXPECT_EQ (messages.drain(), juce::StringArray ({ "cc" }));
+    EXPECT_TRUE (core->setCatalog (makeCatalog ("u1", { "a", "b" })));
+    EXPECT_EQ (messages.drain(), juce::StringArray ({ Notifications::catalogChanged }));
     EXPECT_TRUE (users.getChildFile ("u1").isDirectory()) << "a user's folder is made when the catalog arrives";
     EXPECT_EQ (core->getChapterDirectory ("a"), users.getChildFile ("u1/a"));
     EXPECT_EQ (core->getVideoFile ("a"), users.getChildFile ("u1/a/a.bin"));
@@ -160,7 +160,7 @@ TEST_F (CoreTest, UsersDirectoryChangesOnlyWhenDifferent)
     // A movies root without a "users" child: every chapter back to defaults, no video.
     const auto elsewhere = root.getChildFile ("other/users");
     EXPECT_TRUE (core->setUsersDirectory (elsewhere, true));
-    EXPECT_EQ (messages.drain(), juce::StringArray ({ "cu" }));
+    EXPECT_EQ (messages.drain(), juce::StringArray ({ Notifications::usersDirectoryChanged }));
     EXPECT_FALSE (core->isFavorite ("a"));
     EXPECT_FALSE (core->isVideoPresent ("a"));
 
@@ -194,7 +194,12 @@ TEST_F (CoreTest, LocalStateIsLoadedSavedAndAnnounced)
     c.setMarkerText ("b", 0, "renamed");
     c.setMarkerText ("b", 0, "renamed");
     c.removeMarker ("12/7", 0);
-    EXPECT_EQ (messages.drain(), juce::StringArray ({ "cs;b", "cf;c", "mc;b", "mm;b;0", "mc;12/7" }));
+    const juce::StringArray expected { Core::joinTokens ({ Notifications::seenChanged, "b" }),
+                                       Core::joinTokens ({ Notifications::favoriteChanged, "c" }),
+                                       Core::joinTokens ({ Notifications::markersChanged, "b" }),
+                                       Core::joinTokens ({ Notifications::markerModified, "b", "0" }),
+                                       Core::joinTokens ({ Notifications::markersChanged, "12/7" }) };
+    EXPECT_EQ (messages.drain(), expected);
 
     MovieLocalInfo saved;
     ASSERT_TRUE (LocalStorage::loadState (saved, users.getChildFile ("u1/b/b.xml")));
@@ -214,7 +219,7 @@ TEST_F (CoreTest, LocalStateIsLoadedSavedAndAnnounced)
 TEST_F (CoreTest, AnonymousCatalogKeepsStateInMemory)
 {
     core->setUsersDirectory (users, false);
-    ASSERT_TRUE (core->setCatalog (makeCatalog ({}, { "a" }).release(), true));
+    ASSERT_TRUE (core->setCatalog (makeCatalog ({}, { "a" })));
     EXPECT_FALSE (core->hasUser());
     EXPECT_TRUE (core->setFavorite ("a", true));
     EXPECT_TRUE (core->isFavorite ("a"));
@@ -259,7 +264,7 @@ TEST_F (CoreTest, RemoveChapterForgetsEverything)
 
     Messages messages (c);
     EXPECT_TRUE (c.removeChapter ("a"));
-    EXPECT_EQ (messages.drain(), juce::StringArray ({ "ca;a" }));
+    EXPECT_EQ (messages.drain(), juce::StringArray ({ Core::joinTokens ({ Notifications::chapterRemoved, "a" }) }));
     EXPECT_FALSE (c.isFavorite ("a"));
     EXPECT_FALSE (c.isYetToBeSeen ("a"));
     EXPECT_FALSE (c.isVideoPresent ("a"));
@@ -282,7 +287,7 @@ TEST_F (CoreTest, CopyAndRestoreChapterFiles)
     ASSERT_TRUE (c.removeChapter ("a"));
     Messages messages (c);
     EXPECT_TRUE (c.restoreChapterFiles ("a", backup));
-    EXPECT_EQ (messages.drain(), juce::StringArray ({ "fr;a" }));
+    EXPECT_EQ (messages.drain(), juce::StringArray ({ Core::joinTokens ({ Notifications::chapterRestored, "a" }) }));
     EXPECT_TRUE (c.isVideoPresent ("a"));
     EXPECT_EQ (c.getMarkerText ("a", 0), "kept");
 
@@ -325,8 +330,7 @@ TEST_F (CoreTest, HostileIdentifiersNeverTouchFilesOutsideTheUserFolder)
     EXPECT_TRUE (users.getChildFile ("u1/a..").isDirectory()) << "\"a/..\" is the ordinary name \"a..\"";
 
     // A user id that names no folder of its own makes the catalog storage-less.
-    auto* dangerous = makeCatalog ("..", { "b" }).release();
-    ASSERT_TRUE (c.setCatalog (dangerous, true));
+    ASSERT_TRUE (c.setCatalog (makeCatalog ("..", { "b" })));
     EXPECT_TRUE (c.hasUser());
     EXPECT_EQ (c.getUserDirectory(), juce::File());
     c.setFavorite ("b", true);
@@ -356,7 +360,7 @@ TEST_F (CoreTest, SearchDatabaseOpenCloseAndInstall)
     EXPECT_TRUE (core->isSearchDatabaseOpen());
     EXPECT_TRUE (core->getSearchDatabaseFile().existsAsFile());
     EXPECT_FALSE (root.getChildFile ("fresh.tsy").exists());
-    EXPECT_EQ (messages.drain(), juce::StringArray ({ "cd" })) << "opened again; the close found nothing open";
+    EXPECT_EQ (messages.drain(), juce::StringArray ({ Notifications::searchDatabaseChanged })) << "opened again; the close found nothing open";
 
     core->installSearchDatabase (true, root.getChildFile ("missing.tsy"), true);
     EXPECT_TRUE (core->isSearchDatabaseOpen()) << "a missing file leaves the old database open";
@@ -458,7 +462,7 @@ TEST_F (CoreTest, ConcurrentReadersAndWritersStayConsistent)
     spawn ([&] {
         while (juce::Time::getMillisecondCounter() < deadline)
         {
-            c.setCatalog (makeCatalog ("u1", ids).release(), true);
+            c.setCatalog (makeCatalog ("u1", ids));
             ++catalogsInstalled;
             juce::Thread::sleep (20);
         }

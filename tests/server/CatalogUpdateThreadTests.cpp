@@ -22,14 +22,14 @@ struct FakeWindow final : CatalogUpdateThread::Host
 {
     explicit FakeWindow (Core& c) : core (c) {}
 
-    void setCatalogState (Catalog* catalog, bool isOnline, bool isInMaintenance) override
+    void setCatalogState (std::unique_ptr<Catalog> catalog, bool isOnline, bool isInMaintenance) override
     {
         online = isOnline;
         maintenance = isInMaintenance;
         ++stateChanges;
 
         if (catalog != nullptr)
-            core.setCatalog (catalog, isOnline);
+            core.setCatalog (std::move (catalog));
     }
 
     bool isCatalogOnline() const override { return online; }
@@ -57,7 +57,7 @@ protected:
     {
         auto catalog = std::make_unique<Catalog>();
         ASSERT_TRUE (CatalogParser::parseCatalog (*catalog, *juce::parseXML (xml), true));
-        core->setCatalog (catalog.release(), false);
+        core->setCatalog (std::move (catalog));
     }
 
     /** Runs the thread for a number of rounds with a fast clock that records every wait. */

@@ -1,4 +1,9 @@
+#include "app/SharedRes.h"
+#include "tests/common/ScratchHome.h"
+#include "tests/common/ScriptedPrompts.h"
+#include "ui/MainWindowContent.h"
 #include "ui/MainWindowLayout.h"
+#include "ui/kit/ComponentPaths.h"
 
 #include <gtest/gtest.h>
 
@@ -29,30 +34,30 @@ TEST (MainWindowLayout, PanelsAndBottomBar)
 {
     const auto placements = MainWindowLayout::compute (state (1200, 778, 300, true));
 
-    for (auto panel : { "moviePanel", "webPanel", "imagePanel", "messagePanel", "preferencesPanel", "downloadPanel" })
+    for (const auto& panel : ComponentPaths::rightHandPanels)
         EXPECT_EQ (boundsOf (placements, panel), juce::Rectangle<int> (307, 0, 893, 723)) << panel;
 
-    EXPECT_EQ (boundsOf (placements, "bottomPanel"), juce::Rectangle<int> (0, 723, 1200, 55));
-    EXPECT_EQ (boundsOf (placements, "leftPanel"), juce::Rectangle<int> (0, 0, 300, 723));
-    EXPECT_EQ (boundsOf (placements, "resizeBar"), juce::Rectangle<int> (300, 0, 7, 723));
-    EXPECT_EQ (boundsOf (placements, "downloadPanel/downloadViewport"), juce::Rectangle<int> (0, 0, 893, 668));
-    EXPECT_EQ (boundsOf (placements, "downloadPanel/clearCompletedDownloadsButton"), juce::Rectangle<int> (5, 693, 120, 25));
-    EXPECT_EQ (boundsOf (placements, "bottomPanel/searchPanel"), juce::Rectangle<int> (48, 0, 220, 55));
-    EXPECT_EQ (boundsOf (placements, "bottomPanel/movieControlsPanel"), juce::Rectangle<int> (268, 0, 932, 55));
-    EXPECT_EQ (boundsOf (placements, "bottomPanel/movieControlsPanel/positionSlider"), juce::Rectangle<int> (325, 19, 932 - 534, 16));
-    EXPECT_EQ (boundsOf (placements, "bottomPanel/movieControlsPanel/timeLabel"), juce::Rectangle<int> (932 - 204, 17, 80, 20));
-    EXPECT_EQ (boundsOf (placements, "bottomPanel/extrasControlsPanel/partnersButton"), juce::Rectangle<int> (932 - 36, 15, 24, 24));
-    EXPECT_EQ (boundsOf (placements, "bottomPanel/extrasControlsPanel/coverButton"), juce::Rectangle<int> (932 - 82, 15, 24, 24));
-    EXPECT_EQ (boundsOf (placements, "webPanel/"), juce::Rectangle<int>()) << "no browser showing";
+    EXPECT_EQ (boundsOf (placements, ComponentPaths::bottomPanel), juce::Rectangle<int> (0, 723, 1200, 55));
+    EXPECT_EQ (boundsOf (placements, ComponentPaths::leftPanel), juce::Rectangle<int> (0, 0, 300, 723));
+    EXPECT_EQ (boundsOf (placements, ComponentPaths::resizeBar), juce::Rectangle<int> (300, 0, 7, 723));
+    EXPECT_EQ (boundsOf (placements, ComponentPaths::downloadViewport), juce::Rectangle<int> (0, 0, 893, 668));
+    EXPECT_EQ (boundsOf (placements, ComponentPaths::clearCompletedDownloadsButton), juce::Rectangle<int> (5, 693, 120, 25));
+    EXPECT_EQ (boundsOf (placements, ComponentPaths::searchPanel), juce::Rectangle<int> (48, 0, 220, 55));
+    EXPECT_EQ (boundsOf (placements, ComponentPaths::movieControlsPanel), juce::Rectangle<int> (268, 0, 932, 55));
+    EXPECT_EQ (boundsOf (placements, ComponentPaths::positionSlider), juce::Rectangle<int> (325, 19, 932 - 534, 16));
+    EXPECT_EQ (boundsOf (placements, ComponentPaths::timeLabel), juce::Rectangle<int> (932 - 204, 17, 80, 20));
+    EXPECT_EQ (boundsOf (placements, ComponentPaths::partnersButton), juce::Rectangle<int> (932 - 36, 15, 24, 24));
+    EXPECT_EQ (boundsOf (placements, ComponentPaths::coverButton), juce::Rectangle<int> (932 - 82, 15, 24, 24));
+    EXPECT_EQ (boundsOf (placements, ComponentPaths::webBrowser), juce::Rectangle<int>()) << "no browser showing";
 }
 
 TEST (MainWindowLayout, HiddenLeftPanelMovesEverythingLeft)
 {
     const auto placements = MainWindowLayout::compute (state (1200, 778, 300, false));
-    EXPECT_EQ (boundsOf (placements, "moviePanel"), juce::Rectangle<int> (0, 0, 1200, 723));
-    EXPECT_EQ (boundsOf (placements, "leftPanel"), juce::Rectangle<int> (0, 0, 300, 723)) << "laid out even when hidden";
-    EXPECT_EQ (boundsOf (placements, "bottomPanel/movieControlsPanel").getX(), 48);
-    EXPECT_EQ (boundsOf (placements, "bottomPanel/extrasControlsPanel"), juce::Rectangle<int> (48, 0, 1152, 55));
+    EXPECT_EQ (boundsOf (placements, ComponentPaths::moviePanel), juce::Rectangle<int> (0, 0, 1200, 723));
+    EXPECT_EQ (boundsOf (placements, ComponentPaths::leftPanel), juce::Rectangle<int> (0, 0, 300, 723)) << "laid out even when hidden";
+    EXPECT_EQ (boundsOf (placements, ComponentPaths::movieControlsPanel).getX(), 48);
+    EXPECT_EQ (boundsOf (placements, ComponentPaths::extrasControlsPanel), juce::Rectangle<int> (48, 0, 1152, 55));
 }
 
 TEST (MainWindowLayout, MovieSize)
@@ -68,23 +73,50 @@ TEST (MainWindowLayout, MovieSize)
 
     auto showing = state (1200, 778, 300, true);
     showing.movieSize = { 0, 0, 640, 480 };
-    EXPECT_EQ (boundsOf (MainWindowLayout::compute (showing), "moviePanel/"), juce::Rectangle<int> (0, 26, 0, 0)) << "not showing";
+    EXPECT_EQ (boundsOf (MainWindowLayout::compute (showing), ComponentPaths::movieComponent), juce::Rectangle<int> (0, 26, 0, 0)) << "not showing";
     showing.movieShowing = true;
-    EXPECT_EQ (boundsOf (MainWindowLayout::compute (showing), "moviePanel/"), juce::Rectangle<int> (0, 26, 893, 670));
+    EXPECT_EQ (boundsOf (MainWindowLayout::compute (showing), ComponentPaths::movieComponent), juce::Rectangle<int> (0, 26, 893, 670));
 }
 
-TEST (MainWindowLayout, DownloadRowsAndPreferences)
+TEST (MainWindowLayout, Preferences)
 {
-    const auto first = MainWindowLayout::getDownloadRow (0, 893, 8);
-    const auto v = 893 - 8 - 35;
-    EXPECT_EQ (first.label, juce::Rectangle<int> (5, 10, v, 20));
-    EXPECT_EQ (first.progress, juce::Rectangle<int> (5, 35, v, 25));
-    EXPECT_EQ (first.remove, juce::Rectangle<int> (v + 10, 35, 25, 25));
-    EXPECT_EQ (MainWindowLayout::getDownloadRow (17, 893, 8).label.getY(), 5 + 17 * 60 + 5);
-    EXPECT_EQ (MainWindowLayout::getDownloadListBounds (3, 893, 8), juce::Rectangle<int> (0, 0, 885, 185));
-
     const auto preferences = MainWindowLayout::getPreferencesControls (900);
-    EXPECT_EQ (boundsOf (preferences, "moviesRootDirectoryComponent"), juce::Rectangle<int> (240, 135, 500, 20));
-    EXPECT_EQ (boundsOf (preferences, "resetMoviesRootToDefaultButton"), juce::Rectangle<int> (745, 135, 150, 20));
-    EXPECT_EQ (boundsOf (preferences, "loggingCombo"), juce::Rectangle<int> (240, 320, 210, 20));
+    EXPECT_EQ (boundsOf (preferences, ComponentPaths::moviesRootDirectoryComponent), juce::Rectangle<int> (240, 135, 500, 20));
+    EXPECT_EQ (boundsOf (preferences, ComponentPaths::resetMoviesRootToDefaultButton), juce::Rectangle<int> (745, 135, 150, 20));
+    EXPECT_EQ (boundsOf (preferences, ComponentPaths::loggingCombo), juce::Rectangle<int> (240, 320, 210, 20));
+}
+
+TEST (MainWindowLayout, EveryPlacedPathIsBuilt)
+{
+    struct Listeners final : juce::Button::Listener,
+                             juce::Slider::Listener,
+                             juce::ComboBox::Listener,
+                             juce::TextEditor::Listener,
+                             juce::FilenameComponentListener,
+                             ResizeBar::Target
+    {
+        void buttonClicked (juce::Button*) override {}
+        void sliderValueChanged (juce::Slider*) override {}
+        void comboBoxChanged (juce::ComboBox*) override {}
+        void filenameComponentChanged (juce::FilenameComponent*) override {}
+        void setLeftPanelVisible (bool) override {}
+        void setLeftPanelWidth (int) override {}
+        int getLeftPanelWidth() const override { return 291; }
+        bool isLeftPanelVisible() const override { return true; }
+    } listeners;
+
+    const ScratchHome home;
+    const ScriptedPrompts prompts;
+    qo::ComponentContainer content ("content");
+    MainWindowContent::build (content, { listeners, listeners, listeners, listeners, listeners, listeners });
+
+    for (const auto& placement : MainWindowLayout::compute (state (1200, 778, 300, true)))
+    {
+        if (placement.path != ComponentPaths::movieComponent && placement.path != ComponentPaths::webBrowser)
+        {
+            EXPECT_NE (content.getComponent (placement.path), nullptr) << placement.path;
+        }
+    }
+
+    SharedRes::deleteInstance();
 }

@@ -1,11 +1,15 @@
 #include "app/PreferencesManager.h"
 #include "app/SharedRes.h"
+#include "downloads/DownloadPanel.h"
+#include "downloads/DownloadThread.h"
 #include "model/Core.h"
+#include "tests/common/MessagePump.h"
 #include "tests/common/ScratchHome.h"
 #include "tests/common/ScriptedPrompts.h"
 #include "tests/common/TestHttpServer.h"
 #include "ui/MainWindow.h"
 #include "ui/MainWindowContent.h"
+#include "ui/kit/ComponentPaths.h"
 
 #include <gtest/gtest.h>
 
@@ -39,29 +43,39 @@ protected:
 
     MainWindow& open()
     {
-        core = std::make_unique<Core> (SharedRes::getInstance()->getUserDataFolder());
+        core = std::make_unique<Core> (SharedRes::getInstance()->getUserDataFolder(), Core::Workers { DownloadThread::makeJob });
         window = std::make_unique<MainWindow> ("TSY-Player 1.36", *core);
         window->setVisible (true);
 
-        for (int i = 0; i < 100 && core->getNumCourses() == 0; ++i)
-            pump (20);
+        EXPECT_TRUE (MessagePump::runUntil ([this] { return core->getNumCourses() > 0; })) << "the catalog never came";
 
-        // A person's window has the keyboard; without a window manager it has to be given it.
+        // A person's window has the keyboard; without a window manager it has to be given it,
+        // and it is the window system's focus event that hands it over.
         window->toFront (true);
-        pump();
+        EXPECT_TRUE (MessagePump::runUntil ([this] { return window->getPeer() != nullptr && window->getPeer()->isFocused(); }));
 
         return *window;
     }
 
-    static void pump (int milliseconds = 50) { juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds); }
+    /** Delivers what the last step posted to the message queue. */
+    static void pump() { MessagePump::deliverPending(); }
 
-    /** Keyboard focus arrives with the window system's focus event, so give it a moment. */
+    /** Every entry of the queue has ended (between two entries none is running, so "nothing
+        runs" alone is not enough).
+    */
+    bool allDownloadsEnded() const
+    {
+        for (int i = 0; i < core->getDownloads().getDownloadCount(); ++i)
+            if (const auto state = core->getDownloads().getDownloadState (i); state != DownloadState::Completed && state != DownloadState::Failed)
+                return false;
+
+        return true;
+    }
+
+    /** Keyboard focus arrives with the window system's focus event: wait for it to arrive. */
     static bool waitForFocus (juce::Component& component)
     {
-        for (int i = 0; i < 100 && ! component.hasKeyboardFocus (false); ++i)
-            pump (25);
-
-        return component.hasKeyboardFocus (false);
+        return MessagePump::runUntil ([&] { return component.hasKeyboardFocus (false); });
     }
 
     juce::Component* get (const juce::String& path) { return window->getContent().getComponent (path); }
@@ -70,7 +84,7 @@ protected:
     {
         juce::StringArray visible;
 
-        for (const auto& panel : MainWindowContent::rightHandPanels)
+        for (const auto& panel : ComponentPaths::rightHandPanels)
             if (get (panel)->isVisible())
                 visible.add (panel);
 
@@ -107,64 +121,64 @@ TEST_F (MainWindowTest, StartsWithTheBottomBarAndTheRememberedLeftPanel)
     auto& w = open();
     EXPECT_EQ (w.getName(), "TSY-Player 1.36");
     EXPECT_TRUE (visibleRightHandPanels().isEmpty());
-    EXPECT_TRUE (get ("bottomPanel")->isVisible());
-    EXPECT_TRUE (get ("bottomPanel/toggleLeftPanelButton")->isShowing());
-    EXPECT_TRUE (get ("leftPanel")->isVisible());
-    EXPECT_TRUE (get ("resizeBar")->isVisible());
-    EXPECT_TRUE (get ("bottomPanel/searchPanel")->isVisible());
-    EXPECT_FALSE (get ("bottomPanel/movieControlsPanel")->isVisible());
+    EXPECT_TRUE (get (ComponentPaths::bottomPanel)->isVisible());
+    EXPECT_TRUE (get (ComponentPaths::toggleLeftPanelButton)->isShowing());
+    EXPECT_TRUE (get (ComponentPaths::leftPanel)->isVisible());
+    EXPECT_TRUE (get (ComponentPaths::resizeBar)->isVisible());
+    EXPECT_TRUE (get (ComponentPaths::searchPanel)->isVisible());
+    EXPECT_FALSE (get (ComponentPaths::movieControlsPanel)->isVisible());
 
     // The layout follows the content's size.
     const auto& content = w.getContent();
-    EXPECT_EQ (get ("bottomPanel")->getBounds(), juce::Rectangle<int> (0, content.getHeight() - 55, content.getWidth(), 55));
-    EXPECT_EQ (get ("leftPanel")->getWidth(), 291);
+    EXPECT_EQ (get (ComponentPaths::bottomPanel)->getBounds(), juce::Rectangle<int> (0, content.getHeight() - 55, content.getWidth(), 55));
+    EXPECT_EQ (get (ComponentPaths::leftPanel)->getWidth(), 291);
 
     // Nothing on the download list is showing while the queue is empty.
-    EXPECT_FALSE (w.getDownloadList().getComponent ("downloadLabel;0")->isVisible());
-    EXPECT_NE (w.getDownloadList().getComponent ("downloadRemove;1023"), nullptr);
+    EXPECT_FALSE (w.getDownloadList().getComponent (DownloadPanel::labelName + juce::String (";0"))->isVisible());
+    EXPECT_NE (w.getDownloadList().getComponent (DownloadPanel::removeName + juce::String (";1023")), nullptr);
 }
 
 TEST_F (MainWindowTest, PanelSwitchingShowsExactlyOne)
 {
     auto& w = open();
     w.showPreferencesPanel();
-    EXPECT_EQ (visibleRightHandPanels(), juce::StringArray ({ "preferencesPanel" }));
+    EXPECT_EQ (visibleRightHandPanels(), juce::StringArray ({ ComponentPaths::preferencesPanel }));
     w.showDownloadPanel();
-    EXPECT_EQ (visibleRightHandPanels(), juce::StringArray ({ "downloadPanel" }));
+    EXPECT_EQ (visibleRightHandPanels(), juce::StringArray ({ ComponentPaths::downloadPanel }));
 
     juce::Image picture (juce::Image::ARGB, 40, 30, true);
     w.showImage (picture, true);
-    EXPECT_EQ (visibleRightHandPanels(), juce::StringArray ({ "imagePanel" }));
-    EXPECT_TRUE (get ("bottomPanel/extrasControlsPanel")->isVisible());
+    EXPECT_EQ (visibleRightHandPanels(), juce::StringArray ({ ComponentPaths::imagePanel }));
+    EXPECT_TRUE (get (ComponentPaths::extrasControlsPanel)->isVisible());
     w.showImage (picture, false);
-    EXPECT_FALSE (get ("bottomPanel/extrasControlsPanel")->isVisible());
+    EXPECT_FALSE (get (ComponentPaths::extrasControlsPanel)->isVisible());
 
-    w.selectSpecialItem (MainWindow::SpecialItem::preferences);
-    EXPECT_EQ (visibleRightHandPanels(), juce::StringArray ({ "preferencesPanel" }));
-    EXPECT_FALSE (get ("bottomPanel/extrasControlsPanel")->isVisible()) << "hiding the picture hides its buttons";
+    w.selectSpecialItem (MainWindow::SpecialEntry::preferences);
+    EXPECT_EQ (visibleRightHandPanels(), juce::StringArray ({ ComponentPaths::preferencesPanel }));
+    EXPECT_FALSE (get (ComponentPaths::extrasControlsPanel)->isVisible()) << "hiding the picture hides its buttons";
 }
 
 TEST_F (MainWindowTest, ToggleButtonHidesTheLeftPanelAndFocusReturns)
 {
     auto& w = open();
-    auto* toggle = dynamic_cast<juce::Button*> (get ("bottomPanel/toggleLeftPanelButton"));
+    auto* toggle = dynamic_cast<juce::Button*> (get (ComponentPaths::toggleLeftPanelButton));
     ASSERT_NE (toggle, nullptr);
 
     toggle->triggerClick();
     pump();
     EXPECT_FALSE (w.isLeftPanelVisible());
-    EXPECT_FALSE (get ("leftPanel")->isVisible());
-    EXPECT_FALSE (get ("resizeBar")->isVisible());
-    EXPECT_FALSE (get ("bottomPanel/searchPanel")->isVisible());
-    EXPECT_EQ (get ("bottomPanel/movieControlsPanel")->getX(), 48);
+    EXPECT_FALSE (get (ComponentPaths::leftPanel)->isVisible());
+    EXPECT_FALSE (get (ComponentPaths::resizeBar)->isVisible());
+    EXPECT_FALSE (get (ComponentPaths::searchPanel)->isVisible());
+    EXPECT_EQ (get (ComponentPaths::movieControlsPanel)->getX(), 48);
     EXPECT_FALSE (PreferencesManager::getInstance()->getStartupSidebarVisibility()) << "stored at once";
 
     // Any click sends the keyboard focus back to the toggle button, so its shortcuts keep working.
     w.showPreferencesPanel();
-    auto* combo = get ("preferencesPanel/coursesLanguageCombo");
+    auto* combo = get (ComponentPaths::coursesLanguageCombo);
     combo->grabKeyboardFocus();
     ASSERT_TRUE (waitForFocus (*combo));
-    dynamic_cast<juce::Button*> (get ("preferencesPanel/resetMoviesRootToDefaultButton"))->triggerClick();
+    dynamic_cast<juce::Button*> (get (ComponentPaths::resetMoviesRootToDefaultButton))->triggerClick();
     EXPECT_TRUE (waitForFocus (*toggle));
 
     toggle->triggerClick();
@@ -176,7 +190,7 @@ TEST_F (MainWindowTest, TheHKeyTogglesTheLeftPanel)
 {
     auto& w = open();
     ASSERT_TRUE (w.isLeftPanelVisible());
-    get ("bottomPanel/toggleLeftPanelButton")->grabKeyboardFocus();
+    get (ComponentPaths::toggleLeftPanelButton)->grabKeyboardFocus();
     pump();
 
     auto* peer = w.getPeer();
@@ -185,22 +199,19 @@ TEST_F (MainWindowTest, TheHKeyTogglesTheLeftPanel)
     ASSERT_TRUE (xdotool.start (juce::StringArray { "xdotool", "key", "--window", juce::String ((juce::pointer_sized_int) peer->getNativeHandle()), "h" }));
     xdotool.waitForProcessToFinish (5000);
 
-    for (int i = 0; i < 40 && w.isLeftPanelVisible(); ++i)
-        pump (50);
-
-    EXPECT_FALSE (w.isLeftPanelVisible());
+    EXPECT_TRUE (MessagePump::runUntil ([&] { return ! w.isLeftPanelVisible(); }));
 }
 
 TEST_F (MainWindowTest, ResizeBarClampsAndShowsAHiddenPanel)
 {
     auto& w = open();
-    auto* bar = get ("resizeBar");
+    auto* bar = get (ComponentPaths::resizeBar);
 
     dragResizeBar (*bar, -500.0f);
     EXPECT_EQ (w.getLeftPanelWidth(), 291);
     dragResizeBar (*bar, 1000.0f);
     EXPECT_EQ (w.getLeftPanelWidth(), 600);
-    EXPECT_EQ (get ("moviePanel")->getX(), 607);
+    EXPECT_EQ (get (ComponentPaths::moviePanel)->getX(), 607);
     dragResizeBar (*bar, -100.0f);
     EXPECT_EQ (w.getLeftPanelWidth(), 500);
 
@@ -265,28 +276,27 @@ TEST_F (MainWindowTest, RemoveButtonsActOnTheirOwnRow)
     for (int i = 0; i < 20; ++i)
         ASSERT_TRUE (w.startDownload (0, "ch" + juce::String (i), "entry " + juce::String (i)));
 
-    for (int i = 0; i < 200 && core->isDownloadRunning(); ++i)
-        pump (20);
+    ASSERT_TRUE (MessagePump::runUntil ([this] { return allDownloadsEnded(); }));
 
     pump();
     w.showDownloadPanel();
     pump();
 
-    auto* remove = dynamic_cast<juce::Button*> (w.getDownloadList().getComponent ("downloadRemove;17"));
+    auto* remove = dynamic_cast<juce::Button*> (w.getDownloadList().getComponent (DownloadPanel::removeName + juce::String (";17")));
     ASSERT_NE (remove, nullptr);
     ASSERT_TRUE (remove->isShowing());
-    EXPECT_FALSE (w.getDownloadList().getComponent ("downloadRemove;20")->isVisible());
+    EXPECT_FALSE (w.getDownloadList().getComponent (DownloadPanel::removeName + juce::String (";20"))->isVisible());
 
     remove->triggerClick();
     pump();
-    ASSERT_EQ (core->getDownloadCount(), 19);
-    EXPECT_EQ (core->getDownloadTitle (16), "entry 16");
-    EXPECT_EQ (core->getDownloadTitle (17), "entry 18") << "row 17's entry went";
-    EXPECT_FALSE (w.getDownloadList().getComponent ("downloadRemove;19")->isVisible()) << "the list shrank";
+    ASSERT_EQ (core->getDownloads().getDownloadCount(), 19);
+    EXPECT_EQ (core->getDownloads().getDownloadTitle (16), "entry 16");
+    EXPECT_EQ (core->getDownloads().getDownloadTitle (17), "entry 18") << "row 17's entry went";
+    EXPECT_FALSE (w.getDownloadList().getComponent (DownloadPanel::removeName + juce::String (";19"))->isVisible()) << "the list shrank";
 
-    dynamic_cast<juce::Button*> (get ("downloadPanel/clearCompletedDownloadsButton"))->triggerClick();
+    dynamic_cast<juce::Button*> (get (ComponentPaths::clearCompletedDownloadsButton))->triggerClick();
     pump();
-    EXPECT_EQ (core->getDownloadCount(), 0);
+    EXPECT_EQ (core->getDownloads().getDownloadCount(), 0);
 }
 
 TEST_F (MainWindowTest, TheLanguageWaitsForRunningDownloads)
@@ -304,24 +314,23 @@ TEST_F (MainWindowTest, TheLanguageWaitsForRunningDownloads)
     });
     PreferencesManager::getInstance()->setLanguage (0);
     auto& w = open();
-    auto* combo = dynamic_cast<juce::ComboBox*> (get ("preferencesPanel/coursesLanguageCombo"));
+    auto* combo = dynamic_cast<juce::ComboBox*> (get (ComponentPaths::coursesLanguageCombo));
     ASSERT_EQ (combo->getSelectedId(), 1);
 
     ASSERT_TRUE (w.startDownload (0, "ch1", "running"));
-    ASSERT_TRUE (core->isDownloadRunning());
+    ASSERT_TRUE (core->getDownloads().isDownloadRunning());
     combo->setSelectedId (2, juce::sendNotificationSync);
     EXPECT_EQ (countTitled ("Downloads in progress"), 1);
     EXPECT_EQ (prompts.shown.back().text, "Wait for the downloads to complete before changing language");
     EXPECT_EQ (combo->getSelectedId(), 1) << "the combo returns to the stored language";
     EXPECT_EQ (PreferencesManager::getInstance()->getLanguage(), 0);
 
-    for (int i = 0; i < 200 && core->isDownloadRunning(); ++i)
-        pump (20);
+    ASSERT_TRUE (MessagePump::runUntil ([this] { return allDownloadsEnded(); }));
 
     const auto requestsBefore = server.getRequests().size();
     combo->setSelectedId (2, juce::sendNotificationSync);
     EXPECT_EQ (PreferencesManager::getInstance()->getLanguage(), 1);
-    EXPECT_EQ (core->getDownloadCount(), 0) << "finished downloads are cleared";
+    EXPECT_EQ (core->getDownloads().getDownloadCount(), 0) << "finished downloads are cleared";
     ASSERT_GT (server.getRequests().size(), requestsBefore);
     EXPECT_EQ (server.getRequests().back().parameters["lang"], "en") << "the catalog is fetched again in the new language";
 }
@@ -347,17 +356,17 @@ TEST_F (MainWindowTest, PreferencesPanelReflectsThePreferencesSilently)
     auto& w = open();
     juce::ignoreUnused (w);
 
-    EXPECT_EQ (dynamic_cast<juce::ComboBox*> (get ("preferencesPanel/coursesLanguageCombo"))->getSelectedId(), 1);
-    EXPECT_EQ (dynamic_cast<juce::ComboBox*> (get ("preferencesPanel/loggingCombo"))->getSelectedId(), 1);
-    EXPECT_EQ (dynamic_cast<juce::FilenameComponent*> (get ("preferencesPanel/moviesRootDirectoryComponent"))->getCurrentFile(),
+    EXPECT_EQ (dynamic_cast<juce::ComboBox*> (get (ComponentPaths::coursesLanguageCombo))->getSelectedId(), 1);
+    EXPECT_EQ (dynamic_cast<juce::ComboBox*> (get (ComponentPaths::loggingCombo))->getSelectedId(), 1);
+    EXPECT_EQ (dynamic_cast<juce::FilenameComponent*> (get (ComponentPaths::moviesRootDirectoryComponent))->getCurrentFile(),
                preferences->getMoviesRootDirectory());
-    EXPECT_TRUE (get ("preferencesPanel/backupButton")->isEnabled()) << "a signed-in user's catalog arrived";
-    EXPECT_TRUE (get ("preferencesPanel/restoreButton")->isEnabled());
+    EXPECT_TRUE (get (ComponentPaths::backupButton)->isEnabled()) << "a signed-in user's catalog arrived";
+    EXPECT_TRUE (get (ComponentPaths::restoreButton)->isEnabled());
 
     // The "Logging enabled" notice comes with the first "er", before the catalog.
     EXPECT_EQ (countTitled ("Logging enabled"), 1);
 
-    dynamic_cast<juce::ComboBox*> (get ("preferencesPanel/loggingCombo"))->setSelectedId (2);
+    dynamic_cast<juce::ComboBox*> (get (ComponentPaths::loggingCombo))->setSelectedId (2);
     pump();
     EXPECT_FALSE (preferences->getLoggingEnabled());
 }

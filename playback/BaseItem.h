@@ -1,0 +1,54 @@
+#pragma once
+
+#include "playback/CatalogTreeHost.h"
+
+class Core;
+
+/**
+    The base of the catalog rows (course, lesson, chapter): it paints a row from what the row
+    answers about its state, gives a row the height 20 or, when the current tab filters it out,
+    0, and turns a left click on the status icon into iconClicked. Everything is read from Core
+    whenever it is needed, never cached. Message thread.
+*/
+class BaseItem : public juce::TreeViewItem
+{
+public:
+    BaseItem (Core& core, CatalogTreeHost& host, const juce::String& label);
+
+    void paintItem (juce::Graphics& g, int width, int height) override;
+
+    /** Draws nothing: the row's own paint draws the open/close box. */
+    void paintOpenCloseButton (juce::Graphics&, const juce::Rectangle<float>&, juce::Colour, bool) override {}
+
+    void itemClicked (const juce::MouseEvent& e) override;
+    int getItemHeight() const override;
+    bool canBeSelected() const override;
+
+    /** A click on the row's status icon. */
+    virtual void iconClicked() {}
+
+    virtual bool isSearchHit() const = 0;
+    virtual bool isUnseen() const = 0;
+    virtual bool isFavorite() const { return false; }
+
+    /** An index into the tree icons of the shared resources, or -1 for none. */
+    virtual int getStatusIcon() const = 0;
+
+    virtual juce::Colour getTextColour() const { return juce::Colours::black; }
+
+    const juce::String& getLabel() const noexcept { return label; }
+
+    /** The row's height when it passes the tab filter. */
+    static constexpr int rowHeight = 20;
+
+protected:
+    /** Whether the row passes the current tab's filter. */
+    virtual bool passesFilter() const = 0;
+
+    Core& core;
+    CatalogTreeHost& host;
+    const juce::String label;
+
+private:
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BaseItem)
+};
