@@ -2,6 +2,7 @@
 #include "downloads/DownloadThread.h"
 #include "model/CatalogParser.h"
 #include "model/Core.h"
+#include "tests/provider/ProviderProcess.h"
 
 #include <benchmark/benchmark.h>
 
@@ -25,13 +26,6 @@ juce::int64 residentBytes()
     juce::StringArray fields;
     fields.addTokens (juce::File ("/proc/self/statm").loadFileAsString(), " ", {});
     return fields[1].getLargeIntValue() * (juce::int64) sysconf (_SC_PAGESIZE);
-}
-
-int findFreePort()
-{
-    juce::StreamingSocket socket;
-    socket.createListener (0, "127.0.0.1");
-    return socket.getBoundPort();
 }
 
 /** tsy-provider publishing one course "BENCH" with a chapter "MB<n>" of n random megabytes
@@ -66,30 +60,26 @@ public:
 
     ~ProviderSession()
     {
-        provider.kill();
+        provider.reset();
     }
 
 private:
     ProviderSession()
     {
-        const auto executable = findProvider();
-
-        if (! executable.existsAsFile())
-        {
-            error = "tsy-provider not found (build the tsy-provider target or set TSY_PROVIDER)";
-            return;
-        }
-
         writeLibrary();
-        const auto port = findFreePort();
-        const auto baseUrl = "http://127.0.0.1:" + juce::String (port) + "/";
 
-        if (! provider.start (juce::StringArray { executable.getFullPathName(), "--library", folder.getChildFile ("library").getFullPathName(), "--port", juce::String (port), "--access-log", folder.getChildFile ("access.log").getFullPathName() },
-                              0))
+        // Stopped with SIGTERM when the session ends, and with its temporary directory inside the
+        // session's folder, so it leaves nothing behind.
+        provider = std::make_unique<ProviderProcess> (juce::StringArray { "--library", folder.getChildFile ("library").getFullPathName(), "--access-log", folder.getChildFile ("access.log").getFullPathName() },
+                                                      folder);
+
+        if (! provider->isRunning())
         {
-            error = "tsy-provider did not start";
+            error = "tsy-provider did not start (build the tsy-provider target)";
             return;
         }
+
+        const auto baseUrl = provider->getOrigin() + "/";
 
         // The provider measures the videos before it publishes them.
         const juce::URL catalogUrl (baseUrl + "catalog.php?auth=0&lang=en&nocache=1");
@@ -105,17 +95,6 @@ private:
 
         if (catalogDocument == nullptr)
             error = "tsy-provider published no catalog";
-    }
-
-    static juce::File findProvider()
-    {
-        if (const auto* path = std::getenv ("TSY_PROVIDER"))
-            return juce::File (path);
-
-        return juce::File::getSpecialLocation (juce::File::currentExecutableFile)
-            .getParentDirectory()
-            .getSiblingFile ("provider")
-            .getChildFile ("tsy-provider");
     }
 
     void writeLibrary() const
@@ -156,7 +135,7 @@ private:
     }
 
     const juce::File folder = BenchCatalog::getScratchFolder().getChildFile ("downloads");
-    juce::ChildProcess provider;
+    std::unique_ptr<ProviderProcess> provider;
     std::unique_ptr<juce::XmlElement> catalogDocument;
     juce::String error;
 };

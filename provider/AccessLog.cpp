@@ -46,25 +46,88 @@ juce::String AccessLog::maskPasswords (const juce::String& target)
     return target.substring (0, queryStart + 1) + parts.joinIntoString ("&");
 }
 
+namespace
+{
+void appendEscaped (std::string& out, const juce::String& text)
+{
+    for (auto p = text.getCharPointer(); ! p.isEmpty();)
+    {
+        const auto c = p.getAndAdvance();
+
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\t')
+            out += "\\t";
+        else if (c < 0x20 || c == 0x7f)
+            out += ("\\x" + juce::String::toHexString ((int) c).paddedLeft ('0', 2)).toStdString();
+        else if ((c >= 0x80 && c <= 0x9f) || c == 0x2028 || c == 0x2029)
+            out += ("\\u{" + juce::String::toHexString ((int) c).paddedLeft ('0', 4) + "}").toStdString();
+        else
+        {
+            char bytes[8];
+            juce::CharPointer_UTF8 writer (bytes);
+            writer.write (c);
+            out.append (bytes, (size_t) (writer.getAddress() - bytes));
+        }
+    }
+}
+} // namespace
+
+juce::String AccessLog::escape (const juce::String& text)
+{
+    std::string out;
+    appendEscaped (out, text);
+    return juce::String::fromUTF8 (out.data(), (int) out.size());
+}
+
 juce::String AccessLog::format (const Entry& entry)
 {
     const auto target = maskPasswords (entry.target);
 
-    juce::String text;
-    text << entry.time.formatted ("%Y-%m-%dT%H:%M:%S") << " " << entry.client << " \"" << entry.method << " "
-         << target << " " << entry.version << "\" " << entry.status << " " << entry.bodySize << "\n";
+    // Built in a std::string, which grows geometrically: appending to a juce::String copies it
+    // every time, and a request may carry many parts.
+    std::string text;
+    text += entry.time.formatted ("%Y-%m-%dT%H:%M:%S").toStdString() + " ";
+    appendEscaped (text, entry.client);
+    text += " \"";
+    appendEscaped (text, entry.method);
+    text += " ";
+    appendEscaped (text, target);
+    text += " ";
+    appendEscaped (text, entry.version);
+    text += "\" " + std::to_string (entry.status) + " " + std::to_string (entry.bodySize) + "\n";
 
-    // Parsed after masking, so the decoded lines cannot reveal a password either.
-    const juce::URL parsed ("http://client" + target);
-    const auto& names = parsed.getParameterNames();
-    const auto& values = parsed.getParameterValues();
+    // Decoded after masking, so the decoded lines cannot reveal a password either.
+    const auto queryStart = target.indexOfChar ('?');
 
-    for (int i = 0; i < names.size(); ++i)
-        text << "    query " << names[i] << "=" << values[i] << "\n";
+    if (queryStart >= 0)
+    {
+        for (auto& part : juce::StringArray::fromTokens (target.substring (queryStart + 1), "&", {}))
+        {
+            if (part.isEmpty())
+                continue;
+
+            text += "    query ";
+            appendEscaped (text, juce::URL::removeEscapeChars (part.upToFirstOccurrenceOf ("=", false, false)));
+            text += "=";
+            appendEscaped (text, juce::URL::removeEscapeChars (part.fromFirstOccurrenceOf ("=", false, false)));
+            text += "\n";
+        }
+    }
 
     for (auto& [name, value] : entry.headers)
-        text << "    header " << name << ": " << value << "\n";
+    {
+        text += "    header ";
+        appendEscaped (text, name);
+        text += ": ";
+        appendEscaped (text, value);
+        text += "\n";
+    }
 
-    return text;
+    return juce::String::fromUTF8 (text.data(), (int) text.size());
 }
 } // namespace provider

@@ -16,8 +16,9 @@ namespace provider
     An entry is a first line with the time, the client, the request line, the status and the
     body size, then one indented line per query parameter ("    query NAME=VALUE", decoded, in
     the order sent) and per header ("    header NAME: VALUE"). Password values are written as
-    "********": the hash is what the service accepts, so it is a credential. Request threads call
-    write concurrently; entries never interleave.
+    "********": the hash is what the service accepts, so it is a credential. Every value is
+    written with its control characters escaped, so no client can forge or break a line. Request
+    threads call write concurrently; entries never interleave.
 */
 class AccessLog final
 {
@@ -55,6 +56,12 @@ public:
 
     /** The target with every password value replaced by "********". */
     static juce::String maskPasswords (const juce::String& target);
+
+    /** Text as the log writes it: a backslash doubled, and control characters (C0, DEL, C1
+        and the Unicode line and paragraph separators) as "\n", "\r", "\t", "\xHH" or
+        "\u{HHHH}".
+    */
+    static juce::String escape (const juce::String& text);
 
     static constexpr const char* passwordMask = "********";
 

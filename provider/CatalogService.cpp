@@ -79,9 +79,9 @@ CatalogService::Answer CatalogService::answer (const juce::StringPairArray& quer
         if (userName.isEmpty() || password.isEmpty())
             return error ("userpwdmissing", "User name and password are required");
 
-        user = library.findUserByEmail (userName);
+        user = library.findSignedInUser (userName, password);
 
-        if (user == nullptr || ! user->passwordHash.equalsIgnoreCase (password))
+        if (user == nullptr)
             return error ("loginerror", "Wrong user name or password");
     }
 

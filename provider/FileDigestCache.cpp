@@ -34,6 +34,7 @@ bool FileDigestCache::describe (const juce::File& file, ProvidedFile& result)
     result.file = file;
     result.size = entry.size;
     result.md5 = entry.md5;
+    result.realPath = ProvidedFile::resolvePath (file);
     return true;
 }
 

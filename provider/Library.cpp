@@ -16,12 +16,14 @@ Library::Library (juce::String nameToUse,
                   juce::String programVersionToUse,
                   ProvidedFile installerToUse,
                   std::vector<LibraryCourse> coursesToUse,
-                  std::vector<LibraryUser> usersToUse)
+                  std::vector<LibraryUser> usersToUse,
+                  juce::String defaultLanguageToUse)
     : name (std::move (nameToUse)),
       programVersion (std::move (programVersionToUse)),
       installer (std::move (installerToUse)),
       courses (std::move (coursesToUse)),
-      users (std::move (usersToUse))
+      users (std::move (usersToUse)),
+      defaultLanguage (std::move (defaultLanguageToUse))
 {
     // The vectors are never changed after this point, so pointers into them stay valid.
     for (auto& course : courses)
@@ -59,6 +61,11 @@ const LibraryCourse* Library::findCourse (const juce::String& courseId) const
     return findIn (coursesById, courseId);
 }
 
+const LibraryCourse* Library::findCourseOfChapter (const juce::String& chapterId) const
+{
+    return findIn (courseOfChapter, chapterId);
+}
+
 const ProvidedFile* Library::findExtra (const juce::String& checksumName) const
 {
     return findIn (extrasByName, checksumName);
@@ -73,13 +80,15 @@ const LibraryUser* Library::findUserByEmail (const juce::String& email) const
     return nullptr;
 }
 
-const LibraryUser* Library::findUserByEmailOrName (const juce::String& text) const
+const LibraryUser* Library::findSignedInUser (const juce::String& loginName, const juce::String& passwordHash) const
 {
-    if (auto* user = findUserByEmail (text))
-        return user;
+    const auto matches = [&passwordHash] (const LibraryUser& user) { return passwordHash.isNotEmpty() && user.passwordHash.equalsIgnoreCase (passwordHash); };
+
+    if (auto* user = findUserByEmail (loginName))
+        return matches (*user) ? user : nullptr;
 
     for (auto& user : users)
-        if (user.name == text)
+        if (user.name.isNotEmpty() && user.name == loginName && matches (user))
             return &user;
 
     return nullptr;

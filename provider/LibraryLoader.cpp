@@ -1,5 +1,6 @@
 #include "provider/LibraryLoader.h"
 
+#include <pugixml.hpp>
 #include <set>
 
 namespace provider
@@ -34,6 +35,86 @@ bool isValidResolution (const juce::String& text)
             && text.fromFirstOccurrenceOf ("x", false, false).isNotEmpty());
 }
 
+juce::String text (const char* utf8)
+{
+    return juce::String::fromUTF8 (utf8);
+}
+
+juce::String attribute (const pugi::xml_node& element, const char* name, const juce::String& fallback = {})
+{
+    const auto found = element.attribute (name);
+    return found ? text (found.value()) : fallback;
+}
+
+bool hasAttribute (const pugi::xml_node& element, const char* name)
+{
+    return element.attribute (name);
+}
+
+/** All the text inside an element, in document order; walks without recursion. */
+juce::String allTextOf (const pugi::xml_node& element)
+{
+    juce::MemoryOutputStream collected;
+
+    for (auto node = element.first_child(); node && node != element;)
+    {
+        if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata)
+            collected << text (node.value());
+
+        if (node.first_child())
+        {
+            node = node.first_child();
+            continue;
+        }
+
+        while (node != element && ! node.next_sibling())
+            node = node.parent();
+
+        if (node != element)
+            node = node.next_sibling();
+    }
+
+    return collected.toUTF8();
+}
+
+/** How deeply the elements of a document nest; walks without recursion. */
+int depthOf (const pugi::xml_document& document)
+{
+    int depth = 0, deepest = 0;
+
+    for (auto node = document.first_child(); node;)
+    {
+        if (node.type() == pugi::node_element)
+            deepest = std::max (deepest, depth + 1);
+
+        if (node.first_child())
+        {
+            node = node.first_child();
+            ++depth;
+            continue;
+        }
+
+        while (node && ! node.next_sibling())
+        {
+            node = node.parent();
+            --depth;
+        }
+
+        if (node)
+            node = node.next_sibling();
+    }
+
+    return deepest;
+}
+
+/** The line of a byte offset in a text, counting from 1. */
+int lineAt (const juce::MemoryBlock& bytes, ptrdiff_t offset)
+{
+    const auto* data = static_cast<const char*> (bytes.getData());
+    const auto end = (size_t) std::clamp<ptrdiff_t> (offset, 0, (ptrdiff_t) bytes.getSize());
+    return 1 + (int) std::count (data, data + end, '\n');
+}
+
 /** One pass over a manifest: collects the records and every problem, with where it was found. */
 class ManifestReader
 {
@@ -51,39 +132,53 @@ public:
         if (! manifest.existsAsFile())
             return fail ("no " + juce::String (LibraryLoader::manifestFileName) + " in " + libraryFolder.getFullPathName());
 
-        const auto manifestText = manifest.loadFileAsString();
-        signatureText << manifestText << "\n";
-        juce::XmlDocument document (manifestText);
-        const auto root = document.getDocumentElement();
+        juce::MemoryBlock manifestBytes;
+        manifest.loadFileAsData (manifestBytes);
+        signatureText << manifestBytes << "\n";
 
-        if (root == nullptr)
-            return fail (juce::String (LibraryLoader::manifestFileName) + ": " + document.getLastParseError());
+        // pugixml parses without recursion, so no nesting can exhaust the stack; it neither reads
+        // external entities nor expands entities declared in a DTD.
+        pugi::xml_document document;
+        const auto parsed = document.load_buffer (manifestBytes.getData(), manifestBytes.getSize(), pugi::parse_default, pugi::encoding_auto);
+        const auto where = juce::String (LibraryLoader::manifestFileName);
 
-        if (! root->hasTagName ("library"))
-            return fail (juce::String (LibraryLoader::manifestFileName) + ": the root element must be <library>");
+        if (! parsed)
+            return fail (where + ", line " + juce::String (lineAt (manifestBytes, parsed.offset)) + ": " + text (parsed.description()));
 
-        auto name = root->getStringAttribute ("name", "Tessaly");
+        if (depthOf (document) > LibraryLoader::deepestManifest)
+            return fail (where + ": elements are nested more than " + juce::String (LibraryLoader::deepestManifest) + " deep");
+
+        const auto root = document.document_element();
+
+        if (juce::String (root.name()) != "library")
+            return fail (where + ": the root element must be <library>");
+
+        auto name = attribute (root, "name", "Tessaly");
+        const auto defaultLanguage = attribute (root, "lang", "en");
+
+        if (! Library::isSupportedLanguage (defaultLanguage))
+            problem ("<library>", "lang must be \"it\" or \"en\"");
+
         juce::String programVersion;
         ProvidedFile installer;
-        readProgram (root->getChildByName ("program"), programVersion, installer);
+        readProgram (root.child ("program"), programVersion, installer);
 
         std::vector<LibraryUser> users;
 
-        if (auto* usersElement = root->getChildByName ("users"))
-            for (auto* element : usersElement->getChildWithTagNameIterator ("user"))
-                users.push_back (readUser (*element));
+        for (auto element : root.child ("users").children ("user"))
+            users.push_back (readUser (element));
 
         std::vector<LibraryCourse> courses;
 
-        for (auto* element : root->getChildWithTagNameIterator ("course"))
-            courses.push_back (readCourse (*element));
+        for (auto element : root.children ("course"))
+            courses.push_back (readCourse (element));
 
         checkUnique (users, courses);
 
         if (! errors.isEmpty())
             return fail ({});
 
-        result.library = std::make_shared<const Library> (name, programVersion, installer, std::move (courses), std::move (users));
+        result.library = std::make_shared<const Library> (name, programVersion, installer, std::move (courses), std::move (users), defaultLanguage);
         result.signature = juce::MD5 (signatureText.getData(), signatureText.getDataSize()).toHexString();
         return result;
     }
@@ -138,8 +233,23 @@ private:
             return {};
         }
 
+        if (! leadsInside (file))
+        {
+            problem (where, "\"" + path + "\" leads outside the library folder through a symbolic link");
+            return {};
+        }
+
         watch (file);
         return file;
+    }
+
+    /** Whether a file, once its links are followed, is inside the library folder; a file that
+        does not exist is reported as missing later.
+    */
+    bool leadsInside (const juce::File& file) const
+    {
+        const auto resolved = ProvidedFile::resolvePath (file);
+        return resolved.isEmpty() || ProvidedFile::isInside (resolved, resolvedLibraryFolder);
     }
 
     ProvidedFile readFile (const juce::String& where, const juce::String& relativePath, bool sizeMustFitClients)
@@ -160,26 +270,26 @@ private:
         return provided;
     }
 
-    void readProgram (const juce::XmlElement* element, juce::String& version, ProvidedFile& installer)
+    void readProgram (const pugi::xml_node& element, juce::String& version, ProvidedFile& installer)
     {
-        if (element == nullptr || ! element->hasAttribute ("version"))
+        if (! hasAttribute (element, "version"))
         {
             problem ("<program>", "the offered program version is missing (<program version=\"1.36\" .../>)");
             return;
         }
 
-        version = element->getStringAttribute ("version").trim();
+        version = attribute (element, "version").trim();
 
-        if (element->hasAttribute ("installer"))
-            installer = readFile ("<program>", element->getStringAttribute ("installer"), true);
+        if (hasAttribute (element, "installer"))
+            installer = readFile ("<program>", attribute (element, "installer"), true);
     }
 
-    LibraryUser readUser (const juce::XmlElement& element)
+    LibraryUser readUser (const pugi::xml_node& element)
     {
         LibraryUser user;
-        user.id = element.getStringAttribute ("id").trim();
-        user.email = element.getStringAttribute ("email").trim();
-        user.name = element.getStringAttribute ("name").trim();
+        user.id = attribute (element, "id").trim();
+        user.email = attribute (element, "email").trim();
+        user.name = attribute (element, "name").trim();
         const auto where = "user \"" + user.email + "\"";
 
         if (user.id.isEmpty())
@@ -188,13 +298,18 @@ private:
         if (user.email.isEmpty())
             problem (where, "the e-mail address is missing");
 
-        if (element.hasAttribute ("password"))
+        user.lang = attribute (element, "lang").trim();
+
+        if (user.lang.isNotEmpty() && ! Library::isSupportedLanguage (user.lang))
+            problem (where, "lang must be \"it\" or \"en\"");
+
+        if (hasAttribute (element, "password"))
         {
-            user.passwordHash = juce::MD5 (element.getStringAttribute ("password").toUTF8()).toHexString();
+            user.passwordHash = juce::MD5 (attribute (element, "password").toUTF8()).toHexString();
         }
         else
         {
-            user.passwordHash = element.getStringAttribute ("passwordmd5").trim().toLowerCase();
+            user.passwordHash = attribute (element, "passwordmd5").trim().toLowerCase();
 
             if (user.passwordHash.length() != 32 || ! user.passwordHash.containsOnly ("0123456789abcdef"))
                 problem (where, "needs a password or a passwordmd5 of 32 hexadecimal digits");
@@ -203,18 +318,18 @@ private:
         return user;
     }
 
-    LibraryCourse readCourse (const juce::XmlElement& element)
+    LibraryCourse readCourse (const pugi::xml_node& element)
     {
         LibraryCourse course;
-        course.id = element.getStringAttribute ("id");
-        course.lang = element.getStringAttribute ("lang");
-        course.title = element.getStringAttribute ("title");
-        course.description = element.getStringAttribute ("description");
-        course.keywords = element.getStringAttribute ("keywords");
-        course.resolution = element.getStringAttribute ("resolution");
-        course.languageName = element.getStringAttribute ("language");
-        course.platform = element.getStringAttribute ("platform");
-        course.url = element.getStringAttribute ("url");
+        course.id = attribute (element, "id");
+        course.lang = attribute (element, "lang");
+        course.title = attribute (element, "title");
+        course.description = attribute (element, "description");
+        course.keywords = attribute (element, "keywords");
+        course.resolution = attribute (element, "resolution");
+        course.languageName = attribute (element, "language");
+        course.platform = attribute (element, "platform");
+        course.url = attribute (element, "url");
         const auto where = "course \"" + course.id + "\"";
 
         if (! isValidIdentifier (course.id))
@@ -223,23 +338,23 @@ private:
         if (! Library::isSupportedLanguage (course.lang))
             problem (where, "lang must be \"it\" or \"en\"");
 
-        if (element.hasAttribute ("cover"))
-            course.cover = readFile (where + ", cover", element.getStringAttribute ("cover"), false);
+        if (hasAttribute (element, "cover"))
+            course.cover = readFile (where + ", cover", attribute (element, "cover"), false);
 
-        if (element.hasAttribute ("credits"))
-            course.credits = readFile (where + ", credits", element.getStringAttribute ("credits"), false);
+        if (hasAttribute (element, "credits"))
+            course.credits = readFile (where + ", credits", attribute (element, "credits"), false);
 
-        if (element.hasAttribute ("partners"))
-            course.partners = readPartners (where + ", partners", element.getStringAttribute ("partners"));
+        if (hasAttribute (element, "partners"))
+            course.partners = readPartners (where + ", partners", attribute (element, "partners"));
 
-        for (auto* lessonElement : element.getChildWithTagNameIterator ("lesson"))
+        for (auto lessonElement : element.children ("lesson"))
         {
             LibraryLesson lesson;
-            lesson.order = lessonElement->getIntAttribute ("order", (int) course.lessons.size() + 1);
-            lesson.title = lessonElement->getStringAttribute ("title");
+            lesson.order = lessonElement.attribute ("order").as_int ((int) course.lessons.size() + 1);
+            lesson.title = attribute (lessonElement, "title");
 
-            for (auto* chapterElement : lessonElement->getChildWithTagNameIterator ("chapter"))
-                lesson.chapters.push_back (readChapter (*chapterElement, course, (int) lesson.chapters.size() + 1));
+            for (auto chapterElement : lessonElement.children ("chapter"))
+                lesson.chapters.push_back (readChapter (chapterElement, course, (int) lesson.chapters.size() + 1));
 
             course.lessons.push_back (std::move (lesson));
         }
@@ -265,6 +380,15 @@ private:
             return archive;
         }
 
+        for (auto& file : PartnersArchiver::findSiteFiles (target))
+        {
+            if (! leadsInside (file))
+            {
+                problem (where, "\"" + file.getRelativePathFrom (libraryFolder) + "\" leads outside the library folder through a symbolic link");
+                return {};
+            }
+        }
+
         ProvidedFile archive;
         juce::String error;
 
@@ -276,15 +400,15 @@ private:
         return archive;
     }
 
-    LibraryChapter readChapter (const juce::XmlElement& element, const LibraryCourse& course, int position)
+    LibraryChapter readChapter (const pugi::xml_node& element, const LibraryCourse& course, int position)
     {
         LibraryChapter chapter;
-        chapter.id = element.getStringAttribute ("id");
-        chapter.order = element.getIntAttribute ("order", position);
-        chapter.title = element.getStringAttribute ("title");
-        chapter.description = element.getStringAttribute ("description");
-        chapter.duration = element.getDoubleAttribute ("duration");
-        chapter.nativeResolution = element.getStringAttribute ("native_resolution", course.resolution);
+        chapter.id = attribute (element, "id");
+        chapter.order = element.attribute ("order").as_int (position);
+        chapter.title = attribute (element, "title");
+        chapter.description = attribute (element, "description");
+        chapter.duration = element.attribute ("duration").as_double();
+        chapter.nativeResolution = attribute (element, "native_resolution", course.resolution);
         const auto where = "course \"" + course.id + "\", chapter \"" + chapter.id + "\"";
 
         if (! isValidIdentifier (chapter.id))
@@ -296,18 +420,18 @@ private:
         if (! isValidResolution (chapter.nativeResolution))
             problem (where, "native_resolution must read WIDTHxHEIGHT");
 
-        chapter.video = readFile (where, element.getStringAttribute ("video"), true);
+        chapter.video = readFile (where, attribute (element, "video"), true);
 
-        if (element.hasAttribute ("date"))
-            chapter.date = element.getStringAttribute ("date").trim();
+        if (hasAttribute (element, "date"))
+            chapter.date = attribute (element, "date").trim();
         else if (chapter.video.isPresent())
             chapter.date = chapter.video.file.getLastModificationTime().formatted ("%Y-%m-%d");
 
         if (chapter.video.isPresent() && ! isValidDate (chapter.date))
             problem (where, "the date must read YYYY-MM-DD");
 
-        if (auto* transcript = element.getChildByName ("transcript"))
-            chapter.transcript = transcript->getAllSubText().trim();
+        if (auto transcript = element.child ("transcript"))
+            chapter.transcript = allTextOf (transcript).trim();
 
         return chapter;
     }
@@ -339,6 +463,7 @@ private:
     }
 
     const juce::File& libraryFolder;
+    const juce::String resolvedLibraryFolder = ProvidedFile::resolvePath (libraryFolder);
     FileDigestCache& digests;
     PartnersArchiver& archiver;
     const juce::int64 startTime = juce::Time::currentTimeMillis();

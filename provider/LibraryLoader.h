@@ -63,6 +63,9 @@ public:
     /** The manifest's file name inside a library folder. */
     static constexpr const char* manifestFileName = "library.xml";
 
+    /** Deepest nesting of elements a manifest may have; the real structure needs five levels. */
+    static constexpr int deepestManifest = 32;
+
     /** Largest file a client can be told about: sizes travel as 32-bit signed numbers. */
     static constexpr juce::int64 largestPublishedFile = 0x7fffffff;
 

@@ -4,28 +4,15 @@
 
 namespace provider
 {
-namespace
-{
-juce::File makeWorkFolder()
-{
-    auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                      .getNonexistentChildFile ("tsy-provider-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()), {}, false);
-    folder.createDirectory();
-    return folder;
-}
-} // namespace
-
 LibraryMonitor::LibraryMonitor (const juce::File& libraryFolder)
     : juce::Thread ("library-monitor"),
-      workFolder (makeWorkFolder()),
-      loader (libraryFolder, workFolder)
+      loader (libraryFolder, workFolder.getFolder())
 {
 }
 
 LibraryMonitor::~LibraryMonitor()
 {
     stopWatching();
-    workFolder.deleteRecursively();
 }
 
 bool LibraryMonitor::loadInitial (juce::String& error)

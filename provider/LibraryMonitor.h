@@ -2,6 +2,7 @@
 
 #include "provider/LibraryLoader.h"
 #include "provider/LibraryState.h"
+#include "provider/WorkFolder.h"
 
 namespace provider
 {
@@ -17,10 +18,12 @@ namespace provider
 class LibraryMonitor final : private juce::Thread
 {
 public:
-    /** Works on libraryFolder; partners archives go into a private temporary folder. */
+    /** Works on libraryFolder; partners archives go into a private work folder (WorkFolder)
+        in the temporary directory.
+    */
     explicit LibraryMonitor (const juce::File& libraryFolder);
 
-    /** Stops watching and deletes the temporary folder. */
+    /** Stops watching and deletes the work folder. */
     ~LibraryMonitor() override;
 
     /** The first load, on the calling thread; false with the reasons in error when it failed. */
@@ -50,7 +53,7 @@ private:
     void run() override;
     void install (LibraryLoader::Result result, bool isChange);
 
-    juce::File workFolder;
+    WorkFolder workFolder;
     LibraryLoader loader;
 
     // Only the loading thread touches these.

@@ -18,5 +18,8 @@ struct LibraryUser
 
     /** MD5 of the password's UTF-8 bytes as 32 lower-case hexadecimal digits: what clients send. */
     juce::String passwordHash;
+
+    /** The language of the user's home page, "it" or "en"; empty when the library says none. */
+    juce::String lang;
 };
 } // namespace provider

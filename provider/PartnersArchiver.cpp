@@ -105,6 +105,7 @@ bool PartnersArchiver::writeArchive (const juce::File& folder,
     result.file = archive;
     result.size = archive.getSize();
     result.md5 = md5;
+    result.realPath = ProvidedFile::resolvePath (archive);
     return true;
 }
 } // namespace provider

@@ -2,6 +2,9 @@
 
 #include <JuceHeader.h>
 
+#include <climits>
+#include <cstdlib>
+
 namespace provider
 {
 /**
@@ -18,6 +21,11 @@ struct ProvidedFile
     /** 32 lower-case hexadecimal digits; empty when no file is given. */
     juce::String md5;
 
+    /** The file's path with every symbolic link resolved, as it was checked when the library
+        was loaded: what is sent must still be this file.
+    */
+    juce::String realPath;
+
     /** True when the library names a file here. */
     bool isPresent() const { return md5.isNotEmpty(); }
 
@@ -25,5 +33,18 @@ struct ProvidedFile
         the checksum followed by the file's own extension in lower case, e.g. "0cc1...e3.png".
     */
     juce::String checksumName() const { return md5 + file.getFileExtension().toLowerCase(); }
+
+    /** A path with every symbolic link, "." and ".." resolved; empty when it does not exist. */
+    static juce::String resolvePath (const juce::File& path)
+    {
+        char resolved[PATH_MAX + 1] = {};
+        return ::realpath (path.getFullPathName().toRawUTF8(), resolved) != nullptr ? juce::String::fromUTF8 (resolved) : juce::String();
+    }
+
+    /** Whether a resolved path lies inside a resolved folder. */
+    static bool isInside (const juce::String& resolved, const juce::String& resolvedFolder)
+    {
+        return resolvedFolder.isNotEmpty() && resolved.startsWith (resolvedFolder.trimCharactersAtEnd ("/") + "/");
+    }
 };
 } // namespace provider

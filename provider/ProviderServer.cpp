@@ -1,8 +1,7 @@
 #include "provider/ProviderServer.h"
 
+#include "provider/FileBody.h"
 #include "provider/HomePageBuilder.h"
-
-#include <httplib.h>
 
 namespace provider
 {
@@ -34,6 +33,20 @@ bool isConnectionDetail (const std::string& name)
     return name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" || name == "LOCAL_PORT";
 }
 
+juce::String describeStatus (int status)
+{
+    switch (status)
+    {
+        case 404: return "Not found";
+        case 405: return "Only GET and HEAD are answered here";
+        case 408: return "The request head took too long to arrive";
+        case 413: return "Requests with a body are not taken";
+        case 414: return "The request line is too long";
+        case 431: return "The request head is too large";
+        default: return "Request refused";
+    }
+}
+
 constexpr size_t fileBlockSize = 64 * 1024;
 } // namespace
 
@@ -41,14 +54,21 @@ ProviderServer::ProviderServer (const ProviderOptions& optionsToUse, LibraryMoni
     : options (optionsToUse),
       monitor (monitorToUse),
       accessLog (log),
-      server (std::make_unique<httplib::Server>())
+      server (std::make_unique<GuardedHttpServer> (connectionLimits()))
 {
     server->new_task_queue = [] { return new httplib::ThreadPool (requestThreads); };
 
-    // Idle kept-alive connections hold a request thread and delay stopping: keep them short.
-    server->set_keep_alive_timeout (2);
+    // Ranges are resolved by the file answers themselves; httplib would apply them to every
+    // answer, as they were asked.
+    server->setHeadHandler ([] (httplib::Request& request) { request.ranges.clear(); });
 
     server->set_pre_routing_handler ([] (const httplib::Request& request, httplib::Response& response) {
+        if (const auto refusal = refusalStatusOf (request))
+        {
+            response.status = refusal;
+            return httplib::Server::HandlerResponse::Handled;
+        }
+
         if (isAcceptablePath (request.path))
             return httplib::Server::HandlerResponse::Unhandled;
 
@@ -56,9 +76,21 @@ ProviderServer::ProviderServer (const ProviderOptions& optionsToUse, LibraryMoni
         return httplib::Server::HandlerResponse::Handled;
     });
 
+    // Answered before the client sends the body it announced, which then never comes.
+    server->set_expect_100_continue_handler ([] (const httplib::Request& request, httplib::Response& response) {
+        response.status = refusalStatusOf (request);
+        return response.status != 0 ? response.status : 100;
+    });
+
     server->set_error_handler ([] (const httplib::Request&, httplib::Response& response) {
+        if (const auto refused = GuardedHttpServer::refusedHeadStatus())
+            response.status = refused;
+
+        if (response.status == 405)
+            response.set_header ("Allow", "GET, HEAD");
+
         if (response.body.empty() && ! response.has_header ("Content-Length"))
-            sendProblem (response, response.status, response.status == 404 ? "Not found" : "Request refused");
+            sendProblem (response, response.status, describeStatus (response.status));
     });
 
     server->set_logger ([this] (const httplib::Request& request, const httplib::Response& response) {
@@ -78,6 +110,10 @@ int ProviderServer::bind()
 
     if (port <= 0)
         return -1;
+
+    // httplib listens with a backlog of 5: bursts of connections were dropped and retried a
+    // second later.
+    server->raiseListenBacklog();
 
     auto addresses = options.publicUrl.isNotEmpty() ? ProviderAddresses (options.publicUrl)
                                                     : ProviderAddresses::forBinding (options.bindAddress, port);
@@ -99,6 +135,19 @@ bool ProviderServer::run()
 void ProviderServer::stop()
 {
     server->stop();
+}
+
+GuardedHttpServer::Limits ProviderServer::connectionLimits()
+{
+    return {};
+}
+
+int ProviderServer::refusalStatusOf (const httplib::Request& request)
+{
+    if (request.method != "GET" && request.method != "HEAD")
+        return 405;
+
+    return GuardedHttpServer::announcesBody (request) ? 413 : 0;
 }
 
 bool ProviderServer::isAcceptablePath (const std::string& path)
@@ -184,7 +233,7 @@ void ProviderServer::answerVideo (const httplib::Request& request, httplib::Resp
     if (chapter == nullptr || matchAt (request, 3) != chapterId + ".bin")
         return sendProblem (response, 404, "No such chapter video");
 
-    sendFile (response, chapter->video, "application/octet-stream");
+    sendFile (request, response, chapter->video, "application/octet-stream");
 }
 
 void ProviderServer::answerExtra (const httplib::Request& request, httplib::Response& response) const
@@ -199,7 +248,7 @@ void ProviderServer::answerExtra (const httplib::Request& request, httplib::Resp
     if (extra == nullptr)
         return sendProblem (response, 404, "No such extra");
 
-    sendFile (response, *extra, contentTypeOf (extra->file));
+    sendFile (request, response, *extra, contentTypeOf (extra->file));
 }
 
 void ProviderServer::answerInstaller (const httplib::Request& request, httplib::Response& response) const
@@ -214,7 +263,7 @@ void ProviderServer::answerInstaller (const httplib::Request& request, httplib::
     if (! installer.isPresent() || matchAt (request, 1) != installer.file.getFileName())
         return sendProblem (response, 404, "No such installer");
 
-    sendFile (response, installer, "application/octet-stream");
+    sendFile (request, response, installer, "application/octet-stream");
 }
 
 void ProviderServer::answerHomePage (const httplib::Request& request, httplib::Response& response) const
@@ -225,34 +274,56 @@ void ProviderServer::answerHomePage (const httplib::Request& request, httplib::R
     if (request.has_header ("X-Tsy-Customuseragent"))
         page.customUserAgent = fromStd (request.get_header_value ("X-Tsy-Customuseragent"));
 
+    page.acceptLanguage = fromStd (request.get_header_value ("Accept-Language"));
+
     const auto library = monitor.getState().library;
     const auto html = HomePageBuilder::build (page, library.get(), getMaintenanceMessage().has_value(), getAddresses());
     response.set_header ("Cache-Control", "no-store");
     response.set_content (html.toStdString(), "text/html; charset=UTF-8");
 }
 
-void ProviderServer::sendFile (httplib::Response& response, const ProvidedFile& file, const std::string& contentType)
+void ProviderServer::sendFile (const httplib::Request& request, httplib::Response& response, const ProvidedFile& provided, const std::string& contentType)
 {
-    auto stream = std::make_shared<juce::FileInputStream> (file.file);
+    // The length is the opened file's and every byte comes from it, so the answer stays whole
+    // even if the file is replaced while it is sent (the library monitor then catches up).
+    auto file = std::make_shared<const OpenedFile> (provided.file);
 
-    if (stream->failedToOpen())
+    // A link put in place since the library was checked could lead anywhere; the library
+    // monitor catches up with such changes shortly.
+    if (! file->isOpen() || file->getResolvedPath() != provided.realPath)
         return sendProblem (response, 503, "The file cannot be read at the moment");
 
-    // The length is the file's as opened, so the header matches what is sent even if the file
-    // was replaced after the library was measured (the library monitor then catches up).
-    const auto fileLength = (size_t) stream->getTotalLength();
+    const auto fileLength = file->getLength();
+    response.set_header ("Accept-Ranges", "bytes");
 
-    response.set_content_provider (fileLength, contentType, [stream] (size_t offset, size_t length, httplib::DataSink& sink) {
+    // Without validators to compare, a conditional range gets the whole current file.
+    const auto ranges = request.has_header ("If-Range") ? ByteRanges::Resolution()
+                                                        : ByteRanges::resolve (fromStd (request.get_header_value ("Range")), fileLength);
+
+    if (ranges.outcome == ByteRanges::Outcome::unsatisfiable)
+    {
+        response.set_header ("Content-Range", "bytes */" + std::to_string (fileLength));
+        return sendProblem (response, 416, "The requested range lies outside the file");
+    }
+
+    const auto boundary = "tsy-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64());
+    auto body = std::make_shared<const FileBody> (file, ranges.spans, juce::String (contentType), boundary);
+    response.status = ranges.outcome == ByteRanges::Outcome::partial ? 206 : 200;
+
+    if (ranges.spans.size() == 1)
+        response.set_header ("Content-Range", FileBody::describeSpan (ranges.spans.front(), fileLength).toStdString());
+
+    // httplib takes a provider of length 0 for one of unknown length.
+    if (body->getLength() == 0)
+        return response.set_content ("", contentType);
+
+    response.set_content_provider ((size_t) body->getLength(), body->getContentType().toStdString(), [body] (size_t offset, size_t length, httplib::DataSink& sink) {
         char block[fileBlockSize];
-
-        if (! stream->setPosition ((juce::int64) offset))
-            return false;
-
-        const auto bytesRead = stream->read (block, (int) std::min (length, fileBlockSize));
+        const auto count = body->read ((juce::int64) offset, block, std::min (length, fileBlockSize));
 
         // A file cut short under us ends the connection rather than sending fewer bytes than
         // the length promised.
-        return bytesRead > 0 && sink.write (block, (size_t) bytesRead);
+        return count > 0 && sink.write (block, (size_t) count);
     });
 }
 
@@ -285,7 +356,14 @@ void ProviderServer::logRequest (const httplib::Request& request, const httplib:
 {
     AccessLog::Entry entry;
     entry.time = juce::Time::getCurrentTime();
-    entry.client = fromStd (request.remote_addr) + ":" + juce::String (request.remote_port);
+    auto address = request.remote_addr;
+    auto port = request.remote_port;
+
+    // httplib learns the client's address only from a complete head.
+    if (address.empty())
+        GuardedHttpServer::getCurrentPeer (address, port);
+
+    entry.client = fromStd (address) + ":" + juce::String (port);
     entry.method = fromStd (request.method);
     entry.target = fromStd (request.target);
     entry.version = fromStd (request.version);

@@ -2,15 +2,9 @@
 
 #include "provider/AccessLog.h"
 #include "provider/CatalogService.h"
+#include "provider/GuardedHttpServer.h"
 #include "provider/LibraryMonitor.h"
 #include "provider/ProviderOptions.h"
-
-namespace httplib
-{
-class Server;
-struct Request;
-struct Response;
-} // namespace httplib
 
 namespace provider
 {
@@ -21,8 +15,9 @@ namespace provider
 
     Files are streamed from disk in blocks with their exact length; no request reaches a file the
     library does not publish, because every path is looked up among the published names and never
-    joined to a folder. A pool of threads serves several clients at once. bind and run are called
-    by the main thread, stop by any thread.
+    joined to a folder. A pool of threads serves several clients at once; request heads must
+    arrive quickly and stay small (GuardedHttpServer), only GET and HEAD are answered and request
+    bodies are refused. bind and run are called by the main thread, stop by any thread.
 */
 class ProviderServer final
 {
@@ -56,8 +51,18 @@ public:
     /** The file name that switches maintenance on while it exists in the library folder. */
     static constexpr const char* maintenanceFileName = "MAINTENANCE";
 
-    /** Number of request threads. */
-    static constexpr int requestThreads = 16;
+    /** Number of request threads: enough that a few clients holding theirs until the head
+        deadline leave plenty for everyone else.
+    */
+    static constexpr int requestThreads = 64;
+
+    /** The limits every connection is held to. */
+    static GuardedHttpServer::Limits connectionLimits();
+
+    /** The status refusing a request before it is routed: 405 for methods other than GET and
+        HEAD, 413 for a request that carries a body; 0 for a request to answer.
+    */
+    static int refusalStatusOf (const httplib::Request& request);
 
 private:
     void addRoutes();
@@ -71,14 +76,14 @@ private:
     /** The current library, or null after answering 503 because there is none. */
     std::shared_ptr<const Library> requireLibrary (httplib::Response& response) const;
 
-    static void sendFile (httplib::Response& response, const ProvidedFile& file, const std::string& contentType);
+    static void sendFile (const httplib::Request& request, httplib::Response& response, const ProvidedFile& file, const std::string& contentType);
     static void sendProblem (httplib::Response& response, int status, const juce::String& text);
     static std::string contentTypeOf (const juce::File& file);
 
     ProviderOptions options;
     LibraryMonitor& monitor;
     AccessLog& accessLog;
-    std::unique_ptr<httplib::Server> server;
+    std::unique_ptr<GuardedHttpServer> server;
     std::unique_ptr<CatalogService> catalogService;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ProviderServer)

@@ -153,6 +153,47 @@ TEST_F (CatalogServiceTest, SignsInByEmailInAnyCaseAndTheHashInAnyCase)
     EXPECT_EQ (root->getNumChildElements(), 1) << "a user's catalog holds the whole library of the language";
 }
 
+TEST_F (CatalogServiceTest, SignsInByTheDisplayNameTheCatalogGaveOut)
+{
+    // What a refresh sends: the "username" of the user's own catalog.
+    const auto first = answerXml (userQuery ("ada@example.com", "analytical engine"));
+    ASSERT_NE (first, nullptr);
+    const auto displayName = first->getStringAttribute ("username");
+    EXPECT_EQ (displayName, juce::String::fromUTF8 ("Ada L\xc3\xb6velace"));
+
+    const auto refreshed = answerXml (userQuery (displayName, "analytical engine"));
+    ASSERT_NE (refreshed, nullptr);
+    EXPECT_TRUE (refreshed->hasTagName ("catalog"));
+    EXPECT_EQ (refreshed->getStringAttribute ("userid"), "u:1@gen");
+    EXPECT_EQ (refreshed->getStringAttribute ("username"), displayName);
+
+    EXPECT_EQ (errorCode (userQuery ("Alan T.", "bombe", "&lang=it")), "(no error)");
+    EXPECT_EQ (errorCode (userQuery (displayName, "bombe")), "loginerror") << "another user's password";
+    EXPECT_EQ (errorCode (userQuery ("alan t.", "bombe")), "loginerror") << "display names are matched exactly";
+    EXPECT_EQ (errorCode (userQuery ("Alan", "bombe")), "loginerror");
+}
+
+TEST (Library, DisplayNamesSharedByTwoUsersSignInEachWithItsOwnPassword)
+{
+    ScratchFolder scratch;
+    const auto folder = scratch.getChildFile ("library");
+    TestLibraryWriter::write (folder, {});
+    const auto manifest = folder.getChildFile ("library.xml");
+    manifest.replaceWithText (manifest.loadFileAsString().replace ("</users>", "<user id=\"3\" email=\"alan@elsewhere.example\" password=\"enigma\" name=\"Alan T.\"/></users>"));
+    const auto library = LibraryLoader (folder, scratch.getChildFile ("work")).load().library;
+    ASSERT_NE (library, nullptr);
+
+    ASSERT_NE (library->findSignedInUser ("Alan T.", md5Of ("bombe")), nullptr);
+    EXPECT_EQ (library->findSignedInUser ("Alan T.", md5Of ("bombe"))->id, "2");
+    ASSERT_NE (library->findSignedInUser ("Alan T.", md5Of ("enigma").toUpperCase()), nullptr);
+    EXPECT_EQ (library->findSignedInUser ("Alan T.", md5Of ("enigma"))->id, "3");
+    EXPECT_EQ (library->findSignedInUser ("Alan T.", md5Of ("other")), nullptr);
+    EXPECT_EQ (library->findSignedInUser ("Alan T.", {}), nullptr);
+
+    // An e-mail address is never taken for somebody else's display name.
+    EXPECT_EQ (library->findSignedInUser ("alan@example.com", md5Of ("enigma")), nullptr);
+}
+
 TEST_F (CatalogServiceTest, AnswersErrorsWithTheirCodes)
 {
     EXPECT_EQ (errorCode ("auth=0&lang=de&nocache=1"), "unsupportedlanguage");

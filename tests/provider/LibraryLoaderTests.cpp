@@ -366,3 +366,106 @@ TEST (LibraryMonitor, ABrokenLibraryIsUnavailableUntilFixed)
     EXPECT_NE (monitor.getState().library, nullptr);
     EXPECT_TRUE (monitor.getState().loadError.isEmpty());
 }
+
+namespace
+{
+/** A manifest whose elements nest this deep inside the root. */
+juce::String deeplyNestedManifest (const juce::String& good, int levels)
+{
+    return good.replace ("<users>", juce::String::repeatedString ("<x>", levels) + juce::String::repeatedString ("</x>", levels) + "<users>");
+}
+} // namespace
+
+TEST (LibraryLoader, RefusesDeeplyNestedManifestsWithoutExhaustingTheStack)
+{
+    ScratchFolder scratch;
+    const auto library = scratch.getChildFile ("library");
+    TestLibraryWriter::write (library, {});
+    const auto manifest = library.getChildFile ("library.xml");
+    const auto good = manifest.loadFileAsString();
+    LibraryLoader loader (library, scratch.getChildFile ("work"));
+
+    manifest.replaceWithText (deeplyNestedManifest (good, 40000));
+    auto result = loader.load();
+    EXPECT_EQ (result.library, nullptr);
+    EXPECT_TRUE (result.error.contains ("library.xml: elements are nested more than 32 deep")) << result.error;
+
+    // Unknown elements are ignored as long as they stay shallow.
+    manifest.replaceWithText (deeplyNestedManifest (good, LibraryLoader::deepestManifest - 1));
+    result = loader.load();
+    EXPECT_NE (result.library, nullptr) << result.error;
+
+    manifest.replaceWithText (good.replace ("<users>", "\n\n<users>").replace ("</users>", "</usrs>"));
+    result = loader.load();
+    EXPECT_EQ (result.library, nullptr);
+    EXPECT_TRUE (result.error.startsWith ("library.xml, line ")) << result.error;
+}
+
+TEST (LibraryLoader, LeavesEntitiesOfADocumentTypeUnresolved)
+{
+    ScratchFolder scratch;
+    const auto library = scratch.getChildFile ("library");
+    TestLibraryWriter::write (library, {});
+    const auto secret = scratch.getChildFile ("secret.txt");
+    secret.replaceWithText ("secret outside the library");
+
+    const auto manifest = library.getChildFile ("library.xml");
+    const auto doctype = "<!DOCTYPE library [ <!ENTITY outside SYSTEM \"file://" + secret.getFullPathName() + "\"> <!ENTITY inside \"expanded\"> ]>\n";
+    manifest.replaceWithText (doctype + manifest.loadFileAsString().replace ("title=\"it course 1\"", "title=\"&outside;&inside;\""));
+
+    const auto result = loadFrom (library, scratch.getChildFile ("work"));
+    ASSERT_NE (result.library, nullptr) << result.error;
+    const auto& title = result.library->findCourse (TestLibraryWriter::courseId ("it", 0))->title;
+    EXPECT_FALSE (title.contains ("secret")) << title;
+    EXPECT_FALSE (title.contains ("expanded")) << title;
+}
+
+TEST (LibraryLoader, FollowsSymbolicLinksBeforeCheckingTheyStayInside)
+{
+    ScratchFolder scratch;
+    const auto library = scratch.getChildFile ("library");
+    TestLibraryWriter::write (library, {});
+    const auto secret = scratch.getChildFile ("secret.txt");
+    secret.replaceWithText ("secret outside the library");
+    LibraryLoader loader (library, scratch.getChildFile ("work"));
+
+    const auto video = library.getChildFile ("videos/" + TestLibraryWriter::chapterId ("en", 0, 1, 0) + ".mp4");
+    const auto aside = scratch.getChildFile ("aside.mp4");
+    ASSERT_TRUE (video.moveFileTo (aside));
+
+    // Inside the library a link is as good as the file.
+    const auto kept = library.getChildFile ("store/kept.mp4");
+    kept.getParentDirectory().createDirectory();
+    ASSERT_TRUE (aside.copyFileTo (kept));
+    ASSERT_TRUE (kept.createSymbolicLink (video, true));
+    auto result = loader.load();
+    ASSERT_NE (result.library, nullptr) << result.error;
+    EXPECT_EQ (result.library->findChapter (TestLibraryWriter::chapterId ("en", 0, 1, 0))->video.realPath, kept.getFullPathName());
+
+    for (auto* target : { &secret, &aside })
+    {
+        ASSERT_TRUE (target->createSymbolicLink (video, true));
+        result = loader.load();
+        EXPECT_EQ (result.library, nullptr);
+        EXPECT_TRUE (result.error.contains ("leads outside the library folder through a symbolic link")) << result.error;
+    }
+
+    ASSERT_TRUE (kept.createSymbolicLink (video, true));
+    ASSERT_TRUE (loader.load().library != nullptr);
+
+    // A link to a folder on the way counts too.
+    const auto outsideFolder = scratch.getChildFile ("outside");
+    outsideFolder.createDirectory();
+    ASSERT_TRUE (kept.copyFileTo (outsideFolder.getChildFile ("kept.mp4")));
+    ASSERT_TRUE (library.getChildFile ("store").deleteRecursively());
+    ASSERT_TRUE (outsideFolder.createSymbolicLink (library.getChildFile ("store"), true));
+    EXPECT_EQ (loader.load().library, nullptr);
+    ASSERT_TRUE (library.getChildFile ("store").deleteFile());
+
+    // And inside a partners site, whose files are zipped and published.
+    ASSERT_TRUE (aside.moveFileTo (video));
+    ASSERT_TRUE (secret.createSymbolicLink (library.getChildFile ("extras/partners/img/passwd.png"), true));
+    result = loader.load();
+    EXPECT_EQ (result.library, nullptr);
+    EXPECT_TRUE (result.error.contains ("extras/partners/img/passwd.png\" leads outside")) << result.error;
+}

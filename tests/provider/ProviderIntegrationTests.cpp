@@ -1,5 +1,6 @@
 #include "ProviderProcess.h"
 #include "ScratchFolder.h"
+#include "ServiceTestSupport.h"
 #include "TestLibraryWriter.h"
 #include "model/CatalogParser.h"
 
@@ -9,59 +10,10 @@
 #include <atomic>
 #include <thread>
 
+using namespace ServiceTestSupport;
+
 namespace
 {
-juce::String md5OfBytes (const std::string& bytes)
-{
-    return juce::MD5 (bytes.data(), bytes.size()).toHexString();
-}
-
-juce::String md5OfPassword (const juce::String& text)
-{
-    return juce::MD5 (text.toUTF8()).toHexString();
-}
-
-/** A client that sends paths exactly as written, escapes included. */
-std::unique_ptr<httplib::Client> clientFor (const ProviderProcess& provider)
-{
-    auto client = std::make_unique<httplib::Client> ("127.0.0.1", provider.getPort());
-    client->set_url_encode (false);
-    client->set_connection_timeout (5);
-    client->set_read_timeout (20);
-    return client;
-}
-
-/** The path and query of an absolute address the provider handed out. */
-std::string pathOf (const juce::String& url)
-{
-    return "/" + url.fromFirstOccurrenceOf ("://", false, false).fromFirstOccurrenceOf ("/", false, false).toStdString();
-}
-
-std::unique_ptr<juce::XmlElement> getXml (httplib::Client& client, const juce::String& path)
-{
-    auto result = client.Get (path.toStdString());
-
-    if (! result)
-        return nullptr;
-
-    return juce::parseXML (juce::String::fromUTF8 (result->body.data(), (int) result->body.size()));
-}
-
-juce::String catalogQuery (const juce::String& rest)
-{
-    return "/catalog.php?" + rest;
-}
-
-juce::String userQuery (const juce::String& email, const juce::String& password, const juce::String& rest)
-{
-    return catalogQuery ("auth=1&username=" + juce::URL::addEscapeChars (email, true) + "&password=" + md5OfPassword (password) + rest);
-}
-
-juce::String errorCodeOf (const std::unique_ptr<juce::XmlElement>& root)
-{
-    return root != nullptr && root->hasTagName ("error") ? root->getStringAttribute ("code") : "(no error)";
-}
-
 /** Sends a raw request line, which a client library would not let through, and returns the
     status code of the answer.
 */
@@ -100,29 +52,6 @@ const juce::XmlElement* findChapter (const juce::XmlElement& catalog, const juce
                     return chapter;
 
     return nullptr;
-}
-
-long peakMemoryKb (pid_t pid)
-{
-    const auto status = juce::File ("/proc/" + juce::String (pid) + "/status").loadFileAsString();
-    return status.fromFirstOccurrenceOf ("VmHWM:", false, false).trim().getLargeIntValue();
-}
-
-/** Asks again until the answer satisfies a condition; false after timeoutMs. */
-template <typename Condition>
-bool eventually (int timeoutMs, Condition&& condition)
-{
-    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) timeoutMs;
-
-    while (! condition())
-    {
-        if (juce::Time::getMillisecondCounter() > end)
-            return false;
-
-        juce::Thread::sleep (50);
-    }
-
-    return true;
 }
 } // namespace
 
@@ -228,10 +157,38 @@ TEST (ProviderService, AnswersEveryRequestOfTheSampleLibrary)
 
     EXPECT_GE (texts, 2 * 3 * 2 * 2);
 
-    // The home page shows what it received.
-    const auto home = client->Get (pathOf (anonymous->getStringAttribute ("homeurl") + "?loginbutton=1&username=Giulia%20Rossi&password=%24%24"
-                                           + md5OfPassword ("tessaly-giulia") + "&needupdate=MOD3D-IT-0101,LIGHT-IT-0102"),
-                                   httplib::Headers { { "X-Tsy-Customuseragent", "TSY-Player v1.36 UID=1001" } });
+    // The home page as the player asks for it: a welcome in the catalog's language with the
+    // updates and the courses.
+    const auto homeQuery = anonymous->getStringAttribute ("homeurl") + "?loginbutton=1&username=Giulia%20Rossi&password=%24%24"
+                         + md5OfPassword ("tessaly-giulia") + "&needupdate=MOD3D-IT-0101,LIGHT-IT-0102";
+    const httplib::Headers playerHeader { { "X-Tsy-Customuseragent", "TSY-Player v1.36 UID=1001" } };
+    const auto welcome = client->Get (pathOf (homeQuery), playerHeader);
+    ASSERT_TRUE (welcome);
+    EXPECT_EQ (welcome->status, 200);
+    EXPECT_EQ (welcome->get_header_value ("Content-Type"), "text/html; charset=UTF-8");
+    const auto welcomeHtml = juce::String::fromUTF8 (welcome->body.data(), (int) welcome->body.size());
+    EXPECT_TRUE (welcomeHtml.contains ("<html lang=\"it\">"));
+    EXPECT_TRUE (welcomeHtml.contains ("<h1 id=\"welcome\">Ciao, Giulia Rossi!</h1>"));
+    EXPECT_TRUE (welcomeHtml.contains ("<li data-chapter=\"MOD3D-IT-0101\"><span class=\"chapter\">Benvenuti nel corso</span>"));
+    EXPECT_TRUE (welcomeHtml.contains ("<li data-chapter=\"LIGHT-IT-0102\"><span class=\"chapter\">La luce di riempimento</span>"));
+    EXPECT_FALSE (welcomeHtml.contains (md5OfPassword ("tessaly-giulia")));
+
+    // Every cover on it is one the provider serves, of the page's language.
+    int covers = 0;
+
+    for (auto* course : anonymous->getChildWithTagNameIterator ("course"))
+    {
+        const auto coverUrl = course->getStringAttribute ("coverurl");
+        ASSERT_TRUE (welcomeHtml.contains ("<img src=\"" + coverUrl + "\"")) << coverUrl;
+        EXPECT_EQ (client->Get (pathOf (coverUrl))->status, 200);
+        ++covers;
+    }
+
+    EXPECT_EQ (covers, 3);
+    EXPECT_EQ ((welcomeHtml.length() - welcomeHtml.replace ("<img ", "").length()) / 5, covers) << "no covers of the other language";
+
+    // Its diagnostic view shows what it received.
+    const auto home = client->Get (pathOf (homeQuery + "&debug=1"), playerHeader);
     ASSERT_TRUE (home);
     EXPECT_EQ (home->status, 200);
     EXPECT_EQ (home->get_header_value ("Content-Type"), "text/html; charset=UTF-8");
@@ -254,6 +211,34 @@ TEST (ProviderService, AnswersEveryRequestOfTheSampleLibrary)
     EXPECT_FALSE (log.contains (md5OfPassword ("tessaly-giulia")));
 
     EXPECT_EQ (provider.stop(), 0) << "a stop request ends the provider cleanly";
+}
+
+TEST (ProviderService, ASignedInRefreshWithTheCatalogsUserNameIsAccepted)
+{
+    ScratchFolder scratch;
+    ProviderProcess provider ({ "--library", TestLibraryWriter::copySampleLibrary (scratch.get()).getFullPathName() }, scratch.get());
+    ASSERT_TRUE (provider.isRunning()) << provider.readErrors();
+    auto client = clientFor (provider);
+
+    // The start-up retrieval signs in with the e-mail address; refreshes send back the catalog's
+    // "username" with the same password hash.
+    const auto signedIn = getXml (*client, userQuery ("giulia.rossi@example.com", "tessaly-giulia", "&lang=it&nocache=1"));
+    ASSERT_NE (signedIn, nullptr);
+    const auto userName = signedIn->getStringAttribute ("username");
+    EXPECT_EQ (userName, "Giulia Rossi");
+
+    const auto refresh = getXml (*client, userQuery (userName, "tessaly-giulia", "&lang=it"));
+    ASSERT_NE (refresh, nullptr);
+    EXPECT_TRUE (refresh->hasTagName ("catalog")) << refresh->toString();
+    EXPECT_EQ (refresh->getStringAttribute ("cached"), "1");
+
+    const auto full = getXml (*client, userQuery (userName, "tessaly-giulia", "&lang=en&nocache=1"));
+    ASSERT_NE (full, nullptr);
+    EXPECT_EQ (full->getStringAttribute ("userid"), "1001");
+    EXPECT_EQ (full->getStringAttribute ("username"), userName);
+
+    EXPECT_EQ (errorCodeOf (getXml (*client, userQuery (userName, "tessaly-mark", "&lang=it"))), "loginerror");
+    EXPECT_EQ (errorCodeOf (getXml (*client, userQuery ("Mark Evans", "tessaly-mark", "&lang=it&nocache=1"))), "(no error)");
 }
 
 TEST (ProviderService, NeverServesAFileOutsideWhatItPublishes)

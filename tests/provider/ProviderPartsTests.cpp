@@ -1,7 +1,6 @@
 #include "ScratchFolder.h"
 #include "TestLibraryWriter.h"
 #include "provider/AccessLog.h"
-#include "provider/HomePageBuilder.h"
 #include "provider/LibraryLoader.h"
 #include "provider/ProviderOptions.h"
 #include "provider/ProviderServer.h"
@@ -9,92 +8,6 @@
 #include <gtest/gtest.h>
 
 using namespace provider;
-
-namespace
-{
-juce::String md5Of (const juce::String& text)
-{
-    return juce::MD5 (text.toUTF8()).toHexString();
-}
-
-class HomePageTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        TestLibraryWriter::write (scratch.getChildFile ("library"), {});
-        library = LibraryLoader (scratch.getChildFile ("library"), scratch.getChildFile ("work")).load().library;
-        ASSERT_NE (library, nullptr);
-    }
-
-    juce::String page (const HomePageBuilder::Request& request, bool maintenance = false) const
-    {
-        return HomePageBuilder::build (request, library.get(), maintenance, ProviderAddresses ("http://p.test/"));
-    }
-
-    ScratchFolder scratch;
-    std::shared_ptr<const Library> library;
-};
-} // namespace
-
-TEST_F (HomePageTest, ShowsTheHeaderAndParametersItReceived)
-{
-    HomePageBuilder::Request request;
-    request.customUserAgent = "TSY-Player v1.36 UID=u:1@gen";
-    request.parameters.set ("loginbutton", "1");
-    request.parameters.set ("username", juce::String::fromUTF8 ("Ada L\xc3\xb6velace"));
-    request.parameters.set ("password", "$$" + md5Of ("analytical engine"));
-    request.parameters.set ("needupdate", TestLibraryWriter::chapterId ("it", 0, 0, 1) + "," + TestLibraryWriter::chapterId ("en", 0, 1, 0));
-
-    const auto html = page (request);
-    EXPECT_TRUE (html.contains ("<td id=\"useragent\">TSY-Player v1.36 UID=u:1@gen</td>"));
-    EXPECT_TRUE (html.contains ("<td id=\"loginbutton\">1</td>"));
-    EXPECT_TRUE (html.contains (juce::String::fromUTF8 ("<td id=\"username\">Ada L\xc3\xb6velace</td>")));
-    EXPECT_TRUE (html.contains (juce::String::fromUTF8 ("<td id=\"password\">accepted for Ada L\xc3\xb6velace</td>")));
-    EXPECT_TRUE (html.contains (juce::String::fromUTF8 ("id=\"welcome\">Welcome back, Ada L\xc3\xb6velace.")));
-    EXPECT_TRUE (html.contains ("<li>" + TestLibraryWriter::chapterId ("it", 0, 0, 1) + " &ndash; Chapter 2</li><li>"
-                                + TestLibraryWriter::chapterId ("en", 0, 1, 0) + " &ndash; Chapter 1</li>"));
-    EXPECT_FALSE (html.contains (md5Of ("analytical engine"))) << "the password hash is a credential";
-}
-
-TEST_F (HomePageTest, AnonymousVisitsSayWhatWasNotSent)
-{
-    const auto html = page ({});
-    EXPECT_TRUE (html.contains ("<td id=\"useragent\"><em>(not sent)</em></td>"));
-    EXPECT_TRUE (html.contains ("<td id=\"needupdate\"><em>(not sent)</em></td>"));
-    EXPECT_FALSE (html.contains ("id=\"welcome\""));
-    EXPECT_TRUE (html.contains ("Courses in English"));
-    EXPECT_TRUE (html.contains ("href=\"http://p.test/home.php?course=" + TestLibraryWriter::courseId ("it", 0) + "\""));
-    EXPECT_FALSE (html.contains ("id=\"maintenance\""));
-    EXPECT_TRUE (page ({}, true).contains ("id=\"maintenance\""));
-}
-
-TEST_F (HomePageTest, WrongPasswordsAreNotAcceptedAndNothingIsEchoedUnescaped)
-{
-    HomePageBuilder::Request request;
-    request.customUserAgent = "<script>alert(1)</script>";
-    request.parameters.set ("loginbutton", "1");
-    request.parameters.set ("username", "ada@example.com");
-    request.parameters.set ("password", "$$" + md5Of ("not it"));
-    request.parameters.set ("needupdate", "<img src=x onerror=alert(1)>");
-
-    const auto html = page (request);
-    EXPECT_TRUE (html.contains ("<td id=\"password\">not accepted</td>"));
-    EXPECT_FALSE (html.contains ("id=\"welcome\""));
-    EXPECT_FALSE (html.contains ("<script>"));
-    EXPECT_FALSE (html.contains ("<img src=x"));
-    EXPECT_TRUE (html.contains ("&lt;script&gt;alert(1)&lt;/script&gt;"));
-    EXPECT_TRUE (html.contains ("unknown chapter"));
-}
-
-TEST_F (HomePageTest, ACoursePageListsItsLessonsAndChapters)
-{
-    HomePageBuilder::Request request;
-    request.parameters.set ("course", TestLibraryWriter::courseId ("en", 0));
-    const auto html = page (request);
-    EXPECT_TRUE (html.contains ("<h2 id=\"course\">en course 1</h2>"));
-    EXPECT_TRUE (html.contains ("<li>Lesson 2<ol><li>Chapter 1</li><li>Chapter 2</li></ol></li>"));
-}
 
 TEST (AccessLog, WritesOneEntryWithDecodedQueryAndHeadersButNoPassword)
 {
@@ -116,6 +29,51 @@ TEST (AccessLog, WritesOneEntryWithDecodedQueryAndHeadersButNoPassword)
 
     EXPECT_EQ (AccessLog::maskPasswords ("/home.php?username=a&pass%77ord=%24%24abc"), "/home.php?username=a&password=********");
     EXPECT_EQ (AccessLog::maskPasswords ("/videos/a/b/b.bin"), "/videos/a/b/b.bin");
+}
+
+TEST (AccessLog, EscapesControlCharactersInEveryValue)
+{
+    EXPECT_EQ (AccessLog::escape ("plain text, \"quoted\" & 100%"), "plain text, \"quoted\" & 100%");
+    EXPECT_EQ (AccessLog::escape ("a\nb\rc\td\\e"), "a\\nb\\rc\\td\\\\e");
+    EXPECT_EQ (AccessLog::escape (juce::String::charToString (0x1b) + "[31m" + juce::String::charToString (0x7f)), "\\x1b[31m\\x7f");
+    EXPECT_EQ (AccessLog::escape (juce::String::charToString (0x85) + juce::String::charToString (0x2028)), "\\u{0085}\\u{2028}");
+    EXPECT_EQ (AccessLog::escape (juce::String::fromUTF8 ("L\xc3\xb6velace \xe2\x82\xac")), juce::String::fromUTF8 ("L\xc3\xb6velace \xe2\x82\xac"));
+
+    AccessLog::Entry entry;
+    entry.client = "127.0.0.1:1";
+    entry.method = "GET";
+    entry.target = "/home.php?needupdate=A%0A2001-01-01T00:00:00%20forged&x%0D=1\x01";
+    entry.version = "HTTP/1.1\r\nforged";
+    entry.headers = { { "X-A", "v\x1b" } };
+
+    juce::StringArray lines;
+    lines.addLines (AccessLog::format (entry).trimEnd());
+    ASSERT_EQ (lines.size(), 4) << lines.joinIntoString ("|");
+    EXPECT_TRUE (lines[0].endsWith ("\"GET /home.php?needupdate=A%0A2001-01-01T00:00:00%20forged&x%0D=1\\x01 HTTP/1.1\\r\\nforged\" 0 0"));
+    EXPECT_EQ (lines[1], "    query needupdate=A\\n2001-01-01T00:00:00 forged");
+    EXPECT_EQ (lines[2], "    query x\\r=1\\x01");
+    EXPECT_EQ (lines[3], "    header X-A: v\\x1b");
+}
+
+TEST (AccessLog, WritesEveryPartOfAnEntryWithManyParts)
+{
+    AccessLog::Entry entry;
+    entry.method = "GET";
+    juce::String target = "/t?";
+
+    for (int i = 0; i < 2000; ++i)
+    {
+        entry.headers.emplace_back ("X-" + juce::String (i), juce::String (i));
+        target << "p" << i << "=" << i << "&";
+    }
+
+    entry.target = target;
+    juce::StringArray lines;
+    lines.addLines (AccessLog::format (entry).trimEnd());
+    ASSERT_EQ (lines.size(), 1 + 2000 + 2000);
+    EXPECT_EQ (lines[1], "    query p0=0");
+    EXPECT_EQ (lines[2000], "    query p1999=1999");
+    EXPECT_EQ (lines[4000], "    header X-1999: 1999");
 }
 
 TEST (AccessLog, EntriesFromManyThreadsStayWhole)

@@ -1,9 +1,11 @@
 #include "ProviderProcess.h"
 
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 #ifndef TSY_PROVIDER_EXECUTABLE
@@ -17,11 +19,20 @@ juce::File ProviderProcess::getExecutable()
     return juce::File (TSY_PROVIDER_EXECUTABLE);
 }
 
+juce::File ProviderProcess::getTemporaryFolder (const juce::File& outputFolder)
+{
+    return outputFolder.getChildFile ("provider-tmp");
+}
+
 ProviderProcess::ProviderProcess (const juce::StringArray& arguments, const juce::File& outputFolder)
     : stdoutFile (outputFolder.getNonexistentChildFile ("provider-stdout", ".txt", false)),
       stderrFile (outputFolder.getNonexistentChildFile ("provider-stderr", ".txt", false))
 {
     outputFolder.createDirectory();
+
+    // Taken now, so that a second program started at once gets files of its own.
+    stdoutFile.create();
+    stderrFile.create();
 
     juce::StringArray command { getExecutable().getFullPathName(), "--port", "0" };
     command.addArray (arguments);
@@ -38,19 +49,49 @@ ProviderProcess::ProviderProcess (const juce::StringArray& arguments, const juce
 
     argv.push_back (nullptr);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init (&actions);
-    posix_spawn_file_actions_addopen (&actions, 1, stdoutFile.getFullPathName().toRawUTF8(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen (&actions, 2, stderrFile.getFullPathName().toRawUTF8(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    // Whatever the program leaves in its temporary directory stays in the test's folder.
+    const auto temporary = getTemporaryFolder (outputFolder);
+    temporary.createDirectory();
+    std::vector<std::string> environment { "TMPDIR=" + temporary.getFullPathName().toStdString() };
 
-    const auto spawned = posix_spawn (&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy (&actions);
+    for (auto** variable = environ; *variable != nullptr; ++variable)
+        if (std::strncmp (*variable, "TMPDIR=", 7) != 0)
+            environment.emplace_back (*variable);
 
-    if (spawned != 0)
+    std::vector<char*> envp;
+
+    for (auto& variable : environment)
+        envp.push_back (variable.data());
+
+    envp.push_back (nullptr);
+
+    const auto stdoutPath = stdoutFile.getFullPathName().toStdString();
+    const auto stderrPath = stderrFile.getFullPathName().toStdString();
+    const auto parent = ::getpid();
+
+    // Only async-signal-safe calls between fork and exec: the test may run other threads.
+    pid = ::fork();
+
+    if (pid == 0)
     {
-        pid = -1;
-        return;
+        // A test that dies, however it dies, takes its provider with it.
+        ::prctl (PR_SET_PDEATHSIG, SIGTERM);
+
+        if (::getppid() != parent)
+            ::_exit (127);
+
+        const int out = ::open (stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const int err = ::open (stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+
+        if (out < 0 || err < 0 || ::dup2 (out, 1) < 0 || ::dup2 (err, 2) < 0)
+            ::_exit (127);
+
+        ::execve (argv[0], argv.data(), envp.data());
+        ::_exit (127);
     }
+
+    if (pid < 0)
+        return;
 
     if (! waitForOutput ("/\n", 15000))
         return;

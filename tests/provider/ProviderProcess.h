@@ -6,8 +6,10 @@
 
 /**
     Runs the real tsy-provider executable for a test: started on a free loopback port with the
-    given arguments, its standard output and error captured in files, and stopped (SIGTERM, then
-    SIGKILL if it lingers) when the object goes. Used from the test's thread.
+    given arguments, its standard output and error captured in files and its temporary directory
+    inside the output folder, and stopped (SIGTERM, then SIGKILL if it lingers) when the object
+    goes or when the thread that started it ends (so a test that is killed leaves no provider
+    running). Used from the test's thread.
 */
 class ProviderProcess final
 {
@@ -44,6 +46,9 @@ public:
 
     /** The built program, as the build passes it. */
     static juce::File getExecutable();
+
+    /** The program's temporary directory (TMPDIR) for an output folder. */
+    static juce::File getTemporaryFolder (const juce::File& outputFolder);
 
 private:
     juce::File stdoutFile, stderrFile;
