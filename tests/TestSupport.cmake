@@ -5,6 +5,7 @@ add_library(tsy_test_support STATIC
     ${CMAKE_CURRENT_LIST_DIR}/common/TestHttpServer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/downloads/FaultServer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/provider/ProviderProcess.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/provider/RawHttpConnection.cpp
     ${CMAKE_CURRENT_LIST_DIR}/provider/TestLibraryWriter.cpp)
 target_include_directories(tsy_test_support PUBLIC "${CMAKE_SOURCE_DIR}")
 target_link_libraries(tsy_test_support PUBLIC tsy_juce PRIVATE PkgConfig::HTTPLIB)
