@@ -1,6 +1,9 @@
+#include "model/CatalogDocument.h"
 #include "model/CatalogParser.h"
 
 #include "tests/common/JucePrinters.h"
+
+#include <pugixml.hpp>
 
 #include <gtest/gtest.h>
 
@@ -15,15 +18,15 @@ struct ParseResult
 ParseResult parse (const juce::String& xml, bool isUserCatalog = false)
 {
     ParseResult result;
-    const auto root = juce::parseXML (xml);
+    CatalogDocument document;
 
-    if (root == nullptr)
+    if (! document.parse (xml))
     {
         ADD_FAILURE() << "test document is not well-formed: " << xml;
         return result;
     }
 
-    result.ok = CatalogParser::parseCatalog (*result.catalog, *root, isUserCatalog);
+    result.ok = CatalogParser::parseCatalog (*result.catalog, document.getRoot(), isUserCatalog);
     return result;
 }
 
@@ -116,8 +119,9 @@ TEST (CatalogParser, UserAttributesOnlyForUserRequests)
     Catalog reused;
     reused.userid = "old";
     reused.username = "Old Name";
-    const auto root = juce::parseXML (twoCourses);
-    ASSERT_TRUE (CatalogParser::parseCatalog (reused, *root, false));
+    CatalogDocument document;
+    ASSERT_TRUE (document.parse (twoCourses));
+    ASSERT_TRUE (CatalogParser::parseCatalog (reused, document.getRoot(), false));
     EXPECT_TRUE (reused.userid.isEmpty());
     EXPECT_TRUE (reused.username.isEmpty());
 }
@@ -230,8 +234,11 @@ TEST (CatalogParser, DuplicateChapterIdsKeepTheLaterRecord)
 
 TEST (CatalogParser, ReparsingReplacesEverything)
 {
+    // The framework's element form is read through its text, by the same rules.
     Catalog catalog;
     ASSERT_TRUE (CatalogParser::parseCatalog (catalog, *juce::parseXML (twoCourses), true));
+    EXPECT_EQ (catalog.chaptersById.size(), 4u);
+    EXPECT_EQ (catalog.getCourse (0)->keywords, juce::StringArray ({ "3d", "", "\"hard surface\"", "uv" }));
     ASSERT_TRUE (CatalogParser::parseCatalog (catalog, *juce::parseXML ("<catalog><course id='z'/></catalog>"), true));
     EXPECT_EQ (catalog.getNumCourses(), 1);
     EXPECT_TRUE (catalog.chaptersById.empty());

@@ -4,6 +4,7 @@
 #include "tests/common/ScratchHome.h"
 #include "tests/common/ScriptedPrompts.h"
 #include "tests/common/TestHttpServer.h"
+#include "tests/downloads/FaultServer.h"
 #include "ui/MainWindow.h"
 #include "ui/MainWindowContent.h"
 
@@ -225,6 +226,44 @@ TEST_F (MainWindowTest, FetchesTheCatalogWhenItIsUp)
     EXPECT_EQ (core->getUsersDirectory(), PreferencesManager::getInstance()->getMoviesRootDirectory().getChildFile ("users"));
     EXPECT_EQ (countTitled ("Login"), 0);
     EXPECT_EQ (countTitled ("Test site"), 1);
+}
+
+TEST_F (MainWindowTest, AServerThatNeverAnswersIsGivenUpOnAndTheWindowAnswersAgain)
+{
+    // A server that takes the request and then says nothing, with the program's real time-outs.
+    FaultServer silent;
+    FaultServer::Reply reply { makeTestBody (100) };
+    reply.answerDelayMs = 120000;
+    silent.answerWith (reply);
+    ASSERT_TRUE (home.getFolder().getChildFile ("tsy-testurl.txt").replaceWithText (silent.getBaseUrl()));
+    SharedRes::deleteInstance();
+    PreferencesManager::getInstance()->setLanguage (1);
+    ASSERT_TRUE (SharedRes::getInstance()->getUserDataFolder().getChildFile ("caten.xml").replaceWithText ("<catalog><course id='cached' title='From the cache'/></catalog>"));
+
+    const auto start = juce::Time::getMillisecondCounterHiRes();
+    core = std::make_unique<Core> (SharedRes::getInstance()->getUserDataFolder());
+    window = std::make_unique<MainWindow> ("TSY-Player 1.36", *core);
+    window->setVisible (true);
+
+    const auto limit = HttpClient::Limits().stallTimeoutMs + 5000.0;
+
+    while (core->getNumCourses() == 0 && juce::Time::getMillisecondCounterHiRes() - start < limit)
+        pump (20);
+
+    const auto took = juce::Time::getMillisecondCounterHiRes() - start;
+    ASSERT_EQ (core->getCourseId (0), "cached") << "the start-up fell back to the cached copy";
+    EXPECT_LT (took, limit);
+    EXPECT_EQ (silent.getRequestCount(), 1);
+    EXPECT_FALSE (window->isOnline());
+
+    // The message loop is free again: a posted message arrives at once.
+    std::atomic<bool> delivered { false };
+    juce::MessageManager::callAsync ([&delivered] { delivered = true; });
+
+    for (int i = 0; i < 20 && ! delivered; ++i)
+        pump (10);
+
+    EXPECT_TRUE (delivered);
 }
 
 TEST_F (MainWindowTest, LooksLikeTheSkin)
