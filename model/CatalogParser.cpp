@@ -6,13 +6,28 @@
 
 #include <array>
 #include <cstring>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace
 {
 /** Whether a name equals a lower-case name without regard to ASCII letter case. */
 bool namesMatch (const char* name, const char* lowerCaseName) noexcept
 {
+    // Names are nearly always written in lower case already: an exact match is looked for
+    // first, and letters are folded only when it fails.
+    auto* a = name;
+    auto* b = lowerCaseName;
+
+    while (*a == *b && *a != 0)
+    {
+        ++a;
+        ++b;
+    }
+
+    if (*a == *b)
+        return true;
+
     for (;; ++name, ++lowerCaseName)
     {
         auto c = (unsigned char) *name;
@@ -30,17 +45,89 @@ bool namesMatch (const char* name, const char* lowerCaseName) noexcept
 
 juce::String toString (const char* value)
 {
-    return value != nullptr ? juce::String (juce::CharPointer_UTF8 (value)) : juce::String();
+    if (value == nullptr || *value == 0)
+        return {};
+
+    const auto numBytes = std::strlen (value);
+    juce::String text;
+    text.preallocateBytes (numBytes + 1);
+    memcpy (text.getCharPointer().getAddress(), value, numBytes + 1);
+    return text;
 }
 
+bool isDigit (char c) noexcept
+{
+    return c >= '0' && c <= '9';
+}
+
+/** Leading decimal digits after blanks and an optional sign, read as the framework reads an
+    integer attribute (by the C library's atoi). The plain numbers catalogs hold, of up to nine
+    digits, give the same result when read here, which is faster; anything else goes to atoi.
+*/
 int toInt (const char* value)
 {
-    return value != nullptr ? juce::CharPointer_UTF8 (value).getIntValue32() : 0;
+    if (value == nullptr)
+        return 0;
+
+    const auto* p = value;
+    const auto negative = *p == '-';
+    p += negative ? 1 : 0;
+    int result = 0, digits = 0;
+
+    for (; isDigit (*p) && digits < 9; ++p, ++digits)
+        result = result * 10 + (*p - '0');
+
+    if (digits == 0 || isDigit (*p))
+        return juce::CharPointer_UTF8 (value).getIntValue32();
+
+    return negative ? -result : result;
 }
 
+/** A decimal number, read as the framework reads a decimal attribute. Plain numbers of up to
+    15 digits without an exponent are read here: their digits and the power of ten that scales
+    them are exact doubles, so one division gives the correctly rounded value, which is what the
+    framework's reading gives too. Anything else goes to the framework.
+*/
 double toDouble (const char* value)
 {
-    return value != nullptr ? juce::CharPointer_UTF8 (value).getDoubleValue() : 0.0;
+    if (value == nullptr)
+        return 0.0;
+
+    static constexpr double powersOfTen[] = { 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15 };
+
+    const auto* p = value;
+    const auto negative = *p == '-';
+    p += negative ? 1 : 0;
+    juce::uint64 mantissa = 0;
+    int digits = 0, fractionDigits = 0;
+    auto pointFound = false;
+
+    for (;; ++p)
+    {
+        if (isDigit (*p))
+        {
+            if (++digits > 15)
+                break;
+
+            mantissa = mantissa * 10 + (juce::uint64) (*p - '0');
+            fractionDigits += pointFound ? 1 : 0;
+        }
+        else if (*p == '.' && ! pointFound)
+        {
+            pointFound = true;
+        }
+        else
+        {
+            break;
+        }
+    }
+
+    // The framework reads some zeros as negative zero and others not, so zero is left to it.
+    if (digits == 0 || digits > 15 || mantissa == 0 || *p == 'e' || *p == 'E')
+        return juce::CharPointer_UTF8 (value).getDoubleValue();
+
+    const auto result = (double) mantissa / powersOfTen[fractionDigits];
+    return negative ? -result : result;
 }
 
 /** The values of the attributes an element kind reads, gathered in one pass over the element's
@@ -52,17 +139,24 @@ class AttributeValues
 public:
     AttributeValues (const pugi::xml_node& element, const std::array<const char*, numNames>& lowerCaseNames)
     {
+        // Documents mostly write the attributes in the order of the table, so each name is
+        // first compared with the one after the name matched last.
+        size_t next = 0;
+
         for (auto attribute = element.first_attribute(); attribute; attribute = attribute.next_attribute())
         {
             const auto* name = attribute.name();
 
-            for (size_t i = 0; i < numNames; ++i)
+            for (size_t tried = 0; tried < numNames; ++tried)
             {
+                const auto i = (next + tried) % numNames;
+
                 if (namesMatch (name, lowerCaseNames[i]))
                 {
                     if (values[i] == nullptr)
                         values[i] = attribute.value();
 
+                    next = i + 1;
                     break;
                 }
             }
@@ -111,19 +205,69 @@ class DateCache
 public:
     juce::Time get (const char* text)
     {
-        const std::string key (text);
-        const auto found = dates.find (key);
+        // A date written as the service writes it ("2013-05-10": digits where the rule reads
+        // them, all ASCII) is known by its three numbers; anything else is converted each time.
+        for (int i = 0; i < 10; ++i)
+        {
+            const auto digitExpected = i != 4 && i != 7;
 
-        if (found != dates.end())
-            return found->second;
+            if (text[i] == 0 || (unsigned char) text[i] >= 0x80 || (digitExpected && ! isDigit (text[i])))
+                return CatalogParser::parseChapterDate (toString (text));
+        }
 
-        const auto date = CatalogParser::parseChapterDate (toString (text));
-        dates.emplace (key, date);
-        return date;
+        const auto number = [text] (int start, int length)
+        {
+            int result = 0;
+
+            for (int i = start; i < start + length; ++i)
+                result = result * 10 + (text[i] - '0');
+
+            return result;
+        };
+
+        const auto key = number (0, 4) * 10000 + number (5, 2) * 100 + number (8, 2);
+        auto& slot = findSlot (key);
+
+        if (slot.key != key)
+        {
+            slot = { key, CatalogParser::parseChapterDate (toString (text)) };
+
+            if (++used * 2 > slots.size())
+                grow();
+        }
+
+        return slot.date;
     }
 
 private:
-    std::unordered_map<std::string, juce::Time> dates;
+    // A flat table probed in place: one lookup per chapter touches one slot, never a chain
+    // of nodes spread over the heap.
+    struct Slot
+    {
+        int key = -1;
+        juce::Time date;
+    };
+
+    Slot& findSlot (int key)
+    {
+        const auto mask = slots.size() - 1;
+
+        for (auto i = ((size_t) key * 2654435761u) & mask;; i = (i + 1) & mask)
+            if (slots[i].key == key || slots[i].key < 0)
+                return slots[i];
+    }
+
+    void grow()
+    {
+        auto old = std::exchange (slots, std::vector<Slot> (slots.size() * 2));
+
+        for (const auto& slot : old)
+            if (slot.key >= 0)
+                findSlot (slot.key) = slot;
+    }
+
+    std::vector<Slot> slots = std::vector<Slot> (512);
+    size_t used = 0;
 };
 
 thread_local DateCache* currentDates = nullptr;
@@ -137,16 +281,14 @@ juce::Time readDate (const char* text)
 }
 
 /** Stores a chapter under its identifier, replacing an earlier one of the same identifier.
-    Catalogs list their chapters mostly in identifier order, so the end is tried first.
+    Catalogs list their chapters mostly in identifier order, so the end is tried first, which
+    costs one comparison when it is the place.
 */
 void addToIndex (Catalog& catalog, std::unique_ptr<Chapter> chapter)
 {
     auto& index = catalog.chaptersById;
-
-    if (index.empty() || index.rbegin()->first < chapter->id)
-        index.emplace_hint (index.end(), chapter->id, std::move (chapter));
-    else
-        index[chapter->id] = std::move (chapter);
+    const auto place = index.emplace_hint (index.end(), chapter->id, nullptr);
+    place->second = std::move (chapter);
 }
 
 // The attributes of each element kind, in the order of the enumerations that index them.

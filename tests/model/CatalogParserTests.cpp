@@ -305,3 +305,63 @@ TEST (Keywords, BreakOnCommasAndBlanksKeepingQuotes)
     EXPECT_EQ (CatalogParser::parseKeywords ("a,"), juce::StringArray ({ "a", "" }));
     EXPECT_TRUE (CatalogParser::parseKeywords ("").isEmpty());
 }
+
+TEST (CatalogParser, NumbersReadExactlyAsTheFrameworkReadsThem)
+{
+    // Plain numbers take a quicker way than the framework's reading; every form must give what
+    // the framework gives.
+    const char* const samples[] = { "7", "7th", "  42", "+5", "-3", "0012", "999999999", "1000000000", "2147483647",
+                                    "2147483648", "-2147483648", "99999999999", "-0", "0", "0.0", "-0.0", "3600.5", "61.25",
+                                    "2.5e1s", ".5", "-.5", "5.", "1.2.3", "0.1", "123456789012345", "1234567890123456",
+                                    "12345678901234.5", "1e5", "1E-2", "abc", "", "-", "nan", "inf", "\t8", "1,5", "0x10" };
+
+    for (const auto* sample : samples)
+    {
+        const juce::String value (sample);
+        const auto result = parse ("<catalog><course id='c' duration='" + value + "'><lesson order='" + value + "'>"
+                                   "<chapter id='x' order='" + value + "' size='" + value + "' duration='" + value + "'/>"
+                                   "</lesson></course></catalog>");
+        ASSERT_TRUE (result.ok) << sample;
+        const auto* chapter = result.catalog->getChapter ("x");
+        EXPECT_EQ (chapter->order, value.getIntValue()) << sample;
+        EXPECT_EQ (chapter->size, value.getIntValue()) << sample;
+        EXPECT_EQ (result.catalog->getCourse (0)->getLesson (0)->order, value.getIntValue()) << sample;
+
+        // Compared bit for bit, so that a negative zero or a last-digit difference shows.
+        const auto expected = (float) value.getDoubleValue();
+        EXPECT_EQ (memcmp (&chapter->duration, &expected, sizeof (float)), 0) << sample << ": " << chapter->duration << " vs " << expected;
+        EXPECT_EQ (memcmp (&result.catalog->getCourse (0)->duration, &expected, sizeof (float)), 0) << sample;
+    }
+}
+
+TEST (ChapterDate, EveryFormReadsAsTheRuleReadsIt)
+{
+    const char* const samples[] = { "2013-05-10", "2013-5-10", "13-05-10", "2013/05/10", "2013-05-10T12:00", "2013-05-1",
+                                    "2013-12-31", "0000-00-00", "2013-05-xx", "ab", "", "2013-05-10 ", "\xc3\xa9" "013-05-10" };
+
+    for (const auto* sample : samples)
+    {
+        const auto text = juce::String::fromUTF8 (sample);
+        const auto result = parse ("<catalog><course id='c'><lesson><chapter id='x' date='" + text + "'/><chapter id='y' date='"
+                                   + text + "'/></lesson></course></catalog>");
+        ASSERT_TRUE (result.ok) << sample;
+        EXPECT_EQ (result.catalog->getChapter ("x")->date, CatalogParser::parseChapterDate (text)) << sample;
+        EXPECT_EQ (result.catalog->getChapter ("y")->date, CatalogParser::parseChapterDate (text)) << sample << " (the second time)";
+    }
+}
+
+TEST (CatalogParser, TheFirstOfAttributesNamedAlikeWins)
+{
+    const auto result = parse ("<catalog><course id='c'><lesson>"
+                               "<chapter id='a' ID='b' title='one' Title='two'/>"
+                               "<chapter ID='c' id='d' size='1' SIZE='2' md5='m'/>"
+                               "<chapter md5='z' date='2013-05-10' id='e' order='4' Order='5'/>"
+                               "</lesson></course></catalog>");
+    ASSERT_TRUE (result.ok);
+    EXPECT_EQ (result.catalog->getChapter ("a")->title, "one");
+    EXPECT_EQ (result.catalog->getChapter ("b"), nullptr);
+    EXPECT_EQ (result.catalog->getChapter ("c")->size, 1);
+    EXPECT_EQ (result.catalog->getChapter ("c")->md5, "m");
+    EXPECT_EQ (result.catalog->getChapter ("e")->order, 4) << "attributes in another order than usual";
+    EXPECT_EQ (result.catalog->getChapter ("e")->md5, "z");
+}
