@@ -2,7 +2,7 @@
 
 #include "app/PrivateTempFolder.h"
 #include "downloads/Checksums.h"
-#include "downloads/IncrementalChecksum.h"
+#include "downloads/BackgroundChecksum.h"
 #include "model/Core.h"
 #include "model/LocalStorage.h"
 
@@ -180,7 +180,7 @@ void DownloadThread::download()
         if (! openTempFile())
             return fail (DownloadError::TempFileError, " - Download aborted (cannot create temporary file for download)");
 
-        IncrementalChecksum checksum;
+        BackgroundChecksum checksum;
         juce::int64 byteCount = 0;
         const auto outcome = receive (expectedSize, checksum, byteCount);
 
@@ -238,7 +238,7 @@ bool DownloadThread::openTempFile()
     return true;
 }
 
-DownloadThread::Transfer DownloadThread::receive (juce::int64 expectedSize, IncrementalChecksum& checksum, juce::int64& byteCount)
+DownloadThread::Transfer DownloadThread::receive (juce::int64 expectedSize, BackgroundChecksum& checksum, juce::int64& byteCount)
 {
     // The body arrives in pieces of whatever size the network gives; it is taken in blocks of
     // bufferSize, each written, hashed, counted and reported in turn, and the last block is the
@@ -377,7 +377,7 @@ DownloadThread::ReadVerdict DownloadThread::judgeRead (juce::int64 byteCount,
                                                                : ReadVerdict::broken;
 }
 
-void DownloadThread::finishDownload (juce::int64 byteCount, const juce::String& expectedChecksum, IncrementalChecksum& checksum)
+void DownloadThread::finishDownload (juce::int64 byteCount, const juce::String& expectedChecksum, BackgroundChecksum& checksum)
 {
     output->flush();
     const auto written = output->getStatus().wasOk();

@@ -7,8 +7,8 @@
 
 #include <atomic>
 
+class BackgroundChecksum;
 class Core;
-class IncrementalChecksum;
 
 /**
     One entry of the download queue: fetches one chapter's video into a temporary file,
@@ -19,9 +19,9 @@ class IncrementalChecksum;
     every change of state back to Core, which broadcasts "dp" and "df". State, error code and
     progress are written by the run and may be read from any thread.
 
-    The body streams from the network straight into the temporary file and the running MD5, in
-    blocks of bufferSize bytes. A stop request ends a transfer under way within milliseconds,
-    even while the connection is silent.
+    The body streams from the network straight into the temporary file, in blocks of bufferSize
+    bytes, and into an MD5 digest computed on a second thread meanwhile. A stop request ends a
+    transfer under way within milliseconds, even while the connection is silent.
 
     The chapter's previous video, if any, stays in place and playable until the new one has
     been verified; it is then replaced in one rename. The temporary file lives in the program's
@@ -118,8 +118,8 @@ private:
     void download();
     bool checkPresentFile (const juce::String& expectedChecksum);
     bool openTempFile();
-    Transfer receive (juce::int64 expectedSize, IncrementalChecksum& checksum, juce::int64& byteCount);
-    void finishDownload (juce::int64 byteCount, const juce::String& expectedChecksum, IncrementalChecksum& checksum);
+    Transfer receive (juce::int64 expectedSize, BackgroundChecksum& checksum, juce::int64& byteCount);
+    void finishDownload (juce::int64 byteCount, const juce::String& expectedChecksum, BackgroundChecksum& checksum);
     bool replaceDestination() const;
     void closeStreams();
 

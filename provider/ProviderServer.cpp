@@ -48,6 +48,11 @@ ProviderServer::ProviderServer (const ProviderOptions& optionsToUse, LibraryMoni
     // Idle kept-alive connections hold a request thread and delay stopping: keep them short.
     server->set_keep_alive_timeout (2);
 
+    // An answer goes out as headers and then body; with Nagle's algorithm on, a body smaller
+    // than a segment waits on a kept-alive connection for the client's delayed acknowledgement
+    // of the headers, about 40 ms.
+    server->set_tcp_nodelay (true);
+
     server->set_pre_routing_handler ([] (const httplib::Request& request, httplib::Response& response) {
         if (isAcceptablePath (request.path))
             return httplib::Server::HandlerResponse::Unhandled;
