@@ -1,8 +1,8 @@
 #include "downloads/DownloadThread.h"
 
 #include "app/PrivateTempFolder.h"
-#include "downloads/Checksums.h"
 #include "downloads/BackgroundChecksum.h"
+#include "downloads/Checksums.h"
 #include "model/Core.h"
 #include "model/LocalStorage.h"
 
