@@ -9,4 +9,7 @@ namespace BenchCatalog
     written once per run to the temporary folder. Chapter ids are "C1xxxx-nnn".
 */
 const juce::File& getLargeCatalogFile();
+
+/** Writes a user catalog of that many courses x 10 lessons x 10 chapters to a file. */
+void writeCatalog (const juce::File& file, int numCourses);
 } // namespace BenchCatalog

@@ -125,6 +125,7 @@ public:
 
     //==============================================================================
     juce::BorderSize<int> getBorderThickness() override { return {}; }
+    void paint (juce::Graphics& g) override;
     void closeButtonPressed() override;
     void maximiseButtonPressed() override;
     void resized() override;
