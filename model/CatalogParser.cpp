@@ -43,6 +43,10 @@ bool namesMatch (const char* name, const char* lowerCaseName) noexcept
     }
 }
 
+/** A value as text. The framework keeps its strings in UTF-8 like the document, so the bytes
+    are copied in one piece into a string made large enough for them, rather than decoded and
+    encoded again character by character.
+*/
 juce::String toString (const char* value)
 {
     if (value == nullptr || *value == 0)
@@ -228,15 +232,16 @@ public:
         const auto key = number (0, 4) * 10000 + number (5, 2) * 100 + number (8, 2);
         auto& slot = findSlot (key);
 
-        if (slot.key != key)
-        {
-            slot = { key, CatalogParser::parseChapterDate (toString (text)) };
+        if (slot.key == key)
+            return slot.date;
 
-            if (++used * 2 > slots.size())
-                grow();
-        }
+        const auto date = CatalogParser::parseChapterDate (toString (text));
+        slot = { key, date };
 
-        return slot.date;
+        if (++used * 2 > slots.size())
+            grow();
+
+        return date;
     }
 
 private:

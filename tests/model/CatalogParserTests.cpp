@@ -350,6 +350,27 @@ TEST (ChapterDate, EveryFormReadsAsTheRuleReadsIt)
     }
 }
 
+TEST (ChapterDate, ManyDistinctDatesEachReadRight)
+{
+    // More distinct dates than the parser's table of dates starts with room for.
+    juce::String chapters;
+    juce::StringArray dates;
+
+    for (int i = 0; i < 1500; ++i)
+    {
+        const auto date = juce::String (1990 + i / 300) + "-" + juce::String (1 + (i / 28) % 12).paddedLeft ('0', 2) + "-"
+                          + juce::String (1 + i % 28).paddedLeft ('0', 2);
+        dates.add (date);
+        chapters << "<chapter id='c" << i << "' date='" << date << "'/>";
+    }
+
+    const auto result = parse ("<catalog><course id='c'><lesson>" + chapters + "</lesson></course></catalog>");
+    ASSERT_TRUE (result.ok);
+
+    for (int i = 0; i < dates.size(); ++i)
+        ASSERT_EQ (result.catalog->getChapter ("c" + juce::String (i))->date, CatalogParser::parseChapterDate (dates[i])) << dates[i];
+}
+
 TEST (CatalogParser, TheFirstOfAttributesNamedAlikeWins)
 {
     const auto result = parse ("<catalog><course id='c'><lesson>"
