@@ -5,6 +5,7 @@
 #include "downloads/Checksums.h"
 #include "model/Core.h"
 #include "model/LocalStorage.h"
+#include "server/HttpClient.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "downloads/DownloadStatus.h"
-#include "server/HttpClient.h"
 
 #include <JuceHeader.h>
 
