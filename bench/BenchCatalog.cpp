@@ -1,12 +1,7 @@
 #include "bench/BenchCatalog.h"
 
-namespace
+void BenchCatalog::writeCatalog (const juce::File& file, int numCourses)
 {
-/** Writes a catalog of 1,000 courses x 10 lessons x 10 chapters with realistic attributes. */
-juce::File makeLargeCatalogFile()
-{
-    auto file = BenchCatalog::getScratchFolder().getChildFile ("catalog.xml");
-
     juce::Random random (1234);
     juce::MemoryOutputStream out;
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -14,7 +9,7 @@ juce::File makeLargeCatalogFile()
         << "homeurl=\"http://127.0.0.1:8642/home\" win_version=\"1.36\" "
         << "win_app=\"http://127.0.0.1:8642/installer/TSY-Player Setup 1.36.exe\" win_app_size=\"31457280\">\n";
 
-    for (int c = 0; c < 1000; ++c)
+    for (int c = 0; c < numCourses; ++c)
     {
         const auto courseId = "C" + juce::String (10000 + c);
         out << "  <course id=\"" << courseId << "\" title=\"Course " << c
@@ -54,13 +49,16 @@ juce::File makeLargeCatalogFile()
 
     out << "</catalog>\n";
     file.replaceWithData (out.getData(), out.getDataSize());
-    return file;
 }
-} // namespace
 
 const juce::File& BenchCatalog::getLargeCatalogFile()
 {
-    static const auto file = makeLargeCatalogFile();
+    static const auto file = [] {
+        const auto written = getScratchFolder().getChildFile ("catalog.xml");
+        writeCatalog (written, 1000);
+        return written;
+    }();
+
     return file;
 }
 

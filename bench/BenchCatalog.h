@@ -17,4 +17,7 @@ const juce::File& getScratchFolder();
 
 /** Deletes the scratch folder with everything in it; called once the benchmarks have run. */
 void removeScratchFolder();
+
+/** Writes a user catalog of that many courses x 10 lessons x 10 chapters to a file. */
+void writeCatalog (const juce::File& file, int numCourses);
 } // namespace BenchCatalog

@@ -1,12 +1,21 @@
 #include "bench/BenchCatalog.h"
+#include "model/CatalogDocument.h"
 #include "model/CatalogParser.h"
 #include "model/Core.h"
 #include "model/LocalStorage.h"
 
 #include <benchmark/benchmark.h>
+#include <pugixml.hpp>
 
 namespace
 {
+void loadLargeCatalog (Catalog& catalog)
+{
+    CatalogDocument document;
+    document.load (BenchCatalog::getLargeCatalogFile());
+    CatalogParser::parseCatalog (catalog, document.getRoot(), true);
+}
+
 /** A users folder holding state files for every tenth chapter of the large catalog, reachable
     under two different paths (the folder and a link to it), so switching between them makes Core
     rebuild the local state of all 100,000 chapters, 10,000 of them from disk.
@@ -16,8 +25,7 @@ struct StateFolders
     StateFolders()
     {
         folder.deleteRecursively();
-        const auto root = juce::parseXML (BenchCatalog::getLargeCatalogFile());
-        CatalogParser::parseCatalog (catalog, *root, true);
+        loadLargeCatalog (catalog);
 
         const auto userFolder = folder.getChildFile ("users").getChildFile (catalog.userid);
         int index = 0;
@@ -48,7 +56,7 @@ void BM_RebuildLocalState (benchmark::State& state)
     static StateFolders folders;
     Core core (folders.folder.getChildFile ("data"));
     auto catalog = std::make_unique<Catalog>();
-    CatalogParser::parseCatalog (*catalog, *juce::parseXML (BenchCatalog::getLargeCatalogFile()), true);
+    loadLargeCatalog (*catalog);
     core.setCatalog (std::move (catalog));
 
     const juce::File paths[] = { folders.folder.getChildFile ("users"), folders.folder.getChildFile ("users-link") };

@@ -1,10 +1,11 @@
 #include "downloads/DownloadThread.h"
 
 #include "app/PrivateTempFolder.h"
+#include "downloads/BackgroundChecksum.h"
 #include "downloads/Checksums.h"
-#include "downloads/IncrementalChecksum.h"
 #include "model/Core.h"
 #include "model/LocalStorage.h"
+#include "server/HttpClient.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -70,14 +71,12 @@ DownloadThread::DownloadThread (Core& owner,
       tempFile (reserveTempFile (PrivateTempFolder::get(), chapter)),
       sourceUrl (url)
 {
-    addListener (this);
     log (" - Download entry created");
 }
 
 DownloadThread::~DownloadThread()
 {
     stopThread (DownloadQueue::stopTimeoutMs);
-    removeListener (this);
     closeStreams();
     tempFile.deleteFile();
 }
@@ -196,11 +195,18 @@ void DownloadThread::download()
         if (! openTempFile())
             return fail (DownloadError::TempFileError, " - Download aborted (cannot create temporary file for download)");
 
-        if (! openInput())
-        {
-            if (threadShouldExit())
-                return fail (DownloadError::AbortedByUser, " - Download aborted (aborted by user)");
+        BackgroundChecksum checksum;
+        juce::int64 byteCount = 0;
+        const auto outcome = receive (expectedSize, checksum, byteCount);
 
+        if (outcome == Transfer::complete)
+            return finishDownload (byteCount, expectedChecksum, checksum);
+
+        if (outcome == Transfer::ended)
+            return;
+
+        if (outcome == Transfer::noConnection)
+        {
             if (restartCount == 0)
                 return fail (DownloadError::ConnectionError, " - Download aborted (cannot establish connection)");
 
@@ -211,18 +217,7 @@ void DownloadThread::download()
                 return fail (DownloadError::AbortedByUser, " - Download aborted (aborted by user)");
 
             log (" - Download restarted (cannot re-establish connection)");
-            continue;
         }
-
-        IncrementalChecksum checksum;
-        juce::int64 byteCount = 0;
-        const auto outcome = receive (expectedSize, checksum, byteCount);
-
-        if (outcome == Transfer::complete)
-            return finishDownload (byteCount, expectedChecksum, checksum);
-
-        if (outcome == Transfer::ended)
-            return;
     }
 }
 
@@ -258,55 +253,18 @@ bool DownloadThread::openTempFile()
     return true;
 }
 
-bool DownloadThread::openInput()
+DownloadThread::Transfer DownloadThread::receive (juce::int64 expectedSize, BackgroundChecksum& checksum, juce::int64& byteCount)
 {
-    auto stream = std::make_unique<juce::WebInputStream> (sourceUrl, false);
-    stream->withConnectionTimeout (connectionTimeoutMs);
-    auto& web = *stream;
-
-    {
-        // From here on a stop request cancels the stream, which also ends a pending connect.
-        const juce::ScopedLock sl (inputLock);
-        input = std::move (stream);
-    }
-
-    // A connection that failed after delivering part of the body is a broken transfer, which
-    // the read loop handles; only one that gave nothing at all counts as no connection.
-    // Set before the stop request is checked, so a request that comes later always sees it.
-    waitingForNetwork = true;
-    const auto connected = ! threadShouldExit() && web.connect (nullptr) && ! (web.isError() && web.isExhausted());
-    waitingForNetwork = false;
-
-    if (! connected)
-    {
-        closeStreams();
-        return false;
-    }
-
-    log (" - Download stream created for: " + sourceUrl.toString (true)
-         + "\n\tReceived headers:\n\t" + describeHeaders (web.getResponseHeaders()));
-    return true;
-}
-
-DownloadThread::Transfer DownloadThread::receive (juce::int64 expectedSize, IncrementalChecksum& checksum, juce::int64& byteCount)
-{
-    char buffer[bufferSize];
+    // The body arrives in pieces of whatever size the network gives; it is taken in blocks of
+    // bufferSize, each written, hashed, counted and reported in turn, and the last block is the
+    // rest when the answer ends.
+    char block[bufferSize];
+    int filled = 0;
     juce::int64 logThreshold = 0;
+    auto outcome = Transfer::ended;
 
-    for (;;)
+    const auto takeBlock = [&] (const char* data, int bytesRead, bool ended, bool wholeAnswer)
     {
-        waitingForNetwork = true;
-
-        if (threadShouldExit())
-        {
-            waitingForNetwork = false;
-            fail (DownloadError::AbortedByUser, " - Download aborted (aborted by user)");
-            return Transfer::ended;
-        }
-
-        const auto bytesRead = juce::jmax (0, input->read (buffer, bufferSize));
-        waitingForNetwork = false;
-
         if (byteCount >= logThreshold)
         {
             log (" - Download in progress: " + describeBlock (expectedSize, byteCount, {}, bytesRead));
@@ -315,16 +273,7 @@ DownloadThread::Transfer DownloadThread::receive (juce::int64 expectedSize, Incr
 
         byteCount += bytesRead;
         setProgress (byteCount, expectedSize);
-
-        // Checked before anything else: a stop cancels the stream, which makes this read short.
-        if (threadShouldExit())
-        {
-            fail (DownloadError::AbortedByUser, " - Download aborted (aborted by user)");
-            return Transfer::ended;
-        }
-
-        const auto ended = input->isExhausted();
-        const auto verdict = judgeRead (byteCount, expectedSize, ended, ended && endedWithWholeAnswer (byteCount));
+        const auto verdict = judgeRead (byteCount, expectedSize, ended, wholeAnswer);
 
         if (verdict == ReadVerdict::broken)
         {
@@ -332,25 +281,101 @@ DownloadThread::Transfer DownloadThread::receive (juce::int64 expectedSize, Incr
             progress = 0.0f;
             report();
             log (" - Download restarted\n" + describeBlock (expectedSize, byteCount, "\t", bytesRead));
-            return Transfer::broken;
+            outcome = Transfer::broken;
+            return false;
         }
 
         if (bytesRead > 0)
         {
-            if (! output->write (buffer, (size_t) bytesRead))
+            if (! output->write (data, (size_t) bytesRead))
             {
                 fail (DownloadError::TempFileError, " - Download aborted (cannot write to temporary file)");
-                return Transfer::ended;
+                return false;
             }
 
-            checksum.update (buffer, (size_t) bytesRead);
+            checksum.update (data, (size_t) bytesRead);
+        }
+
+        if (threadShouldExit())
+        {
+            fail (DownloadError::AbortedByUser, " - Download aborted (aborted by user)");
+            return false;
         }
 
         report();
 
         if (verdict == ReadVerdict::complete)
-            return Transfer::complete;
+        {
+            outcome = Transfer::complete;
+            return false;
+        }
+
+        return true;
+    };
+
+    const auto takePiece = [&] (const void* data, size_t numBytes)
+    {
+        auto* bytes = static_cast<const char*> (data);
+
+        while (numBytes > 0)
+        {
+            // Whole blocks of a large piece are taken where they lie, without a copy.
+            if (filled == 0 && numBytes >= (size_t) bufferSize)
+            {
+                if (! takeBlock (bytes, bufferSize, false, false))
+                    return false;
+
+                bytes += bufferSize;
+                numBytes -= (size_t) bufferSize;
+                continue;
+            }
+
+            const auto count = juce::jmin (numBytes, (size_t) (bufferSize - filled));
+            memcpy (block + filled, bytes, count);
+            filled += (int) count;
+            bytes += count;
+            numBytes -= count;
+
+            if (filled == bufferSize)
+            {
+                filled = 0;
+
+                if (! takeBlock (block, bufferSize, false, false))
+                    return false;
+            }
+        }
+
+        return true;
+    };
+
+    const auto logHead = [this] (const HttpClient::Response& head)
+    {
+        log (" - Download stream created for: " + sourceUrl.toString (true)
+             + "\n\tReceived headers:\n\t" + describeHeaders (head.headers));
+    };
+
+    HttpClient::Limits limits;
+    limits.connectTimeoutMs = connectionTimeoutMs;
+    limits.stallTimeoutMs = connectionTimeoutMs;
+    const auto response = HttpClient::forThisThread().get ({ sourceUrl.toString (true), limits }, takePiece, logHead);
+
+    if (response.outcome == HttpClient::Outcome::stoppedByReceiver)
+        return outcome;
+
+    if (response.outcome == HttpClient::Outcome::cancelled || threadShouldExit())
+    {
+        fail (DownloadError::AbortedByUser, " - Download aborted (aborted by user)");
+        return Transfer::ended;
     }
+
+    // Only a connection that gave nothing at all counts as no connection; one that failed
+    // after answering is a broken transfer, judged by its last block.
+    if (! response.hasAnswer())
+        return Transfer::noConnection;
+
+    // The answer has ended, so its last block decides between complete and broken.
+    takeBlock (block, filled, true, response.isWholeDeclaredAnswer());
+    return outcome;
 }
 
 DownloadThread::ReadVerdict DownloadThread::judgeRead (juce::int64 byteCount,
@@ -367,13 +392,7 @@ DownloadThread::ReadVerdict DownloadThread::judgeRead (juce::int64 byteCount,
                                                                : ReadVerdict::broken;
 }
 
-bool DownloadThread::endedWithWholeAnswer (juce::int64 byteCount)
-{
-    const auto declaredLength = input->getTotalLength();
-    return ! input->isError() && declaredLength >= 0 && byteCount >= declaredLength;
-}
-
-void DownloadThread::finishDownload (juce::int64 byteCount, const juce::String& expectedChecksum, IncrementalChecksum& checksum)
+void DownloadThread::finishDownload (juce::int64 byteCount, const juce::String& expectedChecksum, BackgroundChecksum& checksum)
 {
     output->flush();
     const auto written = output->getStatus().wasOk();
@@ -428,26 +447,6 @@ bool DownloadThread::replaceDestination() const
 void DownloadThread::closeStreams()
 {
     output = nullptr;
-    std::unique_ptr<juce::WebInputStream> closing;
-
-    {
-        const juce::ScopedLock sl (inputLock);
-        closing = std::move (input);
-    }
-}
-
-void DownloadThread::exitSignalSent()
-{
-    // A healthy transfer notices the request at the end of its current block. Cancelling the
-    // stream at once would instead leave the network library waiting for its own timer (up to
-    // a second), so only a connection that stays silent for a moment is cut.
-    for (int waited = 0; waitingForNetwork && waited < stopGraceMs; waited += 5)
-        juce::Thread::sleep (5);
-
-    const juce::ScopedLock sl (inputLock);
-
-    if (input != nullptr && waitingForNetwork)
-        input->cancel();
 }
 
 //==============================================================================

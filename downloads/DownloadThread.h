@@ -6,8 +6,8 @@
 
 #include <atomic>
 
+class BackgroundChecksum;
 class Core;
-class IncrementalChecksum;
 
 /**
     One entry of the download queue: fetches one chapter's video into a temporary file,
@@ -18,13 +18,16 @@ class IncrementalChecksum;
     every change of state back to Core, which broadcasts "dp" and "df". State, error code and
     progress are written by the run and may be read from any thread.
 
+    The body streams from the network straight into the temporary file, in blocks of bufferSize
+    bytes, and into an MD5 digest computed on a second thread meanwhile. A stop request ends a
+    transfer under way within milliseconds, even while the connection is silent.
+
     The chapter's previous video, if any, stays in place and playable until the new one has
     been verified; it is then replaced in one rename. The temporary file lives in the program's
     private temporary folder and is gone when the run ends, whatever the way out.
 */
 class DownloadThread final : public juce::Thread,
-                             public DownloadJob,
-                             private juce::Thread::Listener
+                             public DownloadJob
 {
 public:
     /** A queued entry. Picks and reserves its temporary file and logs its creation. */
@@ -86,21 +89,21 @@ public:
         broken
     };
 
-    /** Judges a read: the transfer goes on while the stream has not ended, however few bytes
-        the read gave; an ended stream is complete when the expected size has arrived or when
+    /** Judges a block: the transfer goes on while the stream has not ended, however few bytes
+        the block holds; an ended stream is complete when the expected size has arrived or when
         the server finished an answer of the length it declared (an error page, a changed
         file: fetching it again would only give the same bytes, so the checksum decides);
         otherwise the connection broke and the download begins again.
     */
     static ReadVerdict judgeRead (juce::int64 byteCount, juce::int64 expectedSize, bool streamEnded, bool declaredAnswerComplete);
 
-    /** Bytes asked for by each read of the network stream. */
+    /** The size of the blocks the body is written, hashed, reported and logged in. */
     static constexpr int bufferSize = 32678;
 
     /** The wait between reconnection attempts once a download has begun again. */
     static constexpr int reconnectionDelayMs = 2000;
 
-    /** Connection time-out; a transfer slower than 100 bytes per second for this long also
+    /** Connection time-out; a transfer that receives fewer than 100 bytes for this long also
         counts as broken.
     */
     static constexpr int connectionTimeoutMs = 15000;
@@ -109,26 +112,24 @@ public:
     static constexpr juce::int64 progressLogInterval = 10000000;
 
 private:
-    /** How one connection's transfer ended: whole, broken (begin again), or with the run
-        already failed.
+    /** How one connection's transfer ended: whole, broken (begin again), without any answer
+        (connect again), or with the run already failed.
     */
     enum class Transfer
     {
         complete,
         broken,
+        noConnection,
         ended
     };
 
     void run() override;
-    void exitSignalSent() override;
 
     void download();
     bool checkPresentFile (const juce::String& expectedChecksum);
     bool openTempFile();
-    bool openInput();
-    Transfer receive (juce::int64 expectedSize, IncrementalChecksum& checksum, juce::int64& byteCount);
-    bool endedWithWholeAnswer (juce::int64 byteCount);
-    void finishDownload (juce::int64 byteCount, const juce::String& expectedChecksum, IncrementalChecksum& checksum);
+    Transfer receive (juce::int64 expectedSize, BackgroundChecksum& checksum, juce::int64& byteCount);
+    void finishDownload (juce::int64 byteCount, const juce::String& expectedChecksum, BackgroundChecksum& checksum);
     bool replaceDestination() const;
     void closeStreams();
 
@@ -148,14 +149,6 @@ private:
     const juce::URL sourceUrl;
     std::atomic<int> restartCount { 0 };
 
-    /** Set while the run waits in a connect or a read, for the stop request. */
-    std::atomic<bool> waitingForNetwork { false };
-
-    /** How long a stop request waits for a read to end by itself before cutting the stream. */
-    static constexpr int stopGraceMs = 100;
-
-    juce::CriticalSection inputLock;
-    std::unique_ptr<juce::WebInputStream> input;
     std::unique_ptr<juce::FileOutputStream> output;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (DownloadThread)

@@ -62,6 +62,11 @@ ProviderServer::ProviderServer (const ProviderOptions& optionsToUse, LibraryMoni
     // answer, as they were asked.
     server->setHeadHandler ([] (httplib::Request& request) { request.ranges.clear(); });
 
+    // An answer goes out as headers and then body; with Nagle's algorithm on, a body smaller
+    // than a segment waits on a kept-alive connection for the client's delayed acknowledgement
+    // of the headers, about 40 ms.
+    server->set_tcp_nodelay (true);
+
     server->set_pre_routing_handler ([] (const httplib::Request& request, httplib::Response& response) {
         if (const auto refusal = refusalStatusOf (request))
         {

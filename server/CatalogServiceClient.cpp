@@ -1,8 +1,10 @@
 #include "server/CatalogServiceClient.h"
 
 #include "app/SharedRes.h"
-#include "model/CaselessAttributes.h"
+#include "model/CatalogDocument.h"
 #include "model/CatalogParser.h"
+
+#include <pugixml.hpp>
 
 namespace CatalogServiceClient
 {
@@ -36,11 +38,11 @@ CatalogRetrievalResult resultForErrorCode (const juce::String& code)
     return ServerError;
 }
 
-CatalogRetrievalResult buildCatalog (const juce::XmlElement& root, bool isUserCatalog, std::unique_ptr<Catalog>& catalogOut)
+CatalogRetrievalResult buildCatalog (const CatalogDocument& document, bool isUserCatalog, std::unique_ptr<Catalog>& catalogOut)
 {
     auto catalog = std::make_unique<Catalog>();
 
-    if (! CatalogParser::parseCatalog (*catalog, root, isUserCatalog))
+    if (! CatalogParser::parseCatalog (*catalog, document.getRoot(), isUserCatalog))
         return InvalidResponse;
 
     catalogOut = std::move (catalog);
@@ -50,17 +52,19 @@ CatalogRetrievalResult buildCatalog (const juce::XmlElement& root, bool isUserCa
 CatalogRetrievalResult retrieveOffline (const Endpoint& endpoint, int language, const juce::String& cacheUserId, std::unique_ptr<Catalog>& catalogOut)
 {
     const auto anonymous = cacheUserId.isEmpty();
-    const auto file = getCatalogCacheFile (endpoint.cacheFolder, language, anonymous, cacheUserId);
+    CatalogDocument document;
 
-    if (! file.existsAsFile())
-        return CacheMissing;
+    switch (document.load (getCatalogCacheFile (endpoint.cacheFolder, language, anonymous, cacheUserId)))
+    {
+        case CatalogDocument::FileResult::missing:
+            return CacheMissing;
+        case CatalogDocument::FileResult::unreadable:
+            return CacheUnreadable;
+        case CatalogDocument::FileResult::loaded:
+            break;
+    }
 
-    const auto root = juce::parseXML (file);
-
-    if (root == nullptr)
-        return CacheUnreadable;
-
-    return buildCatalog (*root, ! anonymous, catalogOut);
+    return buildCatalog (document, ! anonymous, catalogOut);
 }
 
 CatalogRetrievalResult retrieveOnline (const Endpoint& endpoint,
@@ -75,51 +79,60 @@ CatalogRetrievalResult retrieveOnline (const Endpoint& endpoint,
     const auto url = buildRequestUrl (endpoint.catalogUrl, userName, passwordHash, language, noCache);
     juce::Logger::writeToLog ("retrieving URL: " + describeForLog (url));
 
-    const auto body = url.readEntireTextStream (false);
-    juce::Logger::writeToLog ("received:\n" + shortenForLog (body));
+    juce::MemoryBlock body;
+    const auto response = HttpClient::forThisThread().get ({ url, endpoint.limits }, body, maxAnswerBytes);
+    juce::Logger::writeToLog ("received:\n" + shortenForLog (body.getData(), body.getSize()));
 
-    if (body.isEmpty())
+    if (response.outcome == HttpClient::Outcome::stoppedByReceiver)
+        return InvalidResponse;
+
+    // A connection that failed, stalled or broke off gives no answer, whatever part of one came.
+    if (! response.isComplete() || body.isEmpty())
         return NoResponse;
 
-    juce::XmlDocument document (body);
-    const auto root = document.getDocumentElement();
-
-    if (root == nullptr)
+    // An error page is never read as a catalog, however well-formed it is.
+    if (! response.isSuccess())
     {
-        juce::Logger::writeToLog ("XML error:\n" + document.getLastParseError());
+        juce::Logger::writeToLog ("HTTP status: " + juce::String (response.status));
+        return ServerError;
+    }
+
+    CatalogDocument document;
+
+    if (! document.parse (std::move (body)))
+    {
+        juce::Logger::writeToLog ("XML error:\n" + document.getError());
         return InvalidResponse;
     }
 
-    if (root->getTagName() == "error")
-        return resultForErrorCode (CaselessAttributes (*root).getString ("code"));
+    const auto root = document.getRoot();
+    const auto rootName = document.getRootName();
 
-    if (root->getTagName() == "maintenance")
+    if (rootName == "error")
+        return resultForErrorCode (CatalogParser::readString (root, "code"));
+
+    if (rootName == "maintenance")
         return Maintenance;
 
-    if (root->getTagName() != "catalog")
+    if (rootName != "catalog")
         return InvalidResponse;
 
-    if (! noCache)
+    if (! noCache && readsTrue (CatalogParser::readString (root, "cached")))
     {
-        const CaselessAttributes attributes (*root);
+        if (refreshSecondsOut != nullptr)
+            *refreshSecondsOut = CatalogParser::readInt (root, "refreshtime");
 
-        if (readsTrue (attributes.getString ("cached")))
-        {
-            if (refreshSecondsOut != nullptr)
-                *refreshSecondsOut = attributes.getInt ("refreshtime");
-
-            return NotModified;
-        }
+        return NotModified;
     }
 
     std::unique_ptr<Catalog> catalog;
-    const auto result = buildCatalog (*root, ! anonymous, catalog);
+    const auto result = buildCatalog (document, ! anonymous, catalog);
 
     if (result != Success)
         return result;
 
     // Only a document that parsed replaces the cached copy, through a temporary file beside it.
-    root->writeTo (getCatalogCacheFile (endpoint.cacheFolder, language, anonymous, catalog->userid));
+    document.writeTo (getCatalogCacheFile (endpoint.cacheFolder, language, anonymous, catalog->userid));
 
     catalogOut = std::move (catalog);
     return Success;
@@ -148,44 +161,66 @@ juce::String getRequestLanguage (int language)
     return language == 1 ? "en" : "it";
 }
 
-juce::URL buildRequestUrl (const juce::String& catalogUrl, const juce::String& userName, const juce::String& passwordHash, int language, bool noCache)
+juce::String buildRequestUrl (const juce::String& catalogUrl, const juce::String& userName, const juce::String& passwordHash, int language, bool noCache)
 {
-    auto url = juce::URL (catalogUrl);
+    HttpClient::Parameters parameters;
 
     if (userName.isEmpty())
-        url = url.withParameter ("auth", "0");
+        parameters = { { "auth", "0" } };
     else
-        url = url.withParameter ("auth", "1").withParameter ("username", userName).withParameter ("password", passwordHash);
+        parameters = { { "auth", "1" }, { "username", userName }, { "password", passwordHash } };
 
-    url = url.withParameter ("lang", getRequestLanguage (language));
+    parameters.push_back ({ "lang", getRequestLanguage (language) });
 
     if (noCache)
-        url = url.withParameter ("nocache", "1");
+        parameters.push_back ({ "nocache", "1" });
 
-    return url;
+    return HttpClient::withQuery (catalogUrl, parameters);
 }
 
-juce::String describeForLog (const juce::URL& requestUrl)
+juce::String describeForLog (const juce::String& requestUrl)
 {
     // The hash is what the service accepts as the password, so it stays out of a log that lies
     // on the desktop.
-    auto text = requestUrl.toString (true);
-    const auto& names = requestUrl.getParameterNames();
-    const auto& values = requestUrl.getParameterValues();
+    const auto address = requestUrl.upToFirstOccurrenceOf ("?", true, false);
+    auto pairs = juce::StringArray::fromTokens (requestUrl.fromFirstOccurrenceOf ("?", false, false), "&", {});
 
-    for (int i = 0; i < names.size(); ++i)
-        if (names[i] == "password")
-            text = text.replace ("password=" + juce::URL::addEscapeChars (values[i], true), "password=********");
+    for (auto& pair : pairs)
+        if (pair.startsWith ("password="))
+            pair = "password=********";
 
-    return text;
+    return address + pairs.joinIntoString ("&");
 }
 
 juce::String shortenForLog (const juce::String& body)
 {
-    if (body.length() <= 400)
-        return body;
+    return shortenForLog (body.toRawUTF8(), body.getNumBytesAsUTF8());
+}
 
-    return body.substring (0, 300) + "..." + body.substring (body.length() - 100);
+juce::String shortenForLog (const void* utf8, size_t numBytes)
+{
+    const auto* bytes = static_cast<const char*> (utf8);
+
+    // Characters, not bytes, are counted: every byte that does not continue a UTF-8 sequence
+    // begins a character.
+    const auto beginsCharacter = [] (char c) { return ((unsigned char) c & 0xc0) != 0x80; };
+
+    if ((size_t) std::count_if (bytes, bytes + numBytes, beginsCharacter) <= 400)
+        return juce::String::fromUTF8 (bytes, (int) numBytes);
+
+    size_t headEnd = 0;
+
+    for (int characters = 0; headEnd < numBytes; ++headEnd)
+        if (beginsCharacter (bytes[headEnd]) && characters++ == 300)
+            break;
+
+    size_t tailStart = numBytes;
+
+    for (int characters = 0; tailStart > 0 && characters < 100;)
+        if (beginsCharacter (bytes[--tailStart]))
+            ++characters;
+
+    return juce::String::fromUTF8 (bytes, (int) headEnd) + "..." + juce::String::fromUTF8 (bytes + tailStart, (int) (numBytes - tailStart));
 }
 
 CatalogRetrievalResult retrieveCatalog (const Endpoint& endpoint,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Catalog.h"
+#include "server/HttpClient.h"
 
 /** The result of every catalog retrieval; the values are written to the log as numbers. */
 enum CatalogRetrievalResult
@@ -28,11 +29,12 @@ enum CatalogRetrievalResult
 */
 namespace CatalogServiceClient
 {
-/** Where requests go and where cached copies are kept. */
+/** Where requests go, where cached copies are kept, and how long a request may take. */
 struct Endpoint
 {
     juce::String catalogUrl;
     juce::File cacheFolder;
+    HttpClient::Limits limits = {};
 
     /** The shared resources' catalog URL and per-user data folder. */
     static Endpoint fromSharedResources();
@@ -47,18 +49,24 @@ juce::File getCatalogCacheFile (int language, bool anonymous, const juce::String
 /** The language code of a request: "en" for 1, "it" for anything else. */
 juce::String getRequestLanguage (int language);
 
-/** The request URL, query parameters in the service's order. */
-juce::URL buildRequestUrl (const juce::String& catalogUrl,
-                           const juce::String& userName,
-                           const juce::String& passwordHash,
-                           int language,
-                           bool noCache);
+/** The request URL, query parameters in the service's order, escaped as query components. */
+juce::String buildRequestUrl (const juce::String& catalogUrl,
+                              const juce::String& userName,
+                              const juce::String& passwordHash,
+                              int language,
+                              bool noCache);
 
 /** The URL as the log shows it: the password hash replaced by asterisks. */
-juce::String describeForLog (const juce::URL& requestUrl);
+juce::String describeForLog (const juce::String& requestUrl);
 
 /** A response body as the log shows it: whole up to 400 characters, else 300 + "..." + 100. */
 juce::String shortenForLog (const juce::String& body);
+
+/** The same for a body held as UTF-8 bytes, without turning all of it into text. */
+juce::String shortenForLog (const void* utf8, size_t numBytes);
+
+/** The largest answer a catalog request accepts. */
+constexpr size_t maxAnswerBytes = HttpClient::defaultMaxBodyBytes;
 
 /** The general retrieval. On Success, catalogOut receives a new catalog the caller owns. */
 CatalogRetrievalResult retrieveCatalog (const Endpoint& endpoint,

@@ -24,7 +24,8 @@ void CatalogUpdateThread::run()
 
     while (! threadShouldExit())
     {
-        refreshSeconds = juce::jmax (refreshSeconds, minimumRefreshSeconds);
+        // The server's figure is taken as it comes; only a sane range of it is waited for.
+        refreshSeconds = clampRefreshSeconds (refreshSeconds);
 
         if (! waiter (*this, refreshSeconds) || threadShouldExit())
             return;
@@ -56,6 +57,10 @@ int CatalogUpdateThread::refresh (int refreshSeconds)
         result = retrieveOnlineUserCatalog (*endpoint, userName, host.getPasswordHash(), language, noCache, &refreshSeconds, catalog);
     else
         result = retrieveOnlineAnonCatalog (*endpoint, language, noCache, &refreshSeconds, catalog);
+
+    // Asked to stop during the request: its result is no news about the server.
+    if (threadShouldExit())
+        return refreshSeconds;
 
     const auto installed = core.tryWithWriteLock ([&] {
         // The user may have changed while the request was on its way.

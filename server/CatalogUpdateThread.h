@@ -14,7 +14,7 @@ class Core;
 
     The request is made without holding any of Core's locks, so a slow server never stalls the
     interface; only the installation of the answer takes Core's write lock, and a busy lock skips
-    the round (next try in 10 seconds).
+    the round (next try in 10 seconds). A stop request ends a request under way at once.
 */
 class CatalogUpdateThread final : public juce::Thread
 {
@@ -44,6 +44,12 @@ public:
 
     /** The shortest wait between two requests. */
     static constexpr int minimumRefreshSeconds = 10;
+
+    /** The longest wait between two requests, whatever the server asks for. */
+    static constexpr int maximumRefreshSeconds = 24 * 60 * 60;
+
+    /** The wait the thread keeps to for a server's refresh time. */
+    static int clampRefreshSeconds (int seconds) noexcept { return juce::jlimit (minimumRefreshSeconds, maximumRefreshSeconds, seconds); }
 
 private:
     /** One request and its installation; returns the seconds to wait before the next one. */

@@ -2,6 +2,7 @@
 
 #include "app/PrivateTempFolder.h"
 #include "model/Core.h"
+#include "server/HttpClient.h"
 
 bool ProgramUpgrade::isNewer (const juce::String& offeredVersion, const juce::String& currentVersion)
 {
@@ -22,50 +23,40 @@ juce::File ProgramUpgrade::getWorkingFolder()
 
 bool ProgramUpgrade::download (const juce::URL& url, const juce::File& file, int expectedSize, Prompts::Progress& progress)
 {
-    int status = 0;
-    const auto stream = url.createInputStream (juce::URL::InputStreamOptions (juce::URL::ParameterHandling::inAddress)
-                                                   .withConnectionTimeoutMs (15000)
-                                                   .withStatusCode (&status));
-
-    if (stream == nullptr || ! file.deleteFile())
+    if (! file.deleteFile())
         return false;
 
     juce::int64 total = 0;
-    bool writtenOk = true;
+    auto writtenOk = true;
+    HttpClient::Response response;
+
     {
         juce::FileOutputStream out (file);
 
         if (! out.openedOk())
             return false;
 
-        juce::HeapBlock<char> buffer (32678);
-
-        while (! stream->isExhausted() && ! progress.isCancelled())
-        {
-            const auto got = stream->read (buffer, 32678);
-
-            if (got <= 0)
-                break;
-
-            if (! out.write (buffer, (size_t) got))
+        response = HttpClient::forThisThread().get (url.toString (true), [&] (const void* data, size_t numBytes)
+                                                    {
+            if (! out.write (data, numBytes))
             {
                 writtenOk = false;
-                break;
+                return false;
             }
 
-            total += got;
+            total += (juce::int64) numBytes;
             progress.setProgress (expectedSize > 0 ? (double) total / expectedSize : 0.0);
-        }
+            return ! progress.isCancelled(); });
 
         out.flush();
         writtenOk = writtenOk && out.getStatus().wasOk();
     }
 
-    if (progress.isCancelled())
+    if (progress.isCancelled() || response.outcome == HttpClient::Outcome::cancelled)
         return true;
 
     // Whatever arrives here gets started, so only the complete, expected file counts.
-    const auto complete = writtenOk && status >= 200 && status < 300 && stream->isExhausted() && total == expectedSize;
+    const auto complete = writtenOk && response.isSuccess() && total == expectedSize;
 
     if (! complete)
         file.deleteFile();

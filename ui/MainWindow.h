@@ -137,6 +137,7 @@ public:
     //==============================================================================
     using juce::DocumentWindow::keyPressed;
     juce::BorderSize<int> getBorderThickness() override { return {}; }
+    void paint (juce::Graphics& g) override;
     void closeButtonPressed() override;
     void maximiseButtonPressed() override;
     void resized() override;

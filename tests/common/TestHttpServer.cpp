@@ -15,11 +15,18 @@ struct TestHttpServer::Impl
     std::function<Response (const Request&)> handler = [] (const Request&) { return Response { 404, {}, "text/plain" }; };
 };
 
-TestHttpServer::TestHttpServer() : impl (std::make_unique<Impl>())
+TestHttpServer::TestHttpServer (bool keepConnectionsOpen) : impl (std::make_unique<Impl>())
 {
+    // A connection left open would keep the server's shutdown waiting for its idle time-out.
+    if (keepConnectionsOpen)
+        impl->server.set_keep_alive_timeout (1);
+    else
+        impl->server.set_keep_alive_max_count (1);
+
     impl->server.Get (".*", [this] (const httplib::Request& req, httplib::Response& res) {
         Request request;
         request.path = juce::String::fromUTF8 (req.path.c_str());
+        request.remotePort = req.remote_port;
 
         const auto target = juce::String::fromUTF8 (req.target.c_str());
         request.query = target.fromFirstOccurrenceOf ("?", false, false);

@@ -20,6 +20,9 @@ public:
         juce::String query;
         juce::StringPairArray parameters;
         juce::StringPairArray headers;
+
+        /** The client's port: requests on one connection share it. */
+        int remotePort = 0;
     };
 
     /** One answer: status and body. */
@@ -33,7 +36,10 @@ public:
         juce::MemoryBlock data;
     };
 
-    TestHttpServer();
+    /** Closes each connection after its answer unless told to keep connections open (for a
+        second of silence), as the program's own client would like.
+    */
+    explicit TestHttpServer (bool keepConnectionsOpen = false);
     ~TestHttpServer();
 
     /** "http://127.0.0.1:<port>/". */

@@ -1,3 +1,4 @@
+#include "downloads/BackgroundChecksum.h"
 #include "downloads/Checksums.h"
 #include "downloads/IncrementalChecksum.h"
 
@@ -61,6 +62,35 @@ TEST_F (ChecksumsTest, IncrementalDigestDoesNotDependOnHowTheStreamIsCut)
 
     // finish() leaves a fresh, empty stream behind.
     EXPECT_EQ (checksum.finish(), "d41d8cd98f00b204e9800998ecf8427e");
+}
+
+TEST_F (ChecksumsTest, BackgroundDigestIsTheDigestOfEverythingHandedOver)
+{
+    // More than the ring holds, in pieces of every size up to more than the whole ring, so the
+    // producer has to wait for room and the ring wraps around mid-piece.
+    const auto data = makeTestBody ((size_t) BackgroundChecksum::ringBytes * 3 + 12345, 7);
+    juce::Random random (3);
+    BackgroundChecksum checksum;
+
+    for (size_t offset = 0; offset < data.getSize();)
+    {
+        const auto piece = juce::jmin (data.getSize() - offset, (size_t) random.nextInt (BackgroundChecksum::ringBytes + 5000) + 1);
+        checksum.update (static_cast<const char*> (data.getData()) + offset, piece);
+        offset += piece;
+    }
+
+    EXPECT_EQ (checksum.finish(), juce::MD5 (data).toHexString());
+
+    BackgroundChecksum nothing;
+    EXPECT_EQ (nothing.finish(), juce::MD5 (juce::MemoryBlock()).toHexString());
+
+    // Given up half way (a failed download): going away must not wait for more data.
+    const auto started = juce::Time::getMillisecondCounterHiRes();
+    {
+        BackgroundChecksum abandoned;
+        abandoned.update (data.getData(), 1000);
+    }
+    EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - started, 1000.0);
 }
 
 TEST_F (ChecksumsTest, UnreadableFilesHaveNoChecksumAndNeverMatch)

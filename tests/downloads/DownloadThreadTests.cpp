@@ -222,6 +222,38 @@ TEST_F (DownloadThreadTest, NetworkLostAfterARestartIsRetriedEveryTwoSecondsUnti
     EXPECT_FALSE (videoFile ("ch1").exists());
 }
 
+TEST_F (DownloadThreadTest, RemovingADownloadStuckOnASilentServerTakesATenthOfASecond)
+{
+    const auto body = makeTestBody (200000);
+    install ({ { "ch1", body } });
+
+    // Silent before the answer, and silent in the middle of the body.
+    FaultServer::Reply silent { body };
+    silent.answerDelayMs = 60000;
+    FaultServer::Reply stalled { body };
+    stalled.pieceSize = 50000;
+    stalled.pauseMs = 60000;
+
+    for (const auto& reply : { silent, stalled })
+    {
+        const auto requestsBefore = server.getRequestCount();
+        server.answerWith (reply);
+        ASSERT_TRUE (add ("ch1"));
+        ASSERT_TRUE (waitUntil ([&]
+                                { return server.getRequestCount() > requestsBefore
+                                         && (reply.pauseMs == 0 || core->getDownloads().getDownloadProgress (0) > 0.0f); }));
+
+        const auto started = juce::Time::getMillisecondCounterHiRes();
+        core->getDownloads().removeDownload (0);
+        EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - started, 100.0);
+        EXPECT_EQ (core->getDownloads().getDownloadCount(), 0);
+        EXPECT_TRUE (leftoverTempFiles().isEmpty());
+    }
+
+    EXPECT_EQ (log.find ("movieid: ch1 - Download aborted (aborted by user)").size(), 2u);
+    EXPECT_FALSE (videoFile ("ch1").exists());
+}
+
 TEST_F (DownloadThreadTest, WrongBytesFailTheChecksumAndKeepThePreviousVideo)
 {
     const auto body = makeTestBody (90000);

@@ -9,6 +9,13 @@
 namespace
 {
 /** Sends everything or gives up when the client has gone. */
+/** Sleeps in small steps, so that a long pause still lets the server shut down at once. */
+void pause (int milliseconds, const std::atomic<bool>& quitting)
+{
+    for (int paused = 0; paused < milliseconds && ! quitting; paused += 5)
+        std::this_thread::sleep_for (std::chrono::milliseconds (5));
+}
+
 bool sendAll (int socket, const void* data, size_t size)
 {
     auto* bytes = static_cast<const char*> (data);
@@ -211,14 +218,15 @@ void FaultServer::serve (int connection)
 
     header << "\r\n";
 
+    pause (reply.answerDelayMs, quitting);
     auto ok = sendAll (connection, header.toRawUTF8(), header.getNumBytesAsUTF8());
+    pause (reply.bodyDelayMs, quitting);
     const auto pieceSize = reply.pieceSize > 0 ? (juce::int64) reply.pieceSize : juce::jmax ((juce::int64) 1, toSend);
 
     for (juce::int64 offset = 0; ok && offset < toSend && ! quitting; offset += pieceSize)
     {
-        // Paused in small steps, so a long stall still lets the server shut down at once.
-        for (int paused = 0; offset > 0 && paused < reply.pauseMs && ! quitting; paused += 5)
-            std::this_thread::sleep_for (std::chrono::milliseconds (5));
+        if (offset > 0)
+            pause (reply.pauseMs, quitting);
 
         ok = sendAll (connection, static_cast<const char*> (reply.body.getData()) + offset, (size_t) juce::jmin (pieceSize, toSend - offset));
     }

@@ -39,6 +39,14 @@ public:
         int pieceSize = 0;
         int pauseMs = 0;
 
+        /** Wait this long after the request before sending anything: a server that accepts
+            and does not answer.
+        */
+        int answerDelayMs = 0;
+
+        /** Wait this long between the headers and the body. */
+        int bodyDelayMs = 0;
+
         /** After sending, stop listening before the connection closes: every later connection
             is refused, as if the network had gone.
         */

@@ -1,6 +1,9 @@
+#include "model/CatalogDocument.h"
 #include "model/CatalogParser.h"
 
 #include "tests/common/JucePrinters.h"
+
+#include <pugixml.hpp>
 
 #include <gtest/gtest.h>
 
@@ -15,15 +18,15 @@ struct ParseResult
 ParseResult parse (const juce::String& xml, bool isUserCatalog = false)
 {
     ParseResult result;
-    const auto root = juce::parseXML (xml);
+    CatalogDocument document;
 
-    if (root == nullptr)
+    if (! document.parse (xml))
     {
         ADD_FAILURE() << "test document is not well-formed: " << xml;
         return result;
     }
 
-    result.ok = CatalogParser::parseCatalog (*result.catalog, *root, isUserCatalog);
+    result.ok = CatalogParser::parseCatalog (*result.catalog, document.getRoot(), isUserCatalog);
     return result;
 }
 
@@ -116,8 +119,9 @@ TEST (CatalogParser, UserAttributesOnlyForUserRequests)
     Catalog reused;
     reused.userid = "old";
     reused.username = "Old Name";
-    const auto root = juce::parseXML (twoCourses);
-    ASSERT_TRUE (CatalogParser::parseCatalog (reused, *root, false));
+    CatalogDocument document;
+    ASSERT_TRUE (document.parse (twoCourses));
+    ASSERT_TRUE (CatalogParser::parseCatalog (reused, document.getRoot(), false));
     EXPECT_TRUE (reused.userid.isEmpty());
     EXPECT_TRUE (reused.username.isEmpty());
 }
@@ -230,8 +234,11 @@ TEST (CatalogParser, DuplicateChapterIdsKeepTheLaterRecord)
 
 TEST (CatalogParser, ReparsingReplacesEverything)
 {
+    // The framework's element form is read through its text, by the same rules.
     Catalog catalog;
     ASSERT_TRUE (CatalogParser::parseCatalog (catalog, *juce::parseXML (twoCourses), true));
+    EXPECT_EQ (catalog.chaptersById.size(), 4u);
+    EXPECT_EQ (catalog.getCourse (0)->keywords, juce::StringArray ({ "3d", "", "\"hard surface\"", "uv" }));
     ASSERT_TRUE (CatalogParser::parseCatalog (catalog, *juce::parseXML ("<catalog><course id='z'/></catalog>"), true));
     EXPECT_EQ (catalog.getNumCourses(), 1);
     EXPECT_TRUE (catalog.chaptersById.empty());
@@ -297,4 +304,85 @@ TEST (Keywords, BreakOnCommasAndBlanksKeepingQuotes)
     EXPECT_EQ (CatalogParser::parseKeywords ("\"x y\",z"), juce::StringArray ({ "\"x y\"", "z" }));
     EXPECT_EQ (CatalogParser::parseKeywords ("a,"), juce::StringArray ({ "a", "" }));
     EXPECT_TRUE (CatalogParser::parseKeywords ("").isEmpty());
+}
+
+TEST (CatalogParser, NumbersReadExactlyAsTheFrameworkReadsThem)
+{
+    // Plain numbers take a quicker way than the framework's reading; every form must give what
+    // the framework gives.
+    const char* const samples[] = { "7", "7th", "  42", "+5", "-3", "0012", "999999999", "1000000000", "2147483647",
+                                    "2147483648", "-2147483648", "99999999999", "-0", "0", "0.0", "-0.0", "3600.5", "61.25",
+                                    "2.5e1s", ".5", "-.5", "5.", "1.2.3", "0.1", "123456789012345", "1234567890123456",
+                                    "12345678901234.5", "1e5", "1E-2", "abc", "", "-", "nan", "inf", "\t8", "1,5", "0x10" };
+
+    for (const auto* sample : samples)
+    {
+        const juce::String value (sample);
+        const auto result = parse ("<catalog><course id='c' duration='" + value + "'><lesson order='" + value + "'>"
+                                   "<chapter id='x' order='" + value + "' size='" + value + "' duration='" + value + "'/>"
+                                   "</lesson></course></catalog>");
+        ASSERT_TRUE (result.ok) << sample;
+        const auto* chapter = result.catalog->getChapter ("x");
+        EXPECT_EQ (chapter->order, value.getIntValue()) << sample;
+        EXPECT_EQ (chapter->size, value.getIntValue()) << sample;
+        EXPECT_EQ (result.catalog->getCourse (0)->getLesson (0)->order, value.getIntValue()) << sample;
+
+        // Compared bit for bit, so that a negative zero or a last-digit difference shows.
+        const auto expected = (float) value.getDoubleValue();
+        EXPECT_EQ (memcmp (&chapter->duration, &expected, sizeof (float)), 0) << sample << ": " << chapter->duration << " vs " << expected;
+        EXPECT_EQ (memcmp (&result.catalog->getCourse (0)->duration, &expected, sizeof (float)), 0) << sample;
+    }
+}
+
+TEST (ChapterDate, EveryFormReadsAsTheRuleReadsIt)
+{
+    const char* const samples[] = { "2013-05-10", "2013-5-10", "13-05-10", "2013/05/10", "2013-05-10T12:00", "2013-05-1",
+                                    "2013-12-31", "0000-00-00", "2013-05-xx", "ab", "", "2013-05-10 ", "\xc3\xa9" "013-05-10" };
+
+    for (const auto* sample : samples)
+    {
+        const auto text = juce::String::fromUTF8 (sample);
+        const auto result = parse ("<catalog><course id='c'><lesson><chapter id='x' date='" + text + "'/><chapter id='y' date='"
+                                   + text + "'/></lesson></course></catalog>");
+        ASSERT_TRUE (result.ok) << sample;
+        EXPECT_EQ (result.catalog->getChapter ("x")->date, CatalogParser::parseChapterDate (text)) << sample;
+        EXPECT_EQ (result.catalog->getChapter ("y")->date, CatalogParser::parseChapterDate (text)) << sample << " (the second time)";
+    }
+}
+
+TEST (ChapterDate, ManyDistinctDatesEachReadRight)
+{
+    // More distinct dates than the parser's table of dates starts with room for.
+    juce::String chapters;
+    juce::StringArray dates;
+
+    for (int i = 0; i < 1500; ++i)
+    {
+        const auto date = juce::String (1990 + i / 300) + "-" + juce::String (1 + (i / 28) % 12).paddedLeft ('0', 2) + "-"
+                          + juce::String (1 + i % 28).paddedLeft ('0', 2);
+        dates.add (date);
+        chapters << "<chapter id='c" << i << "' date='" << date << "'/>";
+    }
+
+    const auto result = parse ("<catalog><course id='c'><lesson>" + chapters + "</lesson></course></catalog>");
+    ASSERT_TRUE (result.ok);
+
+    for (int i = 0; i < dates.size(); ++i)
+        ASSERT_EQ (result.catalog->getChapter ("c" + juce::String (i))->date, CatalogParser::parseChapterDate (dates[i])) << dates[i];
+}
+
+TEST (CatalogParser, TheFirstOfAttributesNamedAlikeWins)
+{
+    const auto result = parse ("<catalog><course id='c'><lesson>"
+                               "<chapter id='a' ID='b' title='one' Title='two'/>"
+                               "<chapter ID='c' id='d' size='1' SIZE='2' md5='m'/>"
+                               "<chapter md5='z' date='2013-05-10' id='e' order='4' Order='5'/>"
+                               "</lesson></course></catalog>");
+    ASSERT_TRUE (result.ok);
+    EXPECT_EQ (result.catalog->getChapter ("a")->title, "one");
+    EXPECT_EQ (result.catalog->getChapter ("b"), nullptr);
+    EXPECT_EQ (result.catalog->getChapter ("c")->size, 1);
+    EXPECT_EQ (result.catalog->getChapter ("c")->md5, "m");
+    EXPECT_EQ (result.catalog->getChapter ("e")->order, 4) << "attributes in another order than usual";
+    EXPECT_EQ (result.catalog->getChapter ("e")->md5, "z");
 }

@@ -5,6 +5,7 @@
 #include "server/CatalogUpdateThread.h"
 #include "tests/common/ScratchHome.h"
 #include "tests/common/TestHttpServer.h"
+#include "tests/downloads/FaultServer.h"
 
 #include <gtest/gtest.h>
 
@@ -134,6 +135,50 @@ TEST_F (RefreshTest, TheServersRefreshTimeSetsTheInterval)
     server.answerWith ("<catalog cached='1' refreshtime='3'/>");
     runRounds (2);
     EXPECT_EQ (getWaits(), std::vector<int> ({ 10, 10, 10 }));
+}
+
+TEST_F (RefreshTest, AnAbsurdRefreshTimeIsKeptToADay)
+{
+    install (catalogFor ({}));
+    window.online = true;
+
+    // 4294968 seconds in milliseconds overflows an int into less than a second.
+    server.answerWith ("<catalog cached='1' refreshtime='4294968'/>");
+    runRounds (2);
+    EXPECT_EQ (getWaits(), std::vector<int> ({ 10, 86400, 86400 }));
+
+    server.answerWith ("<catalog cached='1' refreshtime='-600'/>");
+    runRounds (1);
+    EXPECT_EQ (getWaits(), std::vector<int> ({ 10, 10 }));
+
+    EXPECT_EQ (CatalogUpdateThread::clampRefreshSeconds (86400), 86400);
+    EXPECT_EQ (CatalogUpdateThread::clampRefreshSeconds (86401), 86400);
+    EXPECT_EQ (CatalogUpdateThread::clampRefreshSeconds (std::numeric_limits<int>::min()), 10);
+}
+
+TEST_F (RefreshTest, StoppingDuringAStalledRequestEndsCleanlyAtOnce)
+{
+    install (catalogFor ({}));
+    window.online = true;
+    FaultServer stalled;
+    FaultServer::Reply silent { makeTestBody (100) };
+    silent.answerDelayMs = 60000;
+    stalled.answerWith (silent);
+
+    thread = std::make_unique<CatalogUpdateThread> (window, *core);
+    thread->setEndpoint ({ stalled.getBaseUrl() + "catalog.php", home.getUserDataFolder() });
+    thread->setWaiter ([] (CatalogUpdateThread& t, int) { return ! t.threadShouldExit(); });
+    thread->startThread();
+
+    for (int i = 0; i < 500 && stalled.getRequestCount() == 0; ++i)
+        juce::Thread::sleep (10);
+
+    ASSERT_EQ (stalled.getRequestCount(), 1);
+    const auto start = juce::Time::getMillisecondCounterHiRes();
+    EXPECT_TRUE (thread->stopThread (10000)) << "the thread ended by itself, without being killed";
+    EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - start, 1000.0);
+    EXPECT_EQ (window.stateChanges, 0) << "a cancelled request says nothing about the server";
+    EXPECT_TRUE (window.online);
 }
 
 TEST_F (RefreshTest, ABusyLockSkipsTheRound)

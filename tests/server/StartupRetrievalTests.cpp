@@ -7,6 +7,7 @@
 #include "tests/common/ScratchHome.h"
 #include "tests/common/ScriptedPrompts.h"
 #include "tests/common/TestHttpServer.h"
+#include "tests/downloads/FaultServer.h"
 
 #include <gtest/gtest.h>
 
@@ -184,4 +185,40 @@ TEST_F (StartupRetrievalTest, AnUnreachableServerFallsBackToTheUsersCache)
     answer ("<error code='dberror'/>", "");
     ASSERT_TRUE (run());
     EXPECT_FALSE (host.online);
+}
+
+TEST_F (StartupRetrievalTest, SilentStallingAndDrippingServersAreGivenUpOnWithinTheTimeOut)
+{
+    preferences->setCredentials ("ada@example.com", hash);
+    answer (catalogFor ("u1"), "<error/>");
+    ASSERT_TRUE (run());
+    const auto body = catalogFor ("u1");
+
+    FaultServer::Reply silent { juce::MemoryBlock (body.toRawUTF8(), body.getNumBytesAsUTF8()) };
+    silent.answerDelayMs = 120000;
+    auto headersOnly = silent;
+    headersOnly.answerDelayMs = 0;
+    headersOnly.bodyDelayMs = 120000;
+    auto drip = headersOnly;
+    drip.bodyDelayMs = 0;
+    drip.pieceSize = 1;
+    drip.pauseMs = 1000;
+
+    const HttpClient::Limits limits { 1000, 1000, 100 };
+
+    for (const auto& [name, reply] : { std::pair { "silent", silent }, std::pair { "headers, then nothing", headersOnly }, std::pair { "a byte a second", drip } })
+    {
+        FaultServer stalling;
+        stalling.answerWith (reply);
+        core = std::make_unique<Core> (home.getUserDataFolder());
+        host = {};
+        StartupRetrieval retrieval (*core, host, { stalling.getBaseUrl() + "catalog.php", home.getUserDataFolder(), limits });
+
+        const auto start = juce::Time::getMillisecondCounterHiRes();
+        ASSERT_TRUE (retrieval.run()) << name;
+        EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - start, limits.stallTimeoutMs + 1000.0) << name;
+        EXPECT_EQ (stalling.getRequestCount(), 1) << name;
+        EXPECT_EQ (core->getUserId(), "u1") << name << ": the cached copy is used";
+        EXPECT_FALSE (host.online) << name;
+    }
 }

@@ -7,6 +7,7 @@
 #include "tests/common/ScratchHome.h"
 #include "tests/common/ScriptedPrompts.h"
 #include "tests/common/TestHttpServer.h"
+#include "tests/downloads/FaultServer.h"
 #include "ui/MainWindow.h"
 #include "ui/MainWindowContent.h"
 #include "ui/kit/ComponentPaths.h"
@@ -236,6 +237,36 @@ TEST_F (MainWindowTest, FetchesTheCatalogWhenItIsUp)
     EXPECT_EQ (core->getUsersDirectory(), PreferencesManager::getInstance()->getMoviesRootDirectory().getChildFile ("users"));
     EXPECT_EQ (countTitled ("Login"), 0);
     EXPECT_EQ (countTitled ("Test site"), 1);
+}
+
+TEST_F (MainWindowTest, AServerThatNeverAnswersIsGivenUpOnAndTheWindowAnswersAgain)
+{
+    // A server that takes the request and then says nothing, with the program's real time-outs.
+    FaultServer silent;
+    FaultServer::Reply reply { makeTestBody (100) };
+    reply.answerDelayMs = 120000;
+    silent.answerWith (reply);
+    ASSERT_TRUE (home.getFolder().getChildFile ("tsy-testurl.txt").replaceWithText (silent.getBaseUrl()));
+    SharedRes::deleteInstance();
+    PreferencesManager::getInstance()->setLanguage (1);
+    ASSERT_TRUE (SharedRes::getInstance()->getUserDataFolder().getChildFile ("caten.xml").replaceWithText ("<catalog><course id='cached' title='From the cache'/></catalog>"));
+
+    const auto start = juce::Time::getMillisecondCounterHiRes();
+    core = std::make_unique<Core> (SharedRes::getInstance()->getUserDataFolder(), Core::Workers { DownloadThread::makeJob });
+    window = std::make_unique<MainWindow> ("TSY-Player 1.36", *core);
+    window->setVisible (true);
+
+    const auto limit = HttpClient::Limits().stallTimeoutMs + 5000.0;
+    MessagePump::runUntil ([this] { return core->getNumCourses() > 0; }, (int) limit);
+
+    const auto took = juce::Time::getMillisecondCounterHiRes() - start;
+    ASSERT_EQ (core->getCourseId (0), "cached") << "the start-up fell back to the cached copy";
+    EXPECT_LT (took, limit);
+    EXPECT_EQ (silent.getRequestCount(), 1);
+    EXPECT_FALSE (window->isOnline());
+
+    // The message loop is free again: a posted message arrives.
+    EXPECT_TRUE (MessagePump::deliverPending());
 }
 
 TEST_F (MainWindowTest, LooksLikeTheSkin)
