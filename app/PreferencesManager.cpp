@@ -1,6 +1,7 @@
 #include "app/PreferencesManager.h"
 
 #include "app/SharedRes.h"
+#include "model/SafeXmlFile.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,6 +25,9 @@ constexpr const char* loggingEnabled = "loggingEnabled";
 
 namespace
 {
+/** A preferences file is a root with a dozen values. */
+const SafeXmlFile::Limits fileLimits { 1 << 20, 4 };
+
 juce::Rectangle<int> getMainDisplayUsableArea()
 {
     if (auto* display = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay())
@@ -109,14 +113,52 @@ juce::String PreferencesManager::getLocaleLanguageCode()
     return {};
 }
 
+juce::File PreferencesManager::getSetAsideFile (const juce::File& file)
+{
+    return file.getSiblingFile (file.getFileNameWithoutExtension() + " (refused).xml");
+}
+
+std::unique_ptr<juce::XmlElement> PreferencesManager::setAsideIfUnsafe (const juce::File& file)
+{
+    // The framework's properties file reads with a recursive parser that also follows document
+    // type declarations, and reads whatever the path leads to: a file it could choke on must
+    // never reach it.
+    juce::String text;
+    const auto verdict = SafeXmlFile::read (file, fileLimits, text);
+
+    if (verdict == SafeXmlFile::Verdict::readable || (verdict == SafeXmlFile::Verdict::missing && ! file.exists()))
+        return nullptr;
+
+    auto topLevel = SafeXmlFile::parseTopLevel (file, fileLimits);
+    const auto aside = getSetAsideFile (file);
+    aside.deleteFile();
+
+    if (! file.moveFileTo (aside))
+        file.deleteFile();
+
+    return topLevel != nullptr ? std::move (topLevel) : std::make_unique<juce::XmlElement> ("PROPERTIES");
+}
+
 void PreferencesManager::load (const juce::File& file)
 {
+    const auto refused = setAsideIfUnsafe (file);
+
     juce::PropertiesFile::Options options;
     options.storageFormat = juce::PropertiesFile::storeAsXML;
     options.millisecondsBeforeSaving = -1;
     options.ignoreCaseOfKeyNames = false;
-    properties = std::make_unique<juce::PropertiesFile> (file, options);
+
+    // A refused file that could not be moved is not read: these preferences then live for this
+    // run only, rather than the program failing at every start.
+    properties = std::make_unique<juce::PropertiesFile> (file.exists() && refused != nullptr ? getSetAsideFile (file) : file, options);
     restrictToOwner (file);
+
+    // What can still be trusted of a refused file is the login, so the user need not sign in again.
+    if (refused != nullptr)
+        for (auto* value : refused->getChildWithTagNameIterator ("VALUE"))
+            for (const auto* key : { Keys::startupUsername, Keys::startupPasswordHash, Keys::startupUserId })
+                if (value->getStringAttribute ("name") == key)
+                    properties->setValue (key, value->getStringAttribute ("val"));
 
     auto& props = *properties;
     bool differs = false;

@@ -19,8 +19,15 @@ public:
 
     JUCE_DECLARE_SINGLETON (PreferencesManager, false)
 
-    /** Reads the file, keeping defaults for missing keys and adding them to the property set. */
+    /** Reads the file, keeping defaults for missing keys and adding them to the property set.
+        A file that is not a regular file, is too large, declares a document type or nests too
+        deeply is set aside (see getSetAsideFile) and the defaults are used, with the remembered
+        login carried over when it can still be read.
+    */
     void load (const juce::File& file);
+
+    /** Where a refused preferences file is kept: "preferences (refused).xml" beside it. */
+    static juce::File getSetAsideFile (const juce::File& file);
 
     int getEditorStartupWidth() const noexcept { return editorStartupWidth; }
     int getEditorStartupHeight() const noexcept { return editorStartupHeight; }
@@ -63,6 +70,8 @@ public:
     static constexpr int minimumSidebarSize = 291;
 
 private:
+    static std::unique_ptr<juce::XmlElement> setAsideIfUnsafe (const juce::File& file);
+
     template <typename ValueType>
     void store (const char* key, ValueType& field, const ValueType& value, bool writeNow)
     {

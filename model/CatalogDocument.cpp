@@ -1,11 +1,8 @@
 #include "model/CatalogDocument.h"
 
-#include <pugixml.hpp>
+#include "model/RegularFile.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <pugixml.hpp>
 
 namespace
 {
@@ -26,57 +23,6 @@ struct StreamWriter final : pugi::xml_writer
     juce::OutputStream& out;
     bool ok = true;
 };
-
-/** Reads a whole regular file; the descriptor is checked after opening, so what is read is what
-    was checked, and a pipe or device never gets read at all.
-*/
-CatalogDocument::FileResult readRegularFile (const juce::File& file, juce::MemoryBlock& contents)
-{
-    using FileResult = CatalogDocument::FileResult;
-
-    const auto fd = open (file.getFullPathName().toRawUTF8(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-
-    if (fd < 0)
-        return errno == ENOENT || errno == ENOTDIR || errno == ELOOP ? FileResult::missing : FileResult::unreadable;
-
-    struct stat info
-    {
-    };
-
-    auto result = FileResult::loaded;
-
-    if (fstat (fd, &info) != 0)
-        result = FileResult::unreadable;
-    else if (! S_ISREG (info.st_mode))
-        result = FileResult::missing;
-    else if (info.st_size > CatalogDocument::maxFileBytes)
-        result = FileResult::unreadable;
-
-    if (result == FileResult::loaded)
-    {
-        contents.setSize ((size_t) info.st_size);
-        size_t got = 0;
-
-        while (got < contents.getSize())
-        {
-            const auto n = read (fd, static_cast<char*> (contents.getData()) + got, contents.getSize() - got);
-
-            if (n < 0 && errno == EINTR)
-                continue;
-
-            if (n <= 0)
-                break;
-
-            got += (size_t) n;
-        }
-
-        // A file that shrank while being read is read as far as it went.
-        contents.setSize (got);
-    }
-
-    close (fd);
-    return result;
-}
 } // namespace
 
 CatalogDocument::CatalogDocument() : document (std::make_unique<pugi::xml_document>())
@@ -100,18 +46,18 @@ CatalogDocument::FileResult CatalogDocument::load (const juce::File& file)
 {
     document->reset();
     text.reset();
-    const auto result = readRegularFile (file, text);
+    const auto result = RegularFile::read (file, maxFileBytes, text);
 
-    if (result == FileResult::missing)
+    if (result == RegularFile::Result::missing)
     {
         error = "no such file";
-        return result;
+        return FileResult::missing;
     }
 
-    if (result == FileResult::unreadable)
+    if (result == RegularFile::Result::unreadable)
     {
         error = "cannot read the file";
-        return result;
+        return FileResult::unreadable;
     }
 
     return parseHeldText() ? FileResult::loaded : FileResult::unreadable;

@@ -1,11 +1,17 @@
 #include "model/LocalStorage.h"
 
 #include "model/CaselessAttributes.h"
+#include "model/SafeXmlFile.h"
 
 #include <cstdio>
 
 namespace
 {
+/** A state document is the "local" element with its markers: two levels, and about a hundred
+    bytes a marker.
+*/
+const SafeXmlFile::Limits stateFileLimits { 1 << 20, 4 };
+
 bool readFlag (const CaselessAttributes& attributes, const char* name)
 {
     const auto text = attributes.getString (name).trimStart();
@@ -45,7 +51,7 @@ juce::File LocalStorage::getStateFile (const juce::File& chapterDirectory, const
 
 bool LocalStorage::loadState (MovieLocalInfo& info, const juce::File& stateFile)
 {
-    const auto root = juce::parseXML (stateFile);
+    const auto root = SafeXmlFile::parse (stateFile, stateFileLimits);
 
     if (root == nullptr || root->getTagName() != "local")
         return false;

@@ -31,7 +31,8 @@ public:
 
     /** Reads a state file into a record that starts at its defaults. Returns false when the file
         is not a state document or holds a marker of an unknown kind; what was read before the
-        problem stays in the record.
+        problem stays in the record. Only a regular file of at most 1 MiB, without a document type
+        and nested no deeper than a state document, is read at all.
     */
     static bool loadState (MovieLocalInfo& info, const juce::File& stateFile);
 

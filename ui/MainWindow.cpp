@@ -66,7 +66,7 @@ MainWindow::MainWindow (const juce::String& title, Core& c)
     const auto userArea = getMainDisplayUserArea();
     const auto startup = getStartupBounds (userArea, preferences->getEditorStartupWidth(), preferences->getEditorStartupHeight());
     setContentNonOwned (content.get(), false);
-    setResizeLimits (950, 500, 10000, 10000);
+    setResizeLimits (minimumWidth, minimumHeight, 10000, 10000);
     setResizable (true, true);
     setBounds (startup.withCentre (userArea.getCentre()));
 
@@ -96,7 +96,10 @@ MainWindow::~MainWindow()
 
 juce::Rectangle<int> MainWindow::getStartupBounds (juce::Rectangle<int> userArea, int storedWidth, int storedHeight)
 {
-    return { juce::jmin (storedWidth, userArea.getWidth()), juce::jmin (storedHeight, userArea.getHeight()) };
+    // A stored size below the window's minimum (a damaged file, or one edited by hand) would give
+    // a window too small to reach its own close button; the screen still wins over the minimum.
+    const auto clamp = [] (int stored, int minimum, int available) { return juce::jlimit (juce::jmin (minimum, available), available, stored); };
+    return { clamp (storedWidth, minimumWidth, userArea.getWidth()), clamp (storedHeight, minimumHeight, userArea.getHeight()) };
 }
 
 //==============================================================================

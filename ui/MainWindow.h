@@ -119,8 +119,11 @@ public:
     /** Loads the preferences panel's controls from the preferences, without notifications. */
     void refreshPreferencesPanel();
 
-    /** The startup size: the stored size clamped to the display's usable area. */
+    /** The startup size: the stored size within the window's minimum and the display's usable area. */
     static juce::Rectangle<int> getStartupBounds (juce::Rectangle<int> userArea, int storedWidth, int storedHeight);
+
+    /** The smallest size the window can be given. */
+    static constexpr int minimumWidth = 950, minimumHeight = 500;
 
     bool isOnline() const override { return online; }
     bool isInMaintenance() const noexcept { return maintenance; }

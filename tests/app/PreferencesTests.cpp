@@ -57,6 +57,8 @@ protected:
         ASSERT_TRUE (root.writeTo (file));
     }
 
+    juce::File getSetAsideFile() const { return PreferencesManager::getSetAsideFile (file); }
+
     ScratchHome home;
     ScriptedPrompts prompts;
     juce::File file = home.getUserDataFolder().getChildFile ("preferences.xml");
@@ -291,4 +293,46 @@ TEST_F (Preferences, OnlyTheOwnerCanReadTheStoredHash)
 
     const auto folder = SharedRes::getInstance()->getUserDataFolder();
     EXPECT_EQ (permissionsOf (folder), 0700) << "the data folder keeps the catalogs and the search database";
+}
+
+TEST_F (Preferences, AFileTheParserCouldChokeOnIsSetAsideKeepingTheLogin)
+{
+    const auto hash = juce::String ("0123456789abcdef0123456789abcdef");
+    const auto login = "<VALUE name=\"startupUsername\" val=\"ada@example.com\"/><VALUE name=\"startupPasswordHash\" val=\"" + hash
+                       + "\"/><VALUE name=\"startupUserId\" val=\"u7\"/><VALUE name=\"loggingEnabled\" val=\"1\"/>";
+    const auto nested = "<?xml version=\"1.0\"?><PROPERTIES>" + login + "<VALUE name=\"language\" val=\"0\">"
+                        + juce::String::repeatedString ("<a>", 100000);
+
+    const juce::String declared ("<?xml version=\"1.0\"?><!DOCTYPE PROPERTIES SYSTEM \"/dev/zero\"><PROPERTIES>" + login + "&x;</PROPERTIES>");
+
+    for (const auto& text : { nested, declared })
+    {
+        PreferencesManager::deleteInstance();
+        file.deleteFile();
+        getSetAsideFile().deleteFile();
+        file.getParentDirectory().createDirectory();
+        ASSERT_TRUE (file.replaceWithText (text));
+
+        auto& preferences = loadFresh();
+        EXPECT_EQ (preferences.getStartupUsername(), "ada@example.com");
+        EXPECT_EQ (preferences.getStartupPasswordHash(), hash);
+        EXPECT_EQ (preferences.getStartupUserId(), "u7");
+        EXPECT_FALSE (preferences.getLoggingEnabled()) << "nothing else of a refused file is trusted";
+        EXPECT_EQ (getSetAsideFile().loadFileAsString(), text) << "the refused file is kept aside, whole";
+
+        PreferencesManager::deleteInstance();
+        EXPECT_EQ (stored ("startupPasswordHash"), hash) << "and the login is written back";
+    }
+}
+
+TEST_F (Preferences, ALinkToAnEndlessFileIsNotRead)
+{
+    PreferencesManager::deleteInstance();
+    file.getParentDirectory().createDirectory();
+    ASSERT_TRUE (juce::File ("/dev/zero").createSymbolicLink (file, true));
+    auto& preferences = loadFresh();
+    EXPECT_EQ (preferences.getStartupUsername(), "");
+    EXPECT_TRUE (getSetAsideFile().isSymbolicLink());
+    PreferencesManager::deleteInstance();
+    EXPECT_TRUE (file.existsAsFile() && ! file.isSymbolicLink()) << "a real file takes the link's place";
 }

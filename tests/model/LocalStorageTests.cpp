@@ -135,3 +135,41 @@ TEST (LocalStorage, LenientReadingAndBadFiles)
     EXPECT_FALSE (LocalStorage::loadState (foreign, file));
     EXPECT_FALSE (foreign.favorite);
 }
+
+TEST (LocalStorage, HostileStateFilesAreRefusedWithoutHarm)
+{
+    TempFolder temp;
+    const auto file = temp.folder.getChildFile ("ch.xml");
+
+    // Nesting that the framework's recursive parser would follow until the stack ran out.
+    ASSERT_TRUE (file.replaceWithText ("<local favorite='1'>" + juce::String::repeatedString ("<a>", 30000)));
+    MovieLocalInfo deep;
+    EXPECT_FALSE (LocalStorage::loadState (deep, file));
+    EXPECT_FALSE (deep.favorite);
+
+    // A document type that points at an endless file, and a file that is a link to one.
+    ASSERT_TRUE (file.replaceWithText ("<!DOCTYPE local SYSTEM \"/dev/zero\"><local favorite='1'>&x;</local>"));
+    MovieLocalInfo declared;
+    EXPECT_FALSE (LocalStorage::loadState (declared, file));
+    EXPECT_FALSE (declared.favorite);
+
+    ASSERT_TRUE (file.deleteFile());
+    ASSERT_TRUE (juce::File ("/dev/zero").createSymbolicLink (file, true));
+    MovieLocalInfo endless;
+    EXPECT_FALSE (LocalStorage::loadState (endless, file));
+
+    // A state file can grow with markers, but not beyond what markers could make of it.
+    ASSERT_TRUE (file.deleteFile());
+    juce::String huge ("<local favorite='1'><marker type='normal' text='");
+    huge << juce::String::repeatedString ("x", 2 << 20) << "' time='1'/></local>";
+    ASSERT_TRUE (file.replaceWithText (huge));
+    MovieLocalInfo large;
+    EXPECT_FALSE (LocalStorage::loadState (large, file));
+
+    // An ordinary state file still reads.
+    ASSERT_TRUE (file.replaceWithText ("<local favorite='1'><marker type='normal' text='a' time='1.5'/></local>"));
+    MovieLocalInfo fine;
+    EXPECT_TRUE (LocalStorage::loadState (fine, file));
+    EXPECT_TRUE (fine.favorite);
+    EXPECT_EQ (fine.getNumMarkers(), 1);
+}

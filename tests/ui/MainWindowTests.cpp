@@ -371,6 +371,12 @@ TEST_F (MainWindowTest, StartupSizeIsClampedToTheUserArea)
     EXPECT_EQ (MainWindow::getStartupBounds ({ 0, 0, 1280, 770 }, 5000, 4000), juce::Rectangle<int> (0, 0, 1280, 770));
     EXPECT_EQ (MainWindow::getStartupBounds ({ 0, 0, 1280, 770 }, 1030, 600), juce::Rectangle<int> (0, 0, 1030, 600));
 
+    // Sizes a window could not be closed from become the minimum.
+    for (const auto stored : { -5, 0, 1 })
+        EXPECT_EQ (MainWindow::getStartupBounds ({ 0, 0, 1280, 770 }, stored, stored), juce::Rectangle<int> (0, 0, 950, 500)) << stored;
+
+    EXPECT_EQ (MainWindow::getStartupBounds ({ 0, 0, 800, 480 }, 1, 1), juce::Rectangle<int> (0, 0, 800, 480)) << "a small screen wins";
+
     PreferencesManager::getInstance()->setWindowSize (5000, 4000);
     auto& w = open();
     const auto userArea = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay()->userArea;
