@@ -26,6 +26,18 @@ sigset_t blockTerminationSignals()
     pthread_sigmask (SIG_BLOCK, &signals, nullptr);
     return signals;
 }
+
+/** The sample library: the installed copy beside the program's share folder when there is one,
+    else the source tree's, for a provider run from its build folder.
+*/
+juce::File getDefaultLibrary()
+{
+    const auto installed = juce::File::getSpecialLocation (juce::File::currentExecutableFile)
+                               .getParentDirectory()
+                               .getSiblingFile ("share/tsy-provider/sample");
+
+    return installed.getChildFile ("library.xml").existsAsFile() ? installed : juce::File (TSY_PROVIDER_SAMPLE_LIBRARY);
+}
 } // namespace
 
 int main (int argc, char** argv)
@@ -40,7 +52,7 @@ int main (int argc, char** argv)
     provider::ProviderOptions options;
     juce::String error;
 
-    if (! provider::ProviderOptions::parse (arguments, juce::File (TSY_PROVIDER_SAMPLE_LIBRARY), options, error))
+    if (! provider::ProviderOptions::parse (arguments, getDefaultLibrary(), options, error))
     {
         std::cerr << "tsy-provider: " << error << "\n\n" << provider::ProviderOptions::usage();
         return 2;
