@@ -1,6 +1,7 @@
 #include "bench/BenchCatalog.h"
 #include "model/CatalogDocument.h"
 #include "model/CatalogParser.h"
+#include "bench/BenchClock.h"
 
 #include <benchmark/benchmark.h>
 #include <pugixml.hpp>
@@ -18,17 +19,8 @@
 */
 namespace
 {
-double nowMs()
-{
-    return juce::Time::getMillisecondCounterHiRes();
-}
-
-double threadCpuMs()
-{
-    timespec time {};
-    clock_gettime (CLOCK_THREAD_CPUTIME_ID, &time);
-    return (double) time.tv_sec * 1000.0 + (double) time.tv_nsec / 1.0e6;
-}
+using BenchClock::nowMs;
+using BenchClock::threadCpuMs;
 
 /** Lets the allocator merge what was just freed (a large request makes it do so), so that the
     next measurement does not pay for tidying up after the last one.

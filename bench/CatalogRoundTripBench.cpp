@@ -2,6 +2,7 @@
 #include "server/CatalogServiceClient.h"
 #include "tests/provider/ProviderProcess.h"
 #include "tests/provider/TestLibraryWriter.h"
+#include "bench/BenchClock.h"
 
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
@@ -20,17 +21,8 @@
 */
 namespace
 {
-double nowMs()
-{
-    return juce::Time::getMillisecondCounterHiRes();
-}
-
-double threadCpuMs()
-{
-    timespec time {};
-    clock_gettime (CLOCK_THREAD_CPUTIME_ID, &time);
-    return (double) time.tv_sec * 1000.0 + (double) time.tv_nsec / 1.0e6;
-}
+using BenchClock::nowMs;
+using BenchClock::threadCpuMs;
 
 /** A running tsy-provider serving a library, for as long as the benchmark binary runs. */
 struct RunningProvider

@@ -218,17 +218,7 @@ protected:
     /** Lets the message loop run until the condition holds or the time is up. */
     static bool waitUntil (const std::function<bool()>& condition, int timeoutMs = 10000)
     {
-        const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) timeoutMs;
-
-        while (! condition())
-        {
-            if (juce::Time::getMillisecondCounter() > end)
-                return false;
-
-            juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
-        }
-
-        return true;
+        return MessagePump::runUntil (condition, timeoutMs);
     }
 
     /** Waits for a chapter's entry to complete or fail and returns its state. */

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/common/MessagePump.h"
+
 #include <JuceHeader.h>
 #include <gtest/gtest.h>
 
@@ -15,17 +17,7 @@ inline juce::File sampleVideo (const char* name)
 /** Lets the message loop run until the condition holds or the time is up. */
 inline bool waitUntil (const std::function<bool()>& condition, int timeoutMs = 10000)
 {
-    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) timeoutMs;
-
-    while (! condition())
-    {
-        if (juce::Time::getMillisecondCounter() > end)
-            return false;
-
-        juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
-    }
-
-    return true;
+    return MessagePump::runUntil (condition, timeoutMs);
 }
 
 /** Lets the message loop run for a while and reports whether the condition held all along:
