@@ -1,0 +1,178 @@
+#include "tests/app/DesktopDriver.h"
+
+#include <iostream>
+
+DesktopDriver::DesktopDriver (juce::String windowIdToDrive)
+    : windowId (std::move (windowIdToDrive))
+{
+}
+
+juce::String DesktopDriver::run (const juce::StringArray& command)
+{
+    juce::ChildProcess process;
+
+    if (! process.start (command))
+        return {};
+
+    const auto output = process.readAllProcessOutput();
+    process.waitForProcessToFinish (5000);
+    return output.trim();
+}
+
+juce::StringArray DesktopDriver::findWindowsTitled (const juce::String& title)
+{
+    juce::StringArray ids;
+    ids.addLines (run ({ "xdotool", "search", "--name", "^" + title + "$" }));
+    ids.removeEmptyStrings();
+    return ids;
+}
+
+bool DesktopDriver::waitFor (const std::function<bool()>& condition, int timeoutMs)
+{
+    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) timeoutMs;
+
+    for (;;)
+    {
+        if (condition())
+            return true;
+
+        if (juce::Time::getMillisecondCounter() > end)
+            return false;
+
+        juce::Thread::sleep (50);
+    }
+}
+
+juce::StringArray DesktopDriver::waitForWindowsTitled (const juce::String& title, int timeoutMs)
+{
+    juce::StringArray ids;
+    waitFor ([&] { ids = findWindowsTitled (title); return ! ids.isEmpty(); }, timeoutMs);
+    return ids;
+}
+
+bool DesktopDriver::waitUntilNoWindowTitled (const juce::String& title, int timeoutMs)
+{
+    return waitFor ([&] { return findWindowsTitled (title).isEmpty(); }, timeoutMs);
+}
+
+bool DesktopDriver::dismissAlert (const juce::String& title, int timeoutMs)
+{
+    const auto windows = waitForWindowsTitled (title, timeoutMs);
+
+    if (windows.isEmpty())
+    {
+        keepScreen ("alert-missing");
+        return false;
+    }
+
+    // A fresh alert may still be settling its size, so click again until it has gone.
+    const DesktopDriver alert (windows[0]);
+
+    for (int attempt = 0; attempt < 20; ++attempt)
+    {
+        const auto size = alert.getBounds();
+        alert.click ({ size.getWidth() / 2, size.getHeight() - 24 });
+
+        if (waitUntilNoWindowTitled (title, 250))
+            return true;
+    }
+
+    keepScreen ("alert-failure");
+    return false;
+}
+
+bool DesktopDriver::acceptAlert (const juce::String& title, int timeoutMs)
+{
+    const auto windows = waitForWindowsTitled (title, timeoutMs);
+
+    if (windows.isEmpty())
+        return false;
+
+    const DesktopDriver alert (windows[0]);
+
+    for (int attempt = 0; attempt < 40; ++attempt)
+    {
+        alert.pressKeys ("Return");
+
+        if (waitUntilNoWindowTitled (title, 250))
+            return true;
+    }
+
+    return false;
+}
+
+juce::File DesktopDriver::saveScreen (const juce::File& file)
+{
+    file.getParentDirectory().createDirectory();
+    run ({ "/usr/bin/import", "-window", "root", file.getFullPathName() });
+    return file;
+}
+
+juce::File DesktopDriver::keepScreen (const juce::String& name)
+{
+    const auto shot = saveScreen (juce::File::getCurrentWorkingDirectory().getChildFile (name + ".png"));
+    std::cout << "screen kept: " << shot.getFullPathName() << std::endl;
+    return shot;
+}
+
+juce::Rectangle<int> DesktopDriver::getBounds() const
+{
+    const auto geometry = run ({ "xdotool", "getwindowgeometry", "--shell", windowId });
+    const auto valueOf = [&] (const char* key) {
+        return geometry.fromFirstOccurrenceOf (juce::String (key) + "=", false, false).getIntValue();
+    };
+
+    return { valueOf ("X"), valueOf ("Y"), valueOf ("WIDTH"), valueOf ("HEIGHT") };
+}
+
+void DesktopDriver::click (juce::Point<int> position, int numClicks) const
+{
+    run ({ "xdotool", "mousemove", "--window", windowId, juce::String (position.x), juce::String (position.y),
+           "click", "--repeat", juce::String (numClicks), "--delay", "80", "1" });
+}
+
+void DesktopDriver::pressKeys (const juce::String& keys) const
+{
+    run ({ "xdotool", "key", "--window", windowId, keys });
+}
+
+void DesktopDriver::type (const juce::String& text) const
+{
+    run ({ "xdotool", "type", "--window", windowId, "--delay", "20", text });
+}
+
+juce::Image DesktopDriver::grab (juce::Rectangle<int> area) const
+{
+    juce::TemporaryFile shot (".png");
+    run ({ "/usr/bin/import", "-window", windowId, shot.getFile().getFullPathName() });
+    const auto image = juce::ImageFileFormat::loadFrom (shot.getFile());
+    return image.isValid() ? image.getClippedImage (area.getIntersection (image.getBounds())).createCopy() : juce::Image();
+}
+
+bool DesktopDriver::closeAndWait (juce::ChildProcess& process) const
+{
+    // A click that lands while the window is still busy with its start-up may be missed.
+    for (int attempt = 0; attempt < 5; ++attempt)
+    {
+        click ({ getBounds().getWidth() - 15, 13 });
+
+        if (process.waitForProcessToFinish (4000))
+            return true;
+    }
+
+    keepScreen ("app-close-failure");
+    return false;
+}
+
+bool imagesDiffer (const juce::Image& a, const juce::Image& b)
+{
+    if (a.getBounds() != b.getBounds())
+        return true;
+
+    for (int y = 0; y < a.getHeight(); ++y)
+        for (int x = 0; x < a.getWidth(); ++x)
+            if (a.getPixelAt (x, y) != b.getPixelAt (x, y))
+                return true;
+
+    return false;
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <JuceHeader.h>
+
+/**
+    Drives the real program's windows from outside, as a person at the X display would: finds
+    windows by title, moves the mouse and clicks, types, grabs what a window shows, and keeps
+    screenshots. Every action goes through xdotool or ImageMagick's import. Used from a test's
+    thread while the program runs in its own process.
+*/
+class DesktopDriver final
+{
+public:
+    /** Drives the window with this X window id. */
+    explicit DesktopDriver (juce::String windowIdToDrive);
+
+    /** Runs a command and returns what it printed, trimmed. */
+    static juce::String run (const juce::StringArray& command);
+
+    /** The ids of the windows whose title is exactly this one. */
+    static juce::StringArray findWindowsTitled (const juce::String& title);
+
+    /** Polls for windows with this title until one shows or the time is up. */
+    static juce::StringArray waitForWindowsTitled (const juce::String& title, int timeoutMs);
+
+    /** Polls until no window has this title; false when one is still there after timeoutMs. */
+    static bool waitUntilNoWindowTitled (const juce::String& title, int timeoutMs);
+
+    /** Clicks the single button of the alert with this title once it shows (the button sits
+        centred near the bottom edge), again until it has gone; false when it never came or
+        never went.
+    */
+    static bool dismissAlert (const juce::String& title, int timeoutMs = 20000);
+
+    /** Presses Return in the alert with this title until it has gone: a key that arrives before
+        the alert has taken the keyboard is lost. False when the alert never came or never went.
+    */
+    static bool acceptAlert (const juce::String& title, int timeoutMs = 20000);
+
+    /** Saves the whole screen as a PNG file and returns it. */
+    static juce::File saveScreen (const juce::File& file);
+
+    /** Saves the screen as "<name>.png" in the working directory, says where, and returns it. */
+    static juce::File keepScreen (const juce::String& name);
+
+    /** Polls a condition every 50 ms until it holds or the time is up; returns its last value. */
+    static bool waitFor (const std::function<bool()>& condition, int timeoutMs);
+
+    const juce::String& getWindowId() const noexcept { return windowId; }
+
+    /** The window's current size. */
+    juce::Rectangle<int> getBounds() const;
+
+    /** Moves the pointer to a point of the window (window coordinates) and clicks there. */
+    void click (juce::Point<int> position, int numClicks = 1) const;
+
+    /** Presses keys (xdotool key names, e.g. "Return", "m") with the pointer over the window. */
+    void pressKeys (const juce::String& keys) const;
+
+    /** Types text into whatever has the keyboard focus in the window. */
+    void type (const juce::String& text) const;
+
+    /** What the window shows now, cropped to an area in window coordinates. */
+    juce::Image grab (juce::Rectangle<int> area) const;
+
+    /** Clicks the close button at the right end of the program's own title bar until the
+        process has ended; false (and a screenshot) if it never did.
+    */
+    bool closeAndWait (juce::ChildProcess& process) const;
+
+private:
+    juce::String windowId;
+
+    JUCE_DECLARE_NON_COPYABLE (DesktopDriver)
+};
+
+/** True when two images of the same size differ in at least one pixel. */
+bool imagesDiffer (const juce::Image& a, const juce::Image& b);
