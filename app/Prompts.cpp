@@ -107,6 +107,9 @@ bool ModalPrompts::askFolder (FolderDialog& dialog)
     for (const auto& toggle : dialog.toggles)
     {
         auto* button = toggles.add (new juce::ToggleButton (toggle.text));
+
+        // The window labels every named custom component; the toggle's own text is its label.
+        button->setName ({});
         button->setSize (400, 20);
         button->setToggleState (toggle.on, juce::dontSendNotification);
         button->getProperties().set ("index", toggle.index);
