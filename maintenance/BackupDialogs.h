@@ -22,6 +22,7 @@ public:
     /** Restores the chapters missing here from a backup folder the user chooses. */
     static void restoreTutorials (Core& core);
 
+private:
     /** The backup dialog: one toggle per course that has a downloaded chapter, off, whose
         index is the course's.
     */
@@ -32,6 +33,5 @@ public:
     */
     static juce::StringArray collectChapters (const Core& core, const Prompts::FolderDialog& dialog);
 
-private:
     BackupDialogs() = delete;
 };

@@ -93,15 +93,6 @@ TEST_F (BackupTest, CopiesTheChosenCoursesDownloadedChapters)
     EXPECT_EQ (prompts.shown.size(), 2u) << "an empty folder asks nothing more";
 }
 
-TEST_F (BackupTest, NoCourseTickedCopiesNothing)
-{
-    prompts.answerNextFolderDialog (choose ({}, folder));
-    prompts.answerNext (true);
-    BackupDialogs::backupTutorials (*core);
-    EXPECT_TRUE (prompts.progressTitles.isEmpty());
-    EXPECT_TRUE (core->isVideoPresent ("m1"));
-}
-
 TEST_F (BackupTest, AFolderThatIsNoFolderIsAskedForAgainWithTheDialogAsLeft)
 {
     ASSERT_TRUE (home.getFolder().getChildFile ("file.txt").replaceWithText ("x"));
@@ -232,14 +223,4 @@ TEST_F (BackupTest, RunsOnItsOwnThreadWhileTheWindowKeepsReadingCore)
     EXPECT_GT (reads.load(), 0);
     EXPECT_EQ (backedUp (folder), juce::StringArray ({ "m1", "m3", "r2" }));
     EXPECT_FALSE (core->courseHasVideo (0, true));
-}
-
-TEST_F (BackupTest, CollectsChaptersCourseByCourseInCatalogOrder)
-{
-    auto dialog = BackupDialogs::makeBackupDialog (*core);
-    ASSERT_EQ (dialog.toggles.size(), 2u);
-    dialog.toggles[1].on = true;
-    EXPECT_EQ (BackupDialogs::collectChapters (*core, dialog), juce::StringArray ("r2"));
-    dialog.toggles[0].on = true;
-    EXPECT_EQ (BackupDialogs::collectChapters (*core, dialog), juce::StringArray ({ "m1", "m3", "r2" }));
 }
