@@ -47,6 +47,26 @@ bool ModalPrompts::askOkCancel (Icon icon,
     return juce::AlertWindow::showOkCancelBox (toAlertIcon (icon), title, text, okText, cancelText);
 }
 
+Prompts::Answer ModalPrompts::askYesNoCancel (Icon icon,
+                                              const juce::String& title,
+                                              const juce::String& text,
+                                              const juce::String& yesText,
+                                              const juce::String& noText,
+                                              const juce::String& cancelText)
+{
+    switch (juce::AlertWindow::showYesNoCancelBox (toAlertIcon (icon), title, text, yesText, noText, cancelText, juce::TopLevelWindow::getActiveTopLevelWindow()))
+    {
+        case 1:
+            return Answer::yes;
+        case 2:
+            return Answer::no;
+        default:
+            break;
+    }
+
+    return Answer::cancel;
+}
+
 bool ModalPrompts::askCredentials (const juce::String& title, const juce::String& message, juce::String& email, juce::String& password)
 {
     juce::AlertWindow window (title, message, juce::MessageBoxIconType::NoIcon, juce::TopLevelWindow::getActiveTopLevelWindow());
@@ -77,6 +97,39 @@ bool ModalPrompts::askText (const juce::String& title, const juce::String& messa
     return true;
 }
 
+bool ModalPrompts::askFolder (FolderDialog& dialog)
+{
+    // The window only borrows its custom components, so they are made before it and outlive it.
+    juce::OwnedArray<juce::ToggleButton> toggles;
+    juce::FilenameComponent chooser (dialog.chooserName, dialog.folder, false, true, false, {}, {}, dialog.chooserPrompt);
+    juce::AlertWindow window (dialog.title, dialog.message, juce::MessageBoxIconType::NoIcon, juce::TopLevelWindow::getActiveTopLevelWindow());
+
+    for (const auto& toggle : dialog.toggles)
+    {
+        auto* button = toggles.add (new juce::ToggleButton (toggle.text));
+
+        // The window labels every named custom component; the toggle's own text is its label.
+        button->setName ({});
+        button->setSize (400, 20);
+        button->setToggleState (toggle.on, juce::dontSendNotification);
+        button->getProperties().set ("index", toggle.index);
+        window.addCustomComponent (button);
+    }
+
+    chooser.setSize (400, 25);
+    window.addCustomComponent (&chooser);
+    window.addButton (TRANS ("OK"), 1, juce::KeyPress (juce::KeyPress::returnKey));
+    window.addButton (TRANS ("Cancel"), 0, juce::KeyPress (juce::KeyPress::escapeKey));
+
+    const auto result = window.runModalLoop();
+
+    for (size_t i = 0; i < dialog.toggles.size(); ++i)
+        dialog.toggles[i].on = toggles[(int) i]->getToggleState();
+
+    dialog.folder = chooser.getCurrentFile();
+    return result == 1;
+}
+
 namespace
 {
 class ProgressWindow final : public juce::ThreadWithProgressWindow,
@@ -96,12 +149,34 @@ private:
 
     std::function<void (Prompts::Progress&)> task;
 };
+
+/** A window with a status line only: the task can be neither followed nor cancelled. */
+class StatusWindow final : public juce::ThreadWithProgressWindow
+{
+public:
+    StatusWindow (const juce::String& title, const juce::String& status, std::function<void()> t)
+        : ThreadWithProgressWindow (title, false, false), task (std::move (t))
+    {
+        setStatusMessage (status);
+    }
+
+    void run() override { task(); }
+
+private:
+    std::function<void()> task;
+};
 } // namespace
 
 bool ModalPrompts::runWithProgress (const juce::String& title, std::function<void (Progress&)> task)
 {
     ProgressWindow window (title, std::move (task));
     return window.runThread();
+}
+
+void ModalPrompts::runWithStatus (const juce::String& title, const juce::String& status, std::function<void()> task)
+{
+    StatusWindow window (title, status, std::move (task));
+    window.runThread();
 }
 
 int ModalPrompts::showMenu (const juce::PopupMenu& menu)

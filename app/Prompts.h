@@ -2,6 +2,8 @@
 
 #include <JuceHeader.h>
 
+#include <vector>
+
 /**
     Every modal question, notice and progress window of the program, and every hand-over to the
     desktop (opening a file, revealing it), goes through here, so that the real program
@@ -33,6 +35,22 @@ public:
                               const juce::String& okText,
                               const juce::String& cancelText) = 0;
 
+    /** The button that answered a three-button question. */
+    enum class Answer
+    {
+        yes,
+        no,
+        cancel
+    };
+
+    /** Asks a question with three buttons over the program's active window. */
+    virtual Answer askYesNoCancel (Icon icon,
+                                   const juce::String& title,
+                                   const juce::String& text,
+                                   const juce::String& yesText,
+                                   const juce::String& noText,
+                                   const juce::String& cancelText) = 0;
+
     /** Asks for an e-mail and a password: the "Login" dialog with "OK" and "Skip". Returns false
         for Skip; on OK the two texts are filled in.
     */
@@ -46,6 +64,35 @@ public:
     */
     virtual bool askText (const juce::String& title, const juce::String& message, const juce::String& initialText, juce::String& text) = 0;
 
+    /** A dialog of on/off choices above a folder chooser, with "OK" (Return) and "Cancel"
+        (Escape). The caller keeps it between showings, so a dialog shown again comes back as
+        the user left it.
+    */
+    struct FolderDialog
+    {
+        /** A choice shown as a toggle button; the index says what it stands for. */
+        struct Toggle
+        {
+            juce::String text;
+            int index = 0;
+            bool on = false;
+        };
+
+        juce::String title, message;
+        std::vector<Toggle> toggles;
+
+        /** The chooser's component name and the text it shows while no folder is chosen. */
+        juce::String chooserName, chooserPrompt;
+
+        /** The chosen folder; File() while none is. */
+        juce::File folder;
+    };
+
+    /** Shows the dialog modally and leaves the toggles and the folder as the user set them;
+        true for OK.
+    */
+    virtual bool askFolder (FolderDialog& dialog) = 0;
+
     /** Reports a background task's progress and whether the user cancelled it. */
     struct Progress
     {
@@ -58,6 +105,11 @@ public:
         waits for it; false when the user cancelled.
     */
     virtual bool runWithProgress (const juce::String& title, std::function<void (Progress&)> task) = 0;
+
+    /** Runs a task on a worker thread behind a modal window with a status line, no progress bar
+        and no cancel button, and waits for it.
+    */
+    virtual void runWithStatus (const juce::String& title, const juce::String& status, std::function<void()> task) = 0;
 
     /** Shows a pop-up menu at the mouse and returns the chosen item's id; 0 when dismissed. */
     virtual int showMenu (const juce::PopupMenu& menu) = 0;
@@ -87,11 +139,22 @@ public:
                       const juce::String& okText,
                       const juce::String& cancelText) override;
 
+    Answer askYesNoCancel (Icon icon,
+                           const juce::String& title,
+                           const juce::String& text,
+                           const juce::String& yesText,
+                           const juce::String& noText,
+                           const juce::String& cancelText) override;
+
     bool askCredentials (const juce::String& title, const juce::String& message, juce::String& email, juce::String& password) override;
 
     bool askText (const juce::String& title, const juce::String& message, const juce::String& initialText, juce::String& text) override;
 
+    bool askFolder (FolderDialog& dialog) override;
+
     bool runWithProgress (const juce::String& title, std::function<void (Progress&)> task) override;
+
+    void runWithStatus (const juce::String& title, const juce::String& status, std::function<void()> task) override;
 
     int showMenu (const juce::PopupMenu& menu) override;
 

@@ -212,6 +212,17 @@ public:
         return true;
     }
 
+    /** Runs a function under the read lock, so that no other thread changes the catalog or the
+        local state meanwhile. Core's changes made by the same thread inside it are still
+        granted while it is the only reader; other readers delay them.
+    */
+    template <typename Function>
+    auto withReadLock (Function&& function) const
+    {
+        const juce::ScopedReadLock sl (catalogLock);
+        return function();
+    }
+
     /** The longest distance at which a marker is still found. */
     static constexpr double markerSearchRange = 1000000.0;
 

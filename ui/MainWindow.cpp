@@ -4,6 +4,8 @@
 #include "app/Prompts.h"
 #include "app/SharedRes.h"
 #include "downloads/DownloadPanel.h"
+#include "maintenance/BackupDialogs.h"
+#include "maintenance/MoviesRootChange.h"
 #include "model/Notifications.h"
 #include "playback/CatalogTree.h"
 #include "server/ProgramUpgrade.h"
@@ -460,6 +462,24 @@ void MainWindow::refreshPreferencesPanel()
     get (ComponentPaths::restoreButton)->setEnabled (signedIn);
 }
 
+void MainWindow::moviesRootChanged()
+{
+    MoviesRootChange::apply (core, get<juce::FilenameComponent> (ComponentPaths::moviesRootDirectoryComponent)->getCurrentFile());
+
+    // A cancelled or unchanged choice leaves the chooser showing the root in use.
+    refreshPreferencesPanel();
+}
+
+void MainWindow::backupTutorials()
+{
+    BackupDialogs::backupTutorials (core);
+}
+
+void MainWindow::restoreTutorials()
+{
+    BackupDialogs::restoreTutorials (core);
+}
+
 void MainWindow::showExtrasPage (int kind)
 {
     juce::ignoreUnused (kind);
@@ -537,6 +557,14 @@ void MainWindow::buttonClicked (juce::Button* button)
     {
         moviePanel->toggleFavorite();
     }
+    else if (path == ComponentPaths::backupButton)
+    {
+        backupTutorials();
+    }
+    else if (path == ComponentPaths::restoreButton)
+    {
+        restoreTutorials();
+    }
 
     get (ComponentPaths::toggleLeftPanelButton)->grabKeyboardFocus();
 }
@@ -575,20 +603,24 @@ void MainWindow::comboBoxChanged (juce::ComboBox* comboBox)
 void MainWindow::languageChosen (int comboId)
 {
     auto* preferences = PreferencesManager::getInstance();
+    const auto& downloads = core.getDownloads();
 
-    for (int i = 0; i < core.getDownloads().getDownloadCount(); ++i)
+    const auto downloadsEnded = core.withReadLock ([&downloads] {
+        for (int i = 0; i < downloads.getDownloadCount(); ++i)
+            if (const auto state = downloads.getDownloadState (i); state != DownloadState::Completed && state != DownloadState::Failed)
+                return false;
+
+        return true;
+    });
+
+    if (! downloadsEnded)
     {
-        const auto state = core.getDownloads().getDownloadState (i);
-
-        if (state != DownloadState::Completed && state != DownloadState::Failed)
-        {
-            Prompts::get().showMessage (Prompts::Icon::none,
-                                        TRANS ("Downloads in progress"),
-                                        TRANS ("Wait for the downloads to complete before changing language"),
-                                        TRANS ("OK"));
-            get<juce::ComboBox> (ComponentPaths::coursesLanguageCombo)->setSelectedId (preferences->getLanguage() + 1, juce::dontSendNotification);
-            return;
-        }
+        Prompts::get().showMessage (Prompts::Icon::none,
+                                    TRANS ("Downloads in progress"),
+                                    TRANS ("Wait for the downloads to complete before changing language"),
+                                    TRANS ("OK"));
+        get<juce::ComboBox> (ComponentPaths::coursesLanguageCombo)->setSelectedId (preferences->getLanguage() + 1, juce::dontSendNotification);
+        return;
     }
 
     core.getDownloads().removeFinishedDownloads();
@@ -598,8 +630,10 @@ void MainWindow::languageChosen (int comboId)
         refreshPreferencesPanel();
 }
 
-void MainWindow::filenameComponentChanged (juce::FilenameComponent*)
+void MainWindow::filenameComponentChanged (juce::FilenameComponent* component)
 {
+    if (component == get (ComponentPaths::moviesRootDirectoryComponent))
+        moviesRootChanged();
 }
 
 //==============================================================================

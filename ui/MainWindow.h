@@ -119,6 +119,17 @@ public:
     /** Loads the preferences panel's controls from the preferences, without notifications. */
     void refreshPreferencesPanel();
 
+    /** Takes the movies root shown by the preferences panel's chooser into use, offering to move
+        the downloaded chapters there; the panel then shows the root in use.
+    */
+    void moviesRootChanged();
+
+    /** Backs the downloaded chapters of chosen courses up into a folder ("backupButton"). */
+    void backupTutorials();
+
+    /** Restores missing chapters from a backup folder ("restoreButton"). */
+    void restoreTutorials();
+
     /** The startup size: the stored size within the window's minimum and the display's usable area. */
     static juce::Rectangle<int> getStartupBounds (juce::Rectangle<int> userArea, int storedWidth, int storedHeight);
 

@@ -53,6 +53,55 @@ public:
         return answer;
     }
 
+    /** Queues the answer to the next three-button question. */
+    void answerNextChoice (Answer answer) { choices.push_back (answer); }
+
+    Answer askYesNoCancel (Icon icon,
+                           const juce::String& title,
+                           const juce::String& text,
+                           const juce::String& yesText,
+                           const juce::String& noText,
+                           const juce::String& cancelText) override
+    {
+        shown.push_back ({ icon, title, text, { yesText, noText, cancelText } });
+
+        if (choices.empty())
+        {
+            ADD_FAILURE() << "unexpected three-button question: " << text;
+            return Answer::cancel;
+        }
+
+        const auto answer = choices.front();
+        choices.pop_front();
+        return answer;
+    }
+
+    /** What the user does in the next folder dialog: sets its toggles and folder as a person
+        would and returns true for OK, false for Cancel.
+    */
+    using FolderDialogAction = std::function<bool (FolderDialog&)>;
+
+    void answerNextFolderDialog (FolderDialogAction action) { folderActions.push_back (std::move (action)); }
+
+    /** Every folder dialog as it was offered, before the scripted user touched it. */
+    std::vector<FolderDialog> folderDialogs;
+
+    bool askFolder (FolderDialog& dialog) override
+    {
+        shown.push_back ({ Icon::none, dialog.title, dialog.message, { "OK", "Cancel" } });
+        folderDialogs.push_back (dialog);
+
+        if (folderActions.empty())
+        {
+            ADD_FAILURE() << "unexpected folder dialog: " << dialog.title;
+            return false;
+        }
+
+        const auto action = std::move (folderActions.front());
+        folderActions.pop_front();
+        return action (dialog);
+    }
+
     /** Queues the answer to the next login dialog; nothing means Skip. */
     void answerNextLogin (std::optional<std::pair<juce::String, juce::String>> credentials)
     {
@@ -132,22 +181,20 @@ public:
 
         progressTitles.add (title);
         Reporter reporter (cancelAtProgress);
-
-        if (runTasksOnWorkerThread)
-        {
-            std::atomic<bool> done { false };
-            juce::Thread::launch ([&] {
-                task (reporter);
-                done = true;
-            });
-            EXPECT_TRUE (MessagePump::runUntil ([&] { return done.load(); }, 60000)) << "the task never ended";
-        }
-        else
-        {
-            task (reporter);
-        }
-
+        runTask ([&] { task (reporter); });
         return ! reporter.cancelled;
+    }
+
+    /** The status lines of the windows without progress bar, in order (their titles go to
+        progressTitles).
+    */
+    juce::StringArray statusLines;
+
+    void runWithStatus (const juce::String& title, const juce::String& status, std::function<void()> task) override
+    {
+        progressTitles.add (title);
+        statusLines.add (status);
+        runTask (task);
     }
 
     /** One entry of a menu as the program built it. */
@@ -190,7 +237,25 @@ public:
     juce::Array<juce::File> opened, revealed;
 
 private:
+    void runTask (const std::function<void()>& task) const
+    {
+        if (! runTasksOnWorkerThread)
+        {
+            task();
+            return;
+        }
+
+        std::atomic<bool> done { false };
+        juce::Thread::launch ([&] {
+            task();
+            done = true;
+        });
+        EXPECT_TRUE (MessagePump::runUntil ([&] { return done.load(); }, 60000)) << "the task never ended";
+    }
+
     std::deque<bool> answers;
+    std::deque<Answer> choices;
+    std::deque<FolderDialogAction> folderActions;
     std::deque<int> menuPicks;
     std::deque<std::optional<juce::String>> texts;
     std::deque<std::optional<std::pair<juce::String, juce::String>>> logins;
