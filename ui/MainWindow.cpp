@@ -57,6 +57,7 @@ MainWindow::MainWindow (const juce::String& title, Core& c)
     content->addKeyListener (this);
     catalogTree = std::make_unique<CatalogTree> (*get<juce::TreeView> (ComponentPaths::treeView), core, static_cast<CatalogTreeHost&> (*this));
     moviePanel = std::make_unique<MoviePanel> (core, *content, static_cast<MoviePanel::Host&> (*this));
+    searchPanel = std::make_unique<SearchPanel> (core, *content);
     imagePanel = get<BackgroundPanel> (ComponentPaths::imagePanel);
 
     downloadList = std::make_unique<qo::ComponentContainer> ("downloadList");
@@ -80,6 +81,7 @@ MainWindow::MainWindow (const juce::String& title, Core& c)
 
 MainWindow::~MainWindow()
 {
+    searchPanel = nullptr;
     catalogTree = nullptr;
     catalogUpdateThread->stopThread (10000);
     moviePanel = nullptr;
@@ -516,7 +518,7 @@ void MainWindow::buttonClicked (juce::Button* button)
     }
     else if (path == ComponentPaths::clearSearchButton)
     {
-        get<juce::TextEditor> (ComponentPaths::searchEditor)->setText ({}, false);
+        searchPanel->clearPressed();
     }
     else if (path == ComponentPaths::coverButton || path == ComponentPaths::creditsButton || path == ComponentPaths::partnersButton)
     {
@@ -599,6 +601,12 @@ void MainWindow::filenameComponentChanged (juce::FilenameComponent*)
 {
 }
 
+void MainWindow::textEditorReturnKeyPressed (juce::TextEditor& editor)
+{
+    if (&editor == get (ComponentPaths::searchEditor))
+        searchPanel->returnPressed();
+}
+
 //==============================================================================
 void MainWindow::actionListenerCallback (const juce::String& message)
 {
@@ -616,6 +624,7 @@ void MainWindow::handleMessage (const juce::StringArray& pieces)
 
         get<juce::Slider> (ComponentPaths::volumeSlider)->setValue (moviePanel->getVolume(), juce::dontSendNotification);
         moviePanel->refreshControls();
+        searchPanel->refresh();
         updateDownloadPanel();
         refreshPreferencesPanel();
         refreshExtrasButtons();
@@ -639,6 +648,7 @@ void MainWindow::handleMessage (const juce::StringArray& pieces)
         {
             catalogTree->rebuild();
             refreshPreferencesPanel();
+            core.startSearchDatabaseUpdate();
         }
     }
     else if (code == Notifications::catalogChanged)
@@ -672,8 +682,13 @@ void MainWindow::handleMessage (const juce::StringArray& pieces)
     }
     else if (code == Notifications::searchChanged)
     {
+        searchPanel->refresh();
         catalogTree->repaint();
         layoutContent();
+    }
+    else if (code == Notifications::searchDatabaseChanged)
+    {
+        searchPanel->refresh();
     }
     else if (code == Notifications::favoriteChanged)
     {
