@@ -7,6 +7,7 @@
 #include "downloads/DownloadThread.h"
 #include "model/Core.h"
 #include "model/CoreRegistry.h"
+#include "search/UpdateSearchDatabaseThread.h"
 #include "ui/MainWindow.h"
 #include <ProjectInfo.h>
 
@@ -43,6 +44,7 @@ void MyApplication::initialise (const juce::String&)
 
     Core::Workers workers;
     workers.makeDownload = DownloadThread::makeJob;
+    workers.makeSearchDatabaseUpdater = UpdateSearchDatabaseThread::make;
     core = std::make_unique<Core> (SharedRes::getInstance()->getUserDataFolder(), std::move (workers));
     mainWindow = std::make_unique<MainWindow> (getMainWindowTitle(), *core);
     mainWindow->setVisible (true);

@@ -9,7 +9,10 @@
 #include <algorithm>
 #include <unordered_set>
 
-Core::Core (const juce::File& folder, Workers workers) : dataFolder (folder), downloads (*this, std::move (workers.makeDownload))
+Core::Core (const juce::File& folder, Workers workers)
+    : dataFolder (folder),
+      downloads (*this, std::move (workers.makeDownload)),
+      makeSearchDatabaseUpdater (std::move (workers.makeSearchDatabaseUpdater))
 {
     CoreRegistry::add (this);
     openSearchDatabase (false);
@@ -20,6 +23,11 @@ Core::~Core()
     // Entries are stopped with no lock held, because a stopping one reports its end under the
     // write lock.
     downloads.stopAll();
+
+    if (searchDbUpdater != nullptr)
+        searchDbUpdater->stopThread (DownloadQueue::stopTimeoutMs);
+
+    searchDbUpdater = nullptr;
 
     {
         const juce::ScopedWriteLock sl (catalogLock);
@@ -766,6 +774,8 @@ void Core::openSearchDatabase (bool notify)
             searchDb = nullptr;
             return;
         }
+
+        searchDbOpen = true;
     }
 
     if (notify)
@@ -782,6 +792,7 @@ void Core::closeSearchDatabase (bool notify)
 
         sqlite3_close (searchDb);
         searchDb = nullptr;
+        searchDbOpen = false;
     }
 
     if (notify)
@@ -805,8 +816,20 @@ void Core::installSearchDatabase (bool use, const juce::File& newFile, bool noti
 
 bool Core::isSearchDatabaseOpen() const
 {
-    const juce::ScopedLock sl (searchDbLock);
-    return searchDb != nullptr;
+    return searchDbOpen;
+}
+
+void Core::startSearchDatabaseUpdate()
+{
+    const juce::ScopedLock sl (updaterLock);
+
+    if (searchDbUpdater != nullptr || makeSearchDatabaseUpdater == nullptr)
+        return;
+
+    searchDbUpdater = makeSearchDatabaseUpdater (*this);
+
+    if (searchDbUpdater != nullptr)
+        searchDbUpdater->startThread (juce::Thread::Priority::background);
 }
 
 //==============================================================================
@@ -866,4 +889,30 @@ int Core::getTotalSearchHits() const
 bool Core::hasSearchHits (const juce::String& chapterId) const
 {
     return getNumSearchHits (chapterId) > 0;
+}
+
+void Core::setSearchResults (const juce::StringArray& words, SearchHits hits)
+{
+    {
+        const juce::ScopedWriteLock sl (catalogLock);
+        searchWords = words;
+        std::swap (searchHits, hits);
+    }
+
+    // The previous search's hits are freed here, outside the lock.
+}
+
+void Core::visitMarkers (const std::function<void (const juce::String&, const juce::String&, double)>& visitor) const
+{
+    const juce::ScopedReadLock sl (catalogLock);
+
+    if (catalog == nullptr)
+        return;
+
+    for (const auto* course : catalog->courses)
+        for (const auto* lesson : course->lessons)
+            for (const auto& chapterId : lesson->chapterIds)
+                if (const auto* info = findLocalInfo (chapterId))
+                    for (const auto* marker : info->markers)
+                        visitor (chapterId, marker->text, marker->time);
 }

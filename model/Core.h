@@ -4,6 +4,8 @@
 #include "model/DownloadQueue.h"
 #include "model/MovieLocalInfo.h"
 
+#include <atomic>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -29,7 +31,17 @@ public:
     {
         /** Makes the entries of the download queue; without it downloads are refused. */
         DownloadQueue::JobFactory makeDownload;
+
+        /** Makes the search database updater, not yet started; without it the database is
+            never rebuilt.
+        */
+        std::function<std::unique_ptr<juce::Thread> (Core& core)> makeSearchDatabaseUpdater;
     };
+
+    /** The hits of a search: for every chapter, the seconds at which the words occur, in the
+        order they were found.
+    */
+    using SearchHits = std::map<juce::String, std::vector<double>>;
 
     /** A Core whose search database "data.dat" lives in the given folder (the per-user data
         folder). Message thread.
@@ -176,7 +188,16 @@ public:
     */
     void installSearchDatabase (bool use, const juce::File& newFile, bool notify);
 
+    /** Whether the search database is open. Answers at once, even while a search holds the
+        database.
+    */
     bool isSearchDatabaseOpen() const;
+
+    /** Creates and starts the search database updater at the lowest priority, unless one was
+        made already in this run (it stays until Core goes, so the database is rebuilt at most
+        once). Message thread.
+    */
+    void startSearchDatabaseUpdate();
 
     /** Runs a function with the open connection (or nullptr) while holding the database lock.
         Never call a catalog query from inside it.
@@ -197,6 +218,17 @@ public:
     double getSearchHitTime (const juce::String& chapterId, int index) const;
     int getTotalSearchHits() const;
     bool hasSearchHits (const juce::String& chapterId) const;
+
+    /** Replaces the words and every hit of the last search in one step, so that readers never
+        see the words of one search with the hits of another.
+    */
+    void setSearchResults (const juce::StringArray& words, SearchHits hits);
+
+    /** Calls a function for each marker of each chapter listed by the catalog (courses, lessons,
+        chapters and markers in order) with the chapter, the marker's label and its time, all
+        under one read lock. The function must not change Core.
+    */
+    void visitMarkers (const std::function<void (const juce::String& chapterId, const juce::String& text, double seconds)>& visitor) const;
 
     /** Runs a function under the write lock if the lock can be taken at once (no other reader or
         writer); false, without running it, when the lock was busy.
@@ -265,12 +297,16 @@ private:
     std::unique_ptr<Catalog> catalog;
     sqlite3* searchDb = nullptr;
     juce::CriticalSection searchDbLock;
+    std::atomic<bool> searchDbOpen { false };
     juce::File usersDirectory;
     std::map<juce::String, std::unique_ptr<MovieLocalInfo>> localInfos;
-    std::map<juce::String, std::vector<double>> searchHits;
+    SearchHits searchHits;
     juce::StringArray searchWords;
     const juce::File dataFolder;
     DownloadQueue downloads;
+    const std::function<std::unique_ptr<juce::Thread> (Core&)> makeSearchDatabaseUpdater;
+    std::unique_ptr<juce::Thread> searchDbUpdater;
+    juce::CriticalSection updaterLock;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Core)
 };

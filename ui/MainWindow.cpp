@@ -59,6 +59,7 @@ MainWindow::MainWindow (const juce::String& title, Core& c)
     content->addKeyListener (this);
     catalogTree = std::make_unique<CatalogTree> (*get<juce::TreeView> (ComponentPaths::treeView), core, static_cast<CatalogTreeHost&> (*this));
     moviePanel = std::make_unique<MoviePanel> (core, *content, static_cast<MoviePanel::Host&> (*this));
+    searchPanel = std::make_unique<SearchPanel> (core, *content);
     imagePanel = get<BackgroundPanel> (ComponentPaths::imagePanel);
 
     downloadList = std::make_unique<qo::ComponentContainer> ("downloadList");
@@ -82,6 +83,7 @@ MainWindow::MainWindow (const juce::String& title, Core& c)
 
 MainWindow::~MainWindow()
 {
+    searchPanel = nullptr;
     catalogTree = nullptr;
     catalogUpdateThread->stopThread (10000);
     moviePanel = nullptr;
@@ -539,7 +541,7 @@ void MainWindow::buttonClicked (juce::Button* button)
     }
     else if (path == ComponentPaths::clearSearchButton)
     {
-        get<juce::TextEditor> (ComponentPaths::searchEditor)->setText ({}, false);
+        searchPanel->clearPressed();
     }
     else if (path == ComponentPaths::coverButton || path == ComponentPaths::creditsButton || path == ComponentPaths::partnersButton)
     {
@@ -636,6 +638,12 @@ void MainWindow::filenameComponentChanged (juce::FilenameComponent* component)
         moviesRootChanged();
 }
 
+void MainWindow::textEditorReturnKeyPressed (juce::TextEditor& editor)
+{
+    if (&editor == get (ComponentPaths::searchEditor))
+        searchPanel->returnPressed();
+}
+
 //==============================================================================
 void MainWindow::actionListenerCallback (const juce::String& message)
 {
@@ -653,6 +661,7 @@ void MainWindow::handleMessage (const juce::StringArray& pieces)
 
         get<juce::Slider> (ComponentPaths::volumeSlider)->setValue (moviePanel->getVolume(), juce::dontSendNotification);
         moviePanel->refreshControls();
+        searchPanel->refresh();
         updateDownloadPanel();
         refreshPreferencesPanel();
         refreshExtrasButtons();
@@ -676,6 +685,7 @@ void MainWindow::handleMessage (const juce::StringArray& pieces)
         {
             catalogTree->rebuild();
             refreshPreferencesPanel();
+            core.startSearchDatabaseUpdate();
         }
     }
     else if (code == Notifications::catalogChanged)
@@ -709,8 +719,13 @@ void MainWindow::handleMessage (const juce::StringArray& pieces)
     }
     else if (code == Notifications::searchChanged)
     {
+        searchPanel->refresh();
         catalogTree->repaint();
         layoutContent();
+    }
+    else if (code == Notifications::searchDatabaseChanged)
+    {
+        searchPanel->refresh();
     }
     else if (code == Notifications::favoriteChanged)
     {

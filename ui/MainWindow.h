@@ -3,6 +3,7 @@
 #include "model/Core.h"
 #include "playback/CatalogTreeHost.h"
 #include "playback/MoviePanel.h"
+#include "search/SearchPanel.h"
 #include "server/CatalogUpdateThread.h"
 #include "server/StartupRetrieval.h"
 #include "ui/MainWindowLayout.h"
@@ -108,6 +109,9 @@ public:
     /** The movie panel and its controls. */
     MoviePanel& getMoviePanel() noexcept { return *moviePanel; }
 
+    /** The search field and its result label. */
+    SearchPanel& getSearchPanel() noexcept { return *searchPanel; }
+
     /** Turns on the remembered extras button and shows the partners button only when the
         current course has a partners page.
     */
@@ -169,6 +173,7 @@ private:
     void sliderValueChanged (juce::Slider* slider) override;
     void comboBoxChanged (juce::ComboBox* comboBox) override;
     void filenameComponentChanged (juce::FilenameComponent* component) override;
+    void textEditorReturnKeyPressed (juce::TextEditor& editor) override;
 
     void handleMessage (const juce::StringArray& pieces);
 
@@ -213,6 +218,7 @@ private:
     std::unique_ptr<DownloadPanel> downloadPanel;
     std::unique_ptr<CatalogTree> catalogTree;
     std::unique_ptr<MoviePanel> moviePanel;
+    std::unique_ptr<SearchPanel> searchPanel;
     BackgroundPanel* imagePanel = nullptr;
     juce::TooltipWindow tooltipWindow;
     int leftPanelWidth = ResizeBar::minimumWidth;

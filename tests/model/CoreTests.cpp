@@ -409,6 +409,55 @@ TEST_F (CoreTest, SearchHits)
     EXPECT_FALSE (c.courseHasSearchHits (0));
 }
 
+TEST_F (CoreTest, TheSearchDatabaseUpdaterIsMadeOnceAndStoppedWithCore)
+{
+    // An updater that runs until it is told to stop, as a long indexing does.
+    struct Updater final : juce::Thread
+    {
+        explicit Updater (std::atomic<int>& s) : Thread ("updateSearchDatabase"), stops (s) {}
+        ~Updater() override { stopThread (10000); }
+
+        void run() override
+        {
+            ranInBackground = getPriority() == Priority::background;
+
+            while (! threadShouldExit())
+                wait (-1);
+
+            ++stops;
+        }
+
+        std::atomic<int>& stops;
+        std::atomic<bool> ranInBackground { false };
+    };
+
+    std::atomic<int> made { 0 }, stops { 0 };
+    Updater* updater = nullptr;
+    Core::Workers workers;
+    workers.makeSearchDatabaseUpdater = [&] (Core&) -> std::unique_ptr<juce::Thread> {
+        ++made;
+        auto thread = std::make_unique<Updater> (stops);
+        updater = thread.get();
+        return thread;
+    };
+    core = std::make_unique<Core> (data, std::move (workers));
+    EXPECT_EQ (made, 0) << "nothing is indexed before it is asked for";
+
+    core->startSearchDatabaseUpdate();
+    ASSERT_NE (updater, nullptr);
+    EXPECT_TRUE (MessagePump::runUntil ([&] { return updater->ranInBackground.load(); })) << "started at the lowest priority";
+
+    core->startSearchDatabaseUpdate();
+    EXPECT_EQ (made, 1) << "once per run";
+
+    core = nullptr;
+    EXPECT_EQ (stops, 1) << "Core stops the updater before it goes";
+
+    core = std::make_unique<Core> (data);
+    core->startSearchDatabaseUpdate();
+    EXPECT_EQ (made, 1) << "without a factory nothing is made";
+}
+
 TEST_F (CoreTest, ConcurrentReadersAndWritersStayConsistent)
 {
     juce::StringArray ids;

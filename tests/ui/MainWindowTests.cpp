@@ -3,6 +3,7 @@
 #include "downloads/DownloadPanel.h"
 #include "downloads/DownloadThread.h"
 #include "model/Core.h"
+#include "search/UpdateSearchDatabaseThread.h"
 #include "tests/common/MessagePump.h"
 #include "tests/common/ScratchHome.h"
 #include "tests/common/ScriptedPrompts.h"
@@ -42,9 +43,14 @@ protected:
         SharedRes::deleteInstance();
     }
 
-    MainWindow& open()
+    MainWindow& open (bool withSearchDatabaseUpdater = false)
     {
-        core = std::make_unique<Core> (SharedRes::getInstance()->getUserDataFolder(), Core::Workers { DownloadThread::makeJob });
+        Core::Workers workers { DownloadThread::makeJob };
+
+        if (withSearchDatabaseUpdater)
+            workers.makeSearchDatabaseUpdater = UpdateSearchDatabaseThread::make;
+
+        core = std::make_unique<Core> (SharedRes::getInstance()->getUserDataFolder(), std::move (workers));
         window = std::make_unique<MainWindow> ("TSY-Player 1.36", *core);
         window->setVisible (true);
 
@@ -201,6 +207,35 @@ TEST_F (MainWindowTest, TheHKeyTogglesTheLeftPanel)
     xdotool.waitForProcessToFinish (5000);
 
     EXPECT_TRUE (MessagePump::runUntil ([&] { return ! w.isLeftPanelVisible(); }));
+}
+
+TEST_F (MainWindowTest, TheSearchFieldOpensWithTheIndexAndSearchesIt)
+{
+    // The service answers the transcripts request with the same document, transcripts included.
+    server.answerWith ("<catalog userid='u1' username='Ada' baseurl='http://127.0.0.1:1/'>"
+                       "<course id='c1' title='Modelling'><lesson title='Basics' order='2'><chapter id='ch1' order='3' title='Intro'>"
+                       "<text>[00:20]casa nuova casa</text></chapter></lesson></course></catalog>");
+    open (true);
+    auto* editor = dynamic_cast<juce::TextEditor*> (get (ComponentPaths::searchEditor));
+    auto* label = dynamic_cast<juce::Label*> (get (ComponentPaths::searchResultLabel));
+    ASSERT_NE (editor, nullptr);
+    ASSERT_NE (label, nullptr);
+
+    ASSERT_TRUE (MessagePump::runUntil ([&] { return editor->isEnabled(); })) << "the installed index never reached the field";
+    EXPECT_TRUE (get (ComponentPaths::clearSearchButton)->isEnabled());
+    const auto requests = server.getRequests();
+    EXPECT_EQ (std::count_if (requests.begin(), requests.end(), [] (const auto& r) { return r.query == "nocache=1&auth=0&min=1"; }), 1);
+
+    editor->setText ("  casa ", false);
+    editor->keyPressed (juce::KeyPress (juce::KeyPress::returnKey));
+    ASSERT_TRUE (MessagePump::runUntil ([&] { return label->getText() == "2 found"; })) << label->getText();
+    EXPECT_EQ (editor->getText(), "casa");
+    EXPECT_TRUE (core->hasSearchHits ("ch1"));
+
+    dynamic_cast<juce::Button*> (get (ComponentPaths::clearSearchButton))->triggerClick();
+    ASSERT_TRUE (MessagePump::runUntil ([&] { return label->getText().isEmpty(); }));
+    EXPECT_EQ (editor->getText(), "");
+    EXPECT_EQ (core->getTotalSearchHits(), 0);
 }
 
 TEST_F (MainWindowTest, ResizeBarClampsAndShowsAHiddenPanel)
