@@ -32,7 +32,9 @@ sigset_t blockTerminationSignals()
 */
 juce::File getDefaultLibrary()
 {
-    const auto installed = juce::File::getSpecialLocation (juce::File::currentExecutableFile)
+    // The framework names the executable after argv[0], which is a bare name when the program
+    // was found on the PATH; the kernel's link names the real file.
+    const auto installed = juce::File ("/proc/self/exe").getLinkedTarget()
                                .getParentDirectory()
                                .getSiblingFile ("share/tsy-provider/sample");
 

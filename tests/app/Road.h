@@ -1,0 +1,70 @@
+#pragma once
+
+#include "tests/app/DesktopDriver.h"
+#include "tests/common/ScratchHome.h"
+#include "tests/provider/ProviderProcess.h"
+
+#include <memory>
+
+/**
+    A new user's whole road through the real program, driven as a person would at the display:
+    first start with sign-in, the sample library in the tree, a chapter queued by its icon and
+    downloaded, played, marked, found by a spoken word, then a second start without the provider.
+    Each step keeps a screenshot; the road stops at the first step that fails and says which.
+    Used from a test's thread; the program and the provider run in their own processes.
+*/
+class Road final
+{
+public:
+    /** Sets up a scratch home and starts tsy-provider on a copy of this course library. */
+    Road (const juce::File& library, const juce::File& screenshotFolder);
+    ~Road();
+
+    /** The copy of the library the provider serves; a test may break it before walking. */
+    juce::File getLibrary() const { return libraryCopy; }
+
+    /** Starts tsy-provider on the library copy, as walk does when it was not started before;
+        false when it did not start.
+    */
+    bool startProvider();
+
+    /** Stops the provider, as a server that went away. */
+    void stopProvider();
+
+    /** Walks the road: an empty string when every step passed, else "step N (name): why". */
+    juce::String walk();
+
+    /** The player's operation log so far. */
+    juce::String getLog() const;
+
+private:
+    using Check = std::function<juce::String()>;
+
+    bool step (const juce::String& name, const Check& check);
+    juce::String startPlayer();
+    juce::String signIn();
+    juce::String showLibrary();
+    juce::String queueChapter();
+    juce::String finishDownload();
+    juce::String playChapter (bool expectSameWindowTitle);
+    juce::String addMarker();
+    juce::String searchSpokenWord();
+    juce::String quit();
+    juce::String startOffline();
+    juce::String openChapterRows();
+
+    juce::File getDataFolder() const;
+    juce::File getChapterFolder() const;
+    bool waitForLog (const juce::String& text, int timeoutMs) const;
+    juce::Rectangle<int> getBottomPanel() const;
+
+    ScratchHome home;
+    juce::File libraryCopy, screenshots;
+    std::unique_ptr<ProviderProcess> provider;
+    std::unique_ptr<juce::ChildProcess> player;
+    std::unique_ptr<DesktopDriver> window;
+    int stepNumber = 0;
+    juce::String failure;
+
+    JUCE_DECLARE_NON_COPYABLE (Road)
+};
