@@ -23,9 +23,9 @@ const char* getKindFolderName (ExtrasKind kind)
 
 ExtrasKind getNextKind (ExtrasKind kind)
 {
-    return kind == ExtrasKind::Cover ? ExtrasKind::Credits
-         : kind == ExtrasKind::Credits ? ExtrasKind::Partners
-                                       : ExtrasKind::Cover;
+    return kind == ExtrasKind::Cover     ? ExtrasKind::Credits
+           : kind == ExtrasKind::Credits ? ExtrasKind::Partners
+                                         : ExtrasKind::Cover;
 }
 } // namespace
 

@@ -26,6 +26,18 @@ public:
 
     void stopLoading() override { stop(); }
 
+    void resized() override
+    {
+        WebBrowserComponent::resized();
+
+        // The page is drawn by a window of the browser's process, which ignores the visibility
+        // of its component and cannot be made 0 by 0: left at its last size it would cover the
+        // panel shown in its place. Without room it goes out of sight at the smallest size.
+        if (getLocalBounds().isEmpty())
+            for (auto* child : getChildren())
+                child->setBounds (-10000, -10000, 1, 1);
+    }
+
 private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (EmbeddedBrowser)
 };
@@ -46,7 +58,7 @@ void WebPanel::showWebPage (const juce::String& address, bool showExtrasControls
 {
     // A rebuilt catalog tree selects its row again, which must not load the page on show anew.
     const auto alreadyShown = pageLoaded && address == loadedAddress
-                           && content.getRequired<juce::Component> (ComponentPaths::webPanel)->isVisible();
+                              && content.getRequired<juce::Component> (ComponentPaths::webPanel)->isVisible();
 
     host.showOnly (ComponentPaths::webPanel);
     const juce::StringArray headerLines (getCustomHeader (core.getUserId()));
@@ -110,7 +122,7 @@ void WebPanel::panelHidden()
 juce::String WebPanel::getCustomHeader (const juce::String& userId)
 {
     return juce::String ("X-Tsy-Customuseragent: ") + ProjectInfo::applicationName + " v" + ProjectInfo::versionString
-         + " UID=" + (userId.isEmpty() ? juce::String ("0") : userId);
+           + " UID=" + (userId.isEmpty() ? juce::String ("0") : userId);
 }
 
 juce::String WebPanel::getHomePageAddress (const Core& core, const juce::String& passwordHash)
