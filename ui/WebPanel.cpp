@@ -15,7 +15,7 @@ class EmbeddedBrowser final : public juce::WebBrowserComponent,
                               public WebPanel::Browser
 {
 public:
-    EmbeddedBrowser() = default;
+    EmbeddedBrowser() { moveEmptyPageWindowAway(); }
 
     juce::Component& getComponent() override { return *this; }
 
@@ -29,16 +29,21 @@ public:
     void resized() override
     {
         WebBrowserComponent::resized();
+        moveEmptyPageWindowAway();
+    }
 
-        // The page is drawn by a window of the browser's process, which ignores the visibility
-        // of its component and cannot be made 0 by 0: left at its last size it would cover the
-        // panel shown in its place. Without room it goes out of sight at the smallest size.
+private:
+    /** The page is drawn by a window of the browser's process, which ignores the visibility of
+        its component and cannot be made 0 by 0: left at its first or last size it would cover
+        the panel shown in its place. Without room it goes out of sight at the smallest size.
+    */
+    void moveEmptyPageWindowAway()
+    {
         if (getLocalBounds().isEmpty())
             for (auto* child : getChildren())
                 child->setBounds (-10000, -10000, 1, 1);
     }
 
-private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (EmbeddedBrowser)
 };
 } // namespace
