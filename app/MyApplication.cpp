@@ -4,6 +4,7 @@
 #include "app/PreferencesManager.h"
 #include "app/PrivateTempFolder.h"
 #include "app/SharedRes.h"
+#include "downloads/DownloadExtrasThread.h"
 #include "downloads/DownloadThread.h"
 #include "model/Core.h"
 #include "model/CoreRegistry.h"
@@ -44,6 +45,7 @@ void MyApplication::initialise (const juce::String&)
 
     Core::Workers workers;
     workers.makeDownload = DownloadThread::makeJob;
+    workers.makeExtrasDownloader = DownloadExtrasThread::makeDownloader;
     workers.makeSearchDatabaseUpdater = UpdateSearchDatabaseThread::make;
     core = std::make_unique<Core> (SharedRes::getInstance()->getUserDataFolder(), std::move (workers));
     mainWindow = std::make_unique<MainWindow> (getMainWindowTitle(), *core);

@@ -34,7 +34,7 @@ set(TSY_JUCE_DEFINITIONS
 # A module that needs a fix is copied from Debian's sources into the build folder and patched
 # there (cmake/juce-patches/<module>.patch says what each patch mends); the module's target then
 # compiles the copy, and the copy's headers come first on the include path.
-set(TSY_JUCE_PATCHED_MODULES juce_events juce_gui_basics)
+set(TSY_JUCE_PATCHED_MODULES juce_events juce_gui_basics juce_gui_extra)
 set(TSY_JUCE_PATCHED_ROOT "${CMAKE_BINARY_DIR}/juce-patched")
 find_program(TSY_PATCH patch REQUIRED)
 

@@ -14,14 +14,23 @@ Core::Core (const juce::File& folder, Workers workers)
       downloads (*this, std::move (workers.makeDownload)),
       makeSearchDatabaseUpdater (std::move (workers.makeSearchDatabaseUpdater))
 {
+    if (workers.makeExtrasDownloader != nullptr)
+        extrasDownloader = workers.makeExtrasDownloader (dataFolder);
+
     CoreRegistry::add (this);
     openSearchDatabase (false);
+
+    if (extrasDownloader != nullptr)
+        extrasDownloader->start();
 }
 
 Core::~Core()
 {
-    // Entries are stopped with no lock held, because a stopping one reports its end under the
-    // write lock.
+    // Workers are stopped with no lock held, because a stopping download reports its end under
+    // the write lock.
+    if (extrasDownloader != nullptr)
+        extrasDownloader->stop (threadStopTimeoutMs);
+
     downloads.stopAll();
 
     if (searchDbUpdater != nullptr)
@@ -42,6 +51,7 @@ Core::~Core()
     }
 
     CoreRegistry::remove (this);
+    extrasDownloader = nullptr;
 
     const juce::ScopedWriteLock sl (catalogLock);
     catalog = nullptr;
@@ -74,6 +84,17 @@ bool Core::setCatalog (std::unique_ptr<Catalog> newCatalog)
             userDirectory.createDirectory();
 
         rebuildLocalState();
+
+        // Repeated for every new catalog: a course whose copies are current costs nothing.
+        if (extrasDownloader != nullptr)
+        {
+            for (const auto* course : catalog->courses)
+            {
+                extrasDownloader->requestCover (course->id, course->coverurl);
+                extrasDownloader->requestCredits (course->id, course->creditsurl);
+                extrasDownloader->requestPartners (course->id, course->partnersurl);
+            }
+        }
     }
 
     broadcast (Notifications::catalogChanged);

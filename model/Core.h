@@ -2,6 +2,7 @@
 
 #include "model/Catalog.h"
 #include "model/DownloadQueue.h"
+#include "model/ExtrasDownloader.h"
 #include "model/MovieLocalInfo.h"
 
 #include <atomic>
@@ -32,6 +33,10 @@ public:
         /** Makes the entries of the download queue; without it downloads are refused. */
         DownloadQueue::JobFactory makeDownload;
 
+        /** Makes the extras downloader, which keeps its copies in Core's data folder; without
+            it no extras are fetched.
+        */
+        std::function<std::unique_ptr<ExtrasDownloader> (const juce::File& dataFolder)> makeExtrasDownloader;
         /** Makes the search database updater, not yet started; without it the database is
             never rebuilt.
         */
@@ -58,8 +63,9 @@ public:
     static juce::String joinTokens (const juce::StringArray& tokens);
 
     //==============================================================================
-    /** Installs a newly built catalog in place of the current one, rebuilds the local state and
-        broadcasts "cc". False, changing nothing, for nullptr.
+    /** Installs a newly built catalog in place of the current one, rebuilds the local state,
+        hands every course's extras addresses to the extras downloader and broadcasts "cc".
+        False, changing nothing, for nullptr.
     */
     bool setCatalog (std::unique_ptr<Catalog> newCatalog);
 
@@ -172,6 +178,12 @@ public:
         list the chapter.
     */
     bool getChapterDownloadInfo (const juce::String& chapterId, juce::String& md5, int& size) const;
+
+    /** The extras downloader, or nullptr when the application gave none. */
+    ExtrasDownloader* getExtrasDownloader() const noexcept { return extrasDownloader.get(); }
+
+    /** How long a worker is given to stop before it is ended by force. */
+    static constexpr int threadStopTimeoutMs = 10000;
 
     //==============================================================================
     /** The search database file: "data.dat" in the data folder. */
@@ -304,6 +316,7 @@ private:
     juce::StringArray searchWords;
     const juce::File dataFolder;
     DownloadQueue downloads;
+    std::unique_ptr<ExtrasDownloader> extrasDownloader;
     const std::function<std::unique_ptr<juce::Thread> (Core&)> makeSearchDatabaseUpdater;
     std::unique_ptr<juce::Thread> searchDbUpdater;
     juce::CriticalSection updaterLock;

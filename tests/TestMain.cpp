@@ -3,6 +3,11 @@
 
 int main (int argc, char** argv)
 {
+    // A test that creates the web browser has the framework run this program again as the
+    // browser's process, which must not run the tests.
+    if (argc >= 2 && juce::String (argv[1]) == "--juce-gtkwebkitfork-child")
+        return juce::JUCEApplicationBase::main (argc, const_cast<const char**> (argv));
+
     ::testing::InitGoogleTest (&argc, argv);
 
     // Without an application object JUCE installs its own X error handler, which keeps a test

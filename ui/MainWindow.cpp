@@ -44,7 +44,7 @@ juce::Rectangle<int> getMainDisplayUserArea()
 }
 } // namespace
 
-MainWindow::MainWindow (const juce::String& title, Core& c)
+MainWindow::MainWindow (const juce::String& title, Core& c, const WebPanel::BrowserFactory& makeBrowser)
     : DocumentWindow (title, juce::Colours::black, juce::DocumentWindow::allButtons, true), core (c), applicationTitle (title)
 {
     setOpaque (true);
@@ -55,12 +55,14 @@ MainWindow::MainWindow (const juce::String& title, Core& c)
     catalogUpdateThread = std::make_unique<CatalogUpdateThread> (static_cast<CatalogUpdateThread::Host&> (*this), core);
 
     content = std::make_unique<qo::ComponentContainer> ("content");
-    MainWindowContent::build (*content, { *this, *this, *this, *this, *this, *this });
+    auto* browser = makeBrowser().release();
+    MainWindowContent::build (*content, { *this, *this, *this, *this, *this, *this }, &browser->getComponent());
     content->addKeyListener (this);
     catalogTree = std::make_unique<CatalogTree> (*get<juce::TreeView> (ComponentPaths::treeView), core, static_cast<CatalogTreeHost&> (*this));
     moviePanel = std::make_unique<MoviePanel> (core, *content, static_cast<MoviePanel::Host&> (*this));
     searchPanel = std::make_unique<SearchPanel> (core, *content);
     imagePanel = get<BackgroundPanel> (ComponentPaths::imagePanel);
+    webPanel = std::make_unique<WebPanel> (core, *content, *browser, static_cast<WebPanel::Host&> (*this));
 
     downloadList = std::make_unique<qo::ComponentContainer> ("downloadList");
     downloadPanel = std::make_unique<DownloadPanel> (core, *downloadList, static_cast<juce::Button::Listener&> (*this));
@@ -87,6 +89,7 @@ MainWindow::~MainWindow()
     catalogTree = nullptr;
     catalogUpdateThread->stopThread (10000);
     moviePanel = nullptr;
+    webPanel = nullptr;
     core.removeActionListener (this);
     content->removeKeyListener (this);
     get<juce::Viewport> (ComponentPaths::downloadViewport)->setViewedComponent (nullptr, false);
@@ -221,6 +224,7 @@ void MainWindow::hideMoviePanel()
 
 void MainWindow::hideWebPanel()
 {
+    webPanel->panelHidden();
     get (ComponentPaths::webPanel)->setVisible (false);
     layoutContent();
 }
@@ -389,7 +393,13 @@ void MainWindow::selectDownloadsEntry()
 
 void MainWindow::showHomePage()
 {
-    showOnly (ComponentPaths::webPanel);
+    moviePanel->setCurrentCourse (-1, -1);
+
+    // Selecting the home row shows the page through the row; a selected row does not react.
+    if (auto* item = catalogTree->getRow (catalogTree->getHomeRow()); item != nullptr && ! item->isSelected())
+        catalogTree->selectRow (catalogTree->getHomeRow());
+    else
+        webPanel->showHomePage();
 }
 
 void MainWindow::openChapter (int course, int lesson, int chapter, bool autoplay)
@@ -438,8 +448,10 @@ void MainWindow::showCoursePage (int course, int lesson)
 void MainWindow::showCourseExtras()
 {
     // Partners falls back to the cover for a course without a partners page.
-    const auto hasPartners = ! core.getCoursePartnersUrl (getCurrentCourse()).isEmpty();
-    showExtrasPage (extrasKind == 2 && ! hasPartners ? 0 : extrasKind);
+    if (extrasKind == (int) ExtrasKind::Partners && core.getCoursePartnersUrl (getCurrentCourse()).isEmpty())
+        extrasKind = (int) ExtrasKind::Cover;
+
+    showExtrasPage (extrasKind);
 }
 
 void MainWindow::refreshExtrasButtons()
@@ -484,7 +496,32 @@ void MainWindow::restoreTutorials()
 
 void MainWindow::showExtrasPage (int kind)
 {
-    juce::ignoreUnused (kind);
+    const auto courseId = core.getCourseId (getCurrentCourse());
+    const auto* extras = core.getExtrasDownloader();
+
+    if (kind == (int) ExtrasKind::Partners)
+    {
+        const auto folder = extras != nullptr ? extras->findPartnersFolder (courseId) : juce::File();
+
+        if (folder == juce::File() || ! folder.getChildFile ("index.html").existsAsFile())
+        {
+            webPanel->showPartnersUnavailableMessage();
+            return;
+        }
+
+        webPanel->showWebPage (WebPanel::getLocalPageAddress (folder.getChildFile ("index.html")), true);
+    }
+    else
+    {
+        juce::File picture;
+
+        if (extras != nullptr)
+            picture = kind == (int) ExtrasKind::Cover ? extras->findCoverFile (courseId) : extras->findCreditsFile (courseId);
+
+        showImage (juce::ImageFileFormat::loadFrom (picture), true);
+    }
+
+    refreshExtrasButtons();
 }
 
 //==============================================================================
@@ -685,6 +722,7 @@ void MainWindow::handleMessage (const juce::StringArray& pieces)
         {
             catalogTree->rebuild();
             refreshPreferencesPanel();
+            showHomePage();
             core.startSearchDatabaseUpdate();
         }
     }

@@ -7,6 +7,7 @@
 #include "server/CatalogUpdateThread.h"
 #include "server/StartupRetrieval.h"
 #include "ui/MainWindowLayout.h"
+#include "ui/WebPanel.h"
 #include "ui/kit/ComponentContainer.h"
 #include "ui/kit/ResizeBar.h"
 
@@ -34,11 +35,14 @@ class MainWindow : public juce::DocumentWindow,
                    private CatalogUpdateThread::Host,
                    private CatalogTreeHost,
                    private MoviePanel::Host,
+                   private WebPanel::Host,
                    private juce::KeyListener
 {
 public:
-    /** Builds the window and its whole component tree, then asks Core to broadcast "er". */
-    MainWindow (const juce::String& title, Core& core);
+    /** Builds the window and its whole component tree, with the web browser the factory
+        makes, then asks Core to broadcast "er".
+    */
+    MainWindow (const juce::String& title, Core& core, const WebPanel::BrowserFactory& makeBrowser = WebPanel::makeEmbeddedBrowser);
     ~MainWindow() override;
 
     //==============================================================================
@@ -112,6 +116,9 @@ public:
     /** The search field and its result label. */
     SearchPanel& getSearchPanel() noexcept { return *searchPanel; }
 
+    /** The web and message panels. */
+    WebPanel& getWebPanel() noexcept { return *webPanel; }
+
     /** Turns on the remembered extras button and shows the partners button only when the
         current course has a partners page.
     */
@@ -141,7 +148,7 @@ public:
     static constexpr int minimumWidth = 950, minimumHeight = 500;
 
     bool isOnline() const override { return online; }
-    bool isInMaintenance() const noexcept { return maintenance; }
+    bool isInMaintenance() const noexcept override { return maintenance; }
 
     /** The refresh thread, started once the first catalog is installed. */
     CatalogUpdateThread& getCatalogUpdateThread() noexcept { return *catalogUpdateThread; }
@@ -184,7 +191,7 @@ private:
     void startCatalogRefresh() override;
     void offerUpgrade (const Catalog& catalog) override;
     void requestQuit() override;
-    void showOnly (const juce::String& panelPath);
+    void showOnly (const juce::String& panelPath) override;
     void updateDownloadPanel();
     void languageChosen (int comboId);
     void showExtrasPage (int kind);
@@ -219,6 +226,7 @@ private:
     std::unique_ptr<CatalogTree> catalogTree;
     std::unique_ptr<MoviePanel> moviePanel;
     std::unique_ptr<SearchPanel> searchPanel;
+    std::unique_ptr<WebPanel> webPanel;
     BackgroundPanel* imagePanel = nullptr;
     juce::TooltipWindow tooltipWindow;
     int leftPanelWidth = ResizeBar::minimumWidth;

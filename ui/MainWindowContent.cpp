@@ -200,7 +200,7 @@ void buildSearchControls (qo::ComponentContainer& content, const MainWindowConte
 }
 } // namespace
 
-void MainWindowContent::build (qo::ComponentContainer& content, const Listeners& listeners)
+void MainWindowContent::build (qo::ComponentContainer& content, const Listeners& listeners, juce::Component* browser)
 {
     using namespace ComponentPaths;
     content.addComponentAt (leftPanel, new juce::Component(), false);
@@ -223,6 +223,7 @@ void MainWindowContent::build (qo::ComponentContainer& content, const Listeners&
     buildPreferencesControls (content, listeners);
 
     content.addComponentAt (webPanel, new juce::Component(), false);
+    content.addComponentAt (webBrowser, browser, true);
     content.addComponentAt (imagePanel, makePanel(), false);
     content.addComponentAt (messagePanel, makePanel(), false);
     content.addComponentAt (messageLabel, new juce::Label(), true);

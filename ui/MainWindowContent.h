@@ -23,8 +23,10 @@ public:
         ResizeBar::Target& resizeTarget;
     };
 
-    /** Adds every component of the fixed tree to the content container. */
-    static void build (qo::ComponentContainer& content, const Listeners& listeners);
+    /** Adds every component of the fixed tree to the content container, the web browser's
+        component inside "webPanel" (the container takes it over).
+    */
+    static void build (qo::ComponentContainer& content, const Listeners& listeners, juce::Component* webBrowser);
 
 private:
     MainWindowContent() = delete;

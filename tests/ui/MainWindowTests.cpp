@@ -4,6 +4,7 @@
 #include "downloads/DownloadThread.h"
 #include "model/Core.h"
 #include "search/UpdateSearchDatabaseThread.h"
+#include "tests/common/JucePrinters.h"
 #include "tests/common/MessagePump.h"
 #include "tests/common/ScratchHome.h"
 #include "tests/common/ScriptedPrompts.h"
@@ -127,7 +128,7 @@ TEST_F (MainWindowTest, StartsWithTheBottomBarAndTheRememberedLeftPanel)
 {
     auto& w = open();
     EXPECT_EQ (w.getName(), "TSY-Player 1.36");
-    EXPECT_TRUE (visibleRightHandPanels().isEmpty());
+    EXPECT_EQ (visibleRightHandPanels(), juce::StringArray (ComponentPaths::webPanel)) << "the home page once the catalog came";
     EXPECT_TRUE (get (ComponentPaths::bottomPanel)->isVisible());
     EXPECT_TRUE (get (ComponentPaths::toggleLeftPanelButton)->isShowing());
     EXPECT_TRUE (get (ComponentPaths::leftPanel)->isVisible());

@@ -1,0 +1,265 @@
+#include "app/PreferencesManager.h"
+#include "app/SharedRes.h"
+#include "downloads/DownloadExtrasThread.h"
+#include "downloads/DownloadThread.h"
+#include "model/Core.h"
+#include "playback/CatalogTree.h"
+#include "tests/common/MessagePump.h"
+#include "tests/common/ScratchHome.h"
+#include "tests/common/ScriptedPrompts.h"
+#include "tests/provider/ProviderProcess.h"
+#include "tests/provider/TestLibraryWriter.h"
+#include "tests/ui/RecordingBrowser.h"
+#include "ui/MainWindow.h"
+#include "ui/kit/BackgroundPanel.h"
+#include "ui/kit/ComponentPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace
+{
+juce::String runCommand (const juce::StringArray& command)
+{
+    juce::ChildProcess process;
+
+    if (! process.start (command))
+        return {};
+
+    const auto output = process.readAllProcessOutput();
+    process.waitForProcessToFinish (10000);
+    return output.trim();
+}
+
+/** Where the pictures for a person to look at go. */
+juce::File getScreenshot (const juce::String& name)
+{
+    return juce::File (TSY_UI_TEST_OUTPUT_DIR).getChildFile (name + ".png");
+}
+
+/** Takes what the screen shows of an area (the embedded browser draws in a window of its own,
+    which a component snapshot does not see) until the area shows more than a blank page, and
+    returns the number of colours in the last picture.
+*/
+int captureScreenArea (juce::Rectangle<int> area, const juce::File& file)
+{
+    const auto geometry = juce::String (area.getWidth()) + "x" + juce::String (area.getHeight()) + "+" + juce::String (area.getX()) + "+" + juce::String (area.getY());
+    auto colours = 0;
+
+    MessagePump::runUntil ([&]
+    {
+        runCommand ({ "/usr/bin/import", "-window", "root", "-crop", geometry, "+repage", file.getFullPathName() });
+        colours = runCommand ({ "/usr/bin/convert", file.getFullPathName(), "-format", "%k", "info:" }).getIntValue();
+        return colours > 16;
+    });
+
+    std::cout << "screenshot: " << file.getFullPathName() << std::endl;
+    return colours;
+}
+
+/** The processes this one started that run it again as the browser's process. */
+int countBrowserProcesses()
+{
+    auto count = 0;
+
+    for (const auto& entry : juce::RangedDirectoryIterator (juce::File ("/proc"), false, "*", juce::File::findDirectories))
+    {
+        const auto status = entry.getFile().getChildFile ("status").loadFileAsString();
+        const auto parent = status.fromFirstOccurrenceOf ("PPid:", false, false).trim().getIntValue();
+        const auto commandLine = entry.getFile().getChildFile ("cmdline").loadFileAsString();
+
+        if (parent == (int) getpid() && commandLine.contains ("--juce-gtkwebkitfork-child"))
+            ++count;
+    }
+
+    return count;
+}
+
+/** The provider's access log as entries: a request line with its indented query and header lines. */
+juce::StringArray readAccessLog (const juce::File& log)
+{
+    juce::StringArray entries;
+
+    for (const auto& line : juce::StringArray::fromLines (log.loadFileAsString()))
+    {
+        if (line.startsWith (" ") && ! entries.isEmpty())
+            entries.getReference (entries.size() - 1) << "\n" << line.trim();
+        else if (line.isNotEmpty())
+            entries.add (line);
+    }
+
+    return entries;
+}
+
+juce::StringArray findRequests (const juce::StringArray& entries, const juce::String& requestStart)
+{
+    juce::StringArray found;
+
+    for (const auto& entry : entries)
+        if (entry.upToFirstOccurrenceOf ("\n", false, false).contains ("\"GET " + requestStart))
+            found.add (entry);
+
+    return found;
+}
+
+/** The main window against the real provider serving its sample library, with the extras
+    thread and either the real browser or a stand-in.
+*/
+class WebProviderTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE (std::getenv ("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
+        ASSERT_TRUE (provider->isRunning()) << provider->readErrors();
+        ASSERT_TRUE (home.getFolder().getChildFile ("tsy-testurl.txt").replaceWithText (provider->getOrigin() + "/"));
+        auto* preferences = PreferencesManager::getInstance();
+        preferences->load (SharedRes::getInstance()->getUserDataFolder().getChildFile ("preferences.xml"));
+        preferences->setLanguage (1);
+    }
+
+    void TearDown() override
+    {
+        closeWindow();
+        PreferencesManager::deleteInstance();
+        SharedRes::deleteInstance();
+    }
+
+    void signIn() { PreferencesManager::getInstance()->setCredentials ("giulia.rossi@example.com", juce::MD5 (juce::String ("tessaly-giulia").toUTF8()).toHexString()); }
+
+    /** Starts the window (real browser unless a stand-in is wanted) and waits for its catalog. */
+    void openWindow (bool realBrowser)
+    {
+        core = std::make_unique<Core> (SharedRes::getInstance()->getUserDataFolder(),
+                                       Core::Workers { DownloadThread::makeJob, DownloadExtrasThread::makeDownloader });
+        window = std::make_unique<MainWindow> ("TSY-Player 1.36", *core, realBrowser ? WebPanel::BrowserFactory (WebPanel::makeEmbeddedBrowser) : RecordingBrowser::into (standIn));
+        window->setVisible (true);
+        ASSERT_TRUE (MessagePump::runUntil ([this] { return core->getNumCourses() > 0; })) << "the catalog never came";
+    }
+
+    void closeWindow()
+    {
+        window = nullptr;
+        core = nullptr;
+    }
+
+    DownloadExtrasThread& extras() { return *dynamic_cast<DownloadExtrasThread*> (core->getExtrasDownloader()); }
+
+    /** Waits until the provider has logged a request starting with this path; its entries. */
+    juce::StringArray waitForRequests (const juce::String& requestStart)
+    {
+        MessagePump::runUntil ([&] { return ! findRequests (readAccessLog (accessLog), requestStart).isEmpty(); });
+        return findRequests (readAccessLog (accessLog), requestStart);
+    }
+
+    bool isShowing (const juce::String& path) { return window->getContent().getComponent (path)->isVisible(); }
+
+    ScratchHome home;
+    ScriptedPrompts prompts;
+    const juce::File accessLog = home.getFolder().getChildFile ("access.log");
+    std::unique_ptr<ProviderProcess> provider = std::make_unique<ProviderProcess> (
+        juce::StringArray { "--library", TestLibraryWriter::getSampleLibrary().getFullPathName(), "--access-log", accessLog.getFullPathName() },
+        home.getFolder().getChildFile ("provider"));
+    std::unique_ptr<Core> core;
+    RecordingBrowser* standIn = nullptr;
+    std::unique_ptr<MainWindow> window;
+};
+} // namespace
+
+TEST_F (WebProviderTest, SignedInStartShowsTheHomePageWithTheUserAndFetchesTheExtras)
+{
+    signIn();
+    openWindow (true);
+
+    const auto homeRequests = waitForRequests ("/home.php");
+    ASSERT_EQ (homeRequests.size(), 1) << readAccessLog (accessLog).joinIntoString ("\n");
+    const auto lines = juce::StringArray::fromLines (homeRequests[0]);
+    EXPECT_TRUE (lines.contains ("header X-Tsy-Customuseragent: TSY-Player v1.36 UID=1001", true)) << homeRequests[0];
+    const juce::StringArray parameters { "query loginbutton=1", "query username=Giulia Rossi", "query password=********" };
+    EXPECT_EQ (juce::StringArray (lines.begin() + 1, 3), parameters) << "in this order, and no needupdate: " << homeRequests[0];
+    EXPECT_FALSE (homeRequests[0].contains ("needupdate"));
+    EXPECT_TRUE (isShowing (ComponentPaths::webPanel));
+
+    // The page's own pictures come from the provider too; then it is on screen.
+    waitForRequests ("/extras/");
+    auto* webPanel = window->getContent().getComponent (ComponentPaths::webPanel);
+    EXPECT_GT (captureScreenArea (webPanel->getScreenBounds(), getScreenshot ("home-page")), 16) << "the home page never showed";
+
+    // Every course's three extras, under the checksums the catalog names.
+    ASSERT_TRUE (MessagePump::runUntil ([this] { return extras().isIdle(); }));
+    const auto data = SharedRes::getInstance()->getUserDataFolder();
+
+    for (int course = 0; course < core->getNumCourses(); ++course)
+    {
+        const auto id = core->getCourseId (course);
+        const auto cover = DownloadExtrasThread::getExpectedChecksum (core->getCourseCoverUrl (course));
+        const auto credits = DownloadExtrasThread::getExpectedChecksum (core->getCourseCreditsUrl (course));
+        const auto partners = DownloadExtrasThread::getExpectedChecksum (core->getCoursePartnersUrl (course));
+        EXPECT_TRUE (data.getChildFile ("covers/" + id + "/" + cover + ".tyi").existsAsFile()) << id;
+        EXPECT_TRUE (data.getChildFile ("credits/" + id + "/" + credits + ".tyi").existsAsFile()) << id;
+        EXPECT_TRUE (data.getChildFile ("partners/" + id + "/" + partners + "/index.html").existsAsFile()) << id;
+    }
+
+    // A course's cover, as a person picks the course in the tree.
+    auto& tree = window->getCatalogTree();
+    tree.selectRow (tree.getFirstCourseRow());
+    const auto& picture = window->getContent().getComponent<BackgroundPanel> (ComponentPaths::imagePanel)->getImage();
+    EXPECT_EQ (picture.getBounds(), juce::ImageFileFormat::loadFrom (extras().findCoverFile (core->getCourseId (0))).getBounds());
+    EXPECT_TRUE (picture.isValid());
+    {
+        juce::FileOutputStream out (getScreenshot ("course-cover"));
+        out.setPosition (0);
+        out.truncate();
+        ASSERT_TRUE (juce::PNGImageFormat().writeImageToStream (window->createComponentSnapshot (window->getLocalBounds()), out));
+        std::cout << "screenshot: " << out.getFile().getFullPathName() << std::endl;
+    }
+
+    // Its partners site, from the local copy.
+    dynamic_cast<juce::Button*> (window->getContent().getComponent (ComponentPaths::partnersButton))->triggerClick();
+    ASSERT_TRUE (MessagePump::runUntil ([&] { return isShowing (ComponentPaths::webPanel); }));
+    EXPECT_GT (captureScreenArea (webPanel->getScreenBounds(), getScreenshot ("partners-page")), 16) << "the partners page never showed";
+
+    // The browser's process goes with the window.
+    closeWindow();
+    EXPECT_EQ (countBrowserProcesses(), 0);
+}
+
+TEST_F (WebProviderTest, WithoutAUserTheHomePageHasNoParameters)
+{
+    prompts.answerNextLogin (std::nullopt);
+    openWindow (true);
+
+    const auto homeRequests = waitForRequests ("/home.php");
+    ASSERT_EQ (homeRequests.size(), 1);
+    EXPECT_TRUE (homeRequests[0].startsWith (homeRequests[0].upToFirstOccurrenceOf ("\"GET", false, false) + "\"GET /home.php HTTP/1.1\""))
+        << "no query at all: " << homeRequests[0];
+    EXPECT_TRUE (juce::StringArray::fromLines (homeRequests[0]).contains ("header X-Tsy-Customuseragent: TSY-Player v1.36 UID=0", true)) << homeRequests[0];
+    closeWindow();
+    EXPECT_EQ (countBrowserProcesses(), 0);
+}
+
+TEST_F (WebProviderTest, LaterStartsFetchNoCurrentExtraAndOfflineShowsTheMessage)
+{
+    signIn();
+    openWindow (false);
+    ASSERT_TRUE (MessagePump::runUntil ([this] { return extras().isIdle() && ! findRequests (readAccessLog (accessLog), "/extras/").isEmpty(); }));
+    closeWindow();
+
+    // The same catalog again: every copy is current.
+    const auto entriesBefore = readAccessLog (accessLog).size();
+    openWindow (false);
+    ASSERT_TRUE (MessagePump::runUntil ([this] { return extras().isIdle(); }));
+    const auto entries = readAccessLog (accessLog);
+    EXPECT_TRUE (findRequests (juce::StringArray (entries.begin() + entriesBefore, entries.size() - entriesBefore), "/extras/").isEmpty())
+        << entries.joinIntoString ("\n");
+    EXPECT_EQ (standIn->last().address.upToFirstOccurrenceOf ("?", false, false), provider->getOrigin() + "/home.php");
+    closeWindow();
+
+    // Without the provider the cached catalog comes up offline, and the message replaces the page.
+    provider = nullptr;
+    openWindow (false);
+    ASSERT_TRUE (MessagePump::runUntil ([this] { return isShowing (ComponentPaths::messagePanel); }));
+    EXPECT_EQ (window->getContent().getComponent<juce::Label> (ComponentPaths::messageLabel)->getText(), "Please connect to the internet to view the page");
+    EXPECT_TRUE (standIn->opened.empty());
+}
