@@ -9,9 +9,11 @@ DesktopDriver::DesktopDriver (juce::String windowIdToDrive)
 
 juce::String DesktopDriver::run (const juce::StringArray& command)
 {
+    // Only what the command printed as its answer: complaints on the error stream (such as a
+    // window that has gone) are no answer.
     juce::ChildProcess process;
 
-    if (! process.start (command))
+    if (! process.start (command, juce::ChildProcess::wantStdOut))
         return {};
 
     const auto output = process.readAllProcessOutput();
@@ -50,9 +52,11 @@ juce::StringArray DesktopDriver::waitForWindowsTitled (const juce::String& title
     return ids;
 }
 
-bool DesktopDriver::waitUntilNoWindowTitled (const juce::String& title, int timeoutMs)
+bool DesktopDriver::waitUntilGone (int timeoutMs) const
 {
-    return waitFor ([&] { return findWindowsTitled (title).isEmpty(); }, timeoutMs);
+    // Asked by id: a search by title can come back empty while some other window vanishes
+    // under it, which would pass for this one having gone.
+    return waitFor ([&] { return run ({ "xdotool", "getwindowname", windowId }).isEmpty(); }, timeoutMs);
 }
 
 bool DesktopDriver::dismissAlert (const juce::String& title, int timeoutMs)
@@ -73,7 +77,7 @@ bool DesktopDriver::dismissAlert (const juce::String& title, int timeoutMs)
         const auto size = alert.getBounds();
         alert.click ({ size.getWidth() / 2, size.getHeight() - 24 });
 
-        if (waitUntilNoWindowTitled (title, 250))
+        if (alert.waitUntilGone (250))
             return true;
     }
 
@@ -94,7 +98,7 @@ bool DesktopDriver::acceptAlert (const juce::String& title, int timeoutMs)
     {
         alert.pressKeys ("Return");
 
-        if (waitUntilNoWindowTitled (title, 250))
+        if (alert.waitUntilGone (250))
             return true;
     }
 

@@ -14,7 +14,7 @@ public:
     /** Drives the window with this X window id. */
     explicit DesktopDriver (juce::String windowIdToDrive);
 
-    /** Runs a command and returns what it printed, trimmed. */
+    /** Runs a command and returns what it printed on its standard output, trimmed. */
     static juce::String run (const juce::StringArray& command);
 
     /** The ids of the windows whose title is exactly this one. */
@@ -22,9 +22,6 @@ public:
 
     /** Polls for windows with this title until one shows or the time is up. */
     static juce::StringArray waitForWindowsTitled (const juce::String& title, int timeoutMs);
-
-    /** Polls until no window has this title; false when one is still there after timeoutMs. */
-    static bool waitUntilNoWindowTitled (const juce::String& title, int timeoutMs);
 
     /** Clicks the single button of the alert with this title once it shows (the button sits
         centred near the bottom edge), again until it has gone; false when it never came or
@@ -47,6 +44,9 @@ public:
     static bool waitFor (const std::function<bool()>& condition, int timeoutMs);
 
     const juce::String& getWindowId() const noexcept { return windowId; }
+
+    /** Polls until this window no longer exists; false when it is still there after timeoutMs. */
+    bool waitUntilGone (int timeoutMs) const;
 
     /** The window's current size. */
     juce::Rectangle<int> getBounds() const;

@@ -60,6 +60,11 @@ juce::File Road::getDataFolder() const
     return home.getUserDataFolder().getChildFile ("test");
 }
 
+juce::File Road::getAccessLog() const
+{
+    return home.getFolder().getChildFile ("access.log");
+}
+
 juce::File Road::getChapterFolder() const
 {
     return getDataFolder().getChildFile ("users").getChildFile (userId).getChildFile (chapterId);
@@ -95,7 +100,8 @@ bool Road::step (const juce::String& name, const Check& check)
 
 bool Road::startProvider()
 {
-    provider = std::make_unique<ProviderProcess> (juce::StringArray { "--library", libraryCopy.getFullPathName() },
+    provider = std::make_unique<ProviderProcess> (juce::StringArray { "--library", libraryCopy.getFullPathName(),
+                                                                     "--access-log", getAccessLog().getFullPathName() },
                                                   home.getFolder().getChildFile ("provider"));
     home.getFolder().getChildFile ("tsy-testurl.txt").replaceWithText (provider->getOrigin() + "/");
     return provider->isRunning();
@@ -112,7 +118,7 @@ juce::String Road::walk()
         return "the provider did not start: " + provider->readErrors();
 
     const auto walked = step ("sign in", [this] { return signIn(); })
-                     && step ("library in the tree", [this] { return showLibrary(); })
+                     && step ("home page and library", [this] { return showHomePageAndLibrary(); })
                      && step ("queue by icon", [this] { return queueChapter(); })
                      && step ("download completed", [this] { return finishDownload(); })
                      && step ("play", [this] { return playChapter (false); })
@@ -166,7 +172,7 @@ juce::String Road::signIn()
     dialog.type (userPassword);
     dialog.pressKeys ("Return");
 
-    if (! DesktopDriver::waitUntilNoWindowTitled ("Login", 10000))
+    if (! dialog.waitUntilGone (10000))
         return "the sign-in dialog stayed open";
 
     const auto connectionMissing = "Connection missing upon first launch";
@@ -197,6 +203,41 @@ juce::String Road::showLibrary()
                 return {};
 
     return "the tree shows no course";
+}
+
+juce::String Road::showHomePageAndLibrary()
+{
+    const auto requested = DesktopDriver::waitFor ([this] {
+        const auto log = getAccessLog().loadFileAsString();
+        return log.contains ("\"GET /home.php") && log.contains ("header X-Tsy-Customuseragent: TSY-Player v1.36 UID=" + userId);
+    }, 10000);
+
+    if (! requested)
+        return "the home page was not asked for with the user's id";
+
+    return showLibrary();
+}
+
+juce::String Road::showOfflineMessage()
+{
+    // The message panel is plain but for one line of text across its middle; a page would fill
+    // its top with the provider's header.
+    const auto size = window->getBounds();
+    const auto pageLeft = 298, pageTop = 26, pageHeight = size.getHeight() - pageTop - bottomHeight;
+    const auto top = window->grab ({ pageLeft + 10, pageTop + 5, size.getWidth() - pageLeft - 20, 60 });
+    const auto middle = window->grab ({ pageLeft + 10, pageTop + pageHeight / 2 - 15, size.getWidth() - pageLeft - 20, 30 });
+
+    for (int y = 0; y < top.getHeight(); ++y)
+        for (int x = 0; x < top.getWidth(); ++x)
+            if (top.getPixelAt (x, y) != top.getPixelAt (0, 0))
+                return "something other than the offline message shows where the home page would be";
+
+    for (int y = 0; y < middle.getHeight(); ++y)
+        for (int x = 0; x < middle.getWidth(); ++x)
+            if (middle.getPixelAt (x, y).getBrightness() < 0.3f)
+                return {};
+
+    return "no message shows where the home page would be";
 }
 
 juce::String Road::openChapterRows()
@@ -306,6 +347,15 @@ juce::String Road::quit()
     if (! getLog().endsWith ("\r\nProgram terminated\r\n"))
         return "the log does not end with \"Program terminated\"";
 
+    // The browser's helper process goes with the program; one left behind would keep its
+    // single-instance lock and stop the next start.
+    const auto helperGone = DesktopDriver::waitFor ([] {
+        return DesktopDriver::run ({ "pgrep", "-f", juce::String (TSY_PLAYER_PATH) + " --juce-gtkwebkitfork-child" }).isEmpty();
+    }, 5000);
+
+    if (! helperGone)
+        return "the browser's helper process outlived the program";
+
     return {};
 }
 
@@ -319,5 +369,8 @@ juce::String Road::startOffline()
     if (! waitForLog ("cached user catalog retrieval result: 0", 20000))
         return "the cached catalog was not used";
 
-    return showLibrary();
+    if (auto problem = showLibrary(); problem.isNotEmpty())
+        return problem;
+
+    return showOfflineMessage();
 }

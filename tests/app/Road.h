@@ -44,6 +44,8 @@ private:
     juce::String startPlayer();
     juce::String signIn();
     juce::String showLibrary();
+    juce::String showHomePageAndLibrary();
+    juce::String showOfflineMessage();
     juce::String queueChapter();
     juce::String finishDownload();
     juce::String playChapter (bool expectSameWindowTitle);
@@ -55,6 +57,7 @@ private:
 
     juce::File getDataFolder() const;
     juce::File getChapterFolder() const;
+    juce::File getAccessLog() const;
     bool waitForLog (const juce::String& text, int timeoutMs) const;
     juce::Rectangle<int> getBottomPanel() const;
 
