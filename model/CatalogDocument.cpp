@@ -115,3 +115,34 @@ bool CatalogDocument::writeTo (const juce::File& file) const
 
     return temporary.overwriteTargetFileWithTemporary();
 }
+
+bool CatalogDocument::namesMatch (const char* name, const char* lowerCaseName) noexcept
+{
+    // Names are nearly always written in lower case already: an exact match is looked for
+    // first, and letters are folded only when it fails.
+    auto* a = name;
+    auto* b = lowerCaseName;
+
+    while (*a == *b && *a != 0)
+    {
+        ++a;
+        ++b;
+    }
+
+    if (*a == *b)
+        return true;
+
+    for (;; ++name, ++lowerCaseName)
+    {
+        auto c = (unsigned char) *name;
+
+        if (c >= 'A' && c <= 'Z')
+            c = (unsigned char) (c + ('a' - 'A'));
+
+        if (c != (unsigned char) *lowerCaseName)
+            return false;
+
+        if (c == 0)
+            return true;
+    }
+}

@@ -68,6 +68,11 @@ public:
     */
     bool writeTo (const juce::File& file) const;
 
+    /** Whether a name equals a lower-case name without regard to ASCII letter case, as the
+        program's documents name their elements and attributes. Any thread.
+    */
+    static bool namesMatch (const char* name, const char* lowerCaseName) noexcept;
+
     /** The largest file load() reads: several times the largest catalog the service sends. */
     static constexpr juce::int64 maxFileBytes = (juce::int64) 256 << 20;
 

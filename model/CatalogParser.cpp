@@ -11,38 +11,6 @@
 
 namespace
 {
-/** Whether a name equals a lower-case name without regard to ASCII letter case. */
-bool namesMatch (const char* name, const char* lowerCaseName) noexcept
-{
-    // Names are nearly always written in lower case already: an exact match is looked for
-    // first, and letters are folded only when it fails.
-    auto* a = name;
-    auto* b = lowerCaseName;
-
-    while (*a == *b && *a != 0)
-    {
-        ++a;
-        ++b;
-    }
-
-    if (*a == *b)
-        return true;
-
-    for (;; ++name, ++lowerCaseName)
-    {
-        auto c = (unsigned char) *name;
-
-        if (c >= 'A' && c <= 'Z')
-            c = (unsigned char) (c + ('a' - 'A'));
-
-        if (c != (unsigned char) *lowerCaseName)
-            return false;
-
-        if (c == 0)
-            return true;
-    }
-}
-
 /** A value as text. The framework keeps its strings in UTF-8 like the document, so the bytes
     are copied in one piece into a string made large enough for them, rather than decoded and
     encoded again character by character.
@@ -155,7 +123,7 @@ public:
             {
                 const auto i = (next + tried) % numNames;
 
-                if (namesMatch (name, lowerCaseNames[i]))
+                if (CatalogDocument::namesMatch (name, lowerCaseNames[i]))
                 {
                     if (values[i] == nullptr)
                         values[i] = attribute.value();
@@ -182,7 +150,7 @@ template <typename Callback>
 bool forEachChildNamed (const pugi::xml_node& parent, const char* lowerCaseName, Callback&& callback)
 {
     for (auto child = parent.first_child(); child; child = child.next_sibling())
-        if (child.type() == pugi::node_element && namesMatch (child.name(), lowerCaseName) && ! callback (child))
+        if (child.type() == pugi::node_element && CatalogDocument::namesMatch (child.name(), lowerCaseName) && ! callback (child))
             return false;
 
     return true;
@@ -476,7 +444,7 @@ bool CatalogParser::parseChapter (Chapter& chapter, const pugi::xml_node& elemen
 const char* CatalogParser::findAttribute (const pugi::xml_node& element, const char* lowerCaseName)
 {
     for (auto attribute = element.first_attribute(); attribute; attribute = attribute.next_attribute())
-        if (namesMatch (attribute.name(), lowerCaseName))
+        if (CatalogDocument::namesMatch (attribute.name(), lowerCaseName))
             return attribute.value();
 
     return nullptr;

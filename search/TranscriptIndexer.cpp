@@ -1,5 +1,6 @@
 #include "search/TranscriptIndexer.h"
 
+#include "model/CatalogDocument.h"
 #include "model/CatalogParser.h"
 #include "search/SearchDatabaseWriter.h"
 #include "search/TranscriptScanner.h"
@@ -15,24 +16,7 @@ namespace
 */
 bool isNamed (const pugi::xml_node& node, const char* lowerCaseName) noexcept
 {
-    if (node.type() != pugi::node_element)
-        return false;
-
-    const auto* name = node.name();
-
-    for (;; ++name, ++lowerCaseName)
-    {
-        auto c = (unsigned char) *name;
-
-        if (c >= 'A' && c <= 'Z')
-            c = (unsigned char) (c + ('a' - 'A'));
-
-        if (c != (unsigned char) *lowerCaseName)
-            return false;
-
-        if (c == 0)
-            return true;
-    }
+    return node.type() == pugi::node_element && CatalogDocument::namesMatch (node.name(), lowerCaseName);
 }
 
 template <typename Callback>

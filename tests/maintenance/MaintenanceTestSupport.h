@@ -4,6 +4,7 @@
 #include "app/SharedRes.h"
 #include "model/CatalogParser.h"
 #include "model/Core.h"
+#include "tests/common/CoreBroadcasts.h"
 #include "tests/common/JucePrinters.h"
 #include "tests/common/MessagePump.h"
 #include "tests/common/ScratchHome.h"
@@ -44,25 +45,7 @@ private:
     JUCE_DECLARE_NON_COPYABLE (FileSizeLimit)
 };
 
-/** Collects Core's broadcasts; drain() lets the message loop deliver what is pending. */
-struct Broadcasts final : juce::ActionListener
-{
-    explicit Broadcasts (Core& c) : core (c) { core.addActionListener (this); }
-    ~Broadcasts() override { core.removeActionListener (this); }
-
-    void actionListenerCallback (const juce::String& message) override { received.add (message); }
-
-    juce::StringArray drain()
-    {
-        MessagePump::deliverPending();
-        auto result = received;
-        received.clear();
-        return result;
-    }
-
-    Core& core;
-    juce::StringArray received;
-};
+using Broadcasts = CoreBroadcasts;
 
 /** A file of the given size whose bytes depend on its name, so copies can be told apart. */
 inline bool writeBytes (const juce::File& file, int size)

@@ -3,6 +3,7 @@
 #include "model/Core.h"
 #include "model/LocalStorage.h"
 
+#include "tests/common/CoreBroadcasts.h"
 #include "tests/common/JucePrinters.h"
 #include "tests/common/MessagePump.h"
 #include "model/Notifications.h"
@@ -55,25 +56,7 @@ struct Runner final : juce::Thread
     std::function<void()> work;
 };
 
-/** Collects Core's broadcasts; drain() lets the message loop deliver what is pending. */
-struct Messages final : juce::ActionListener
-{
-    explicit Messages (Core& c) : core (c) { core.addActionListener (this); }
-    ~Messages() override { core.removeActionListener (this); }
-
-    void actionListenerCallback (const juce::String& message) override { received.add (message); }
-
-    juce::StringArray drain()
-    {
-        MessagePump::deliverPending();
-        auto result = received;
-        received.clear();
-        return result;
-    }
-
-    Core& core;
-    juce::StringArray received;
-};
+using Messages = CoreBroadcasts;
 
 class CoreTest : public ::testing::Test
 {

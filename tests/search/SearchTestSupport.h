@@ -3,6 +3,7 @@
 #include "model/CatalogParser.h"
 #include "model/Core.h"
 #include "search/SearchDatabaseWriter.h"
+#include "tests/common/CoreBroadcasts.h"
 #include "tests/common/MessagePump.h"
 
 #include <sqlite3.h>
@@ -110,25 +111,7 @@ inline std::unique_ptr<Catalog> makeCatalog (const juce::StringArray& chapterIds
     return catalog;
 }
 
-/** Collects Core's broadcasts; drain() lets the message loop deliver what is pending first. */
-struct Messages final : juce::ActionListener
-{
-    explicit Messages (Core& c) : core (c) { core.addActionListener (this); }
-    ~Messages() override { core.removeActionListener (this); }
-
-    void actionListenerCallback (const juce::String& message) override { received.add (message); }
-
-    juce::StringArray drain()
-    {
-        MessagePump::deliverPending();
-        auto result = received;
-        received.clear();
-        return result;
-    }
-
-    Core& core;
-    juce::StringArray received;
-};
+using Messages = CoreBroadcasts;
 
 /** Core's hits for a chapter, in order. */
 inline std::vector<double> hitsOf (const Core& core, const juce::String& chapterId)
