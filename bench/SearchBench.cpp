@@ -1,4 +1,5 @@
 #include "bench/BenchCatalog.h"
+#include "bench/BenchClock.h"
 #include "model/CatalogDocument.h"
 #include "search/SearchDatabaseWriter.h"
 #include "search/TranscriptIndexer.h"
@@ -235,20 +236,8 @@ void BM_Index3MillionWordsVsSqliteBulkInsert (benchmark::State& state)
 
     for (auto _ : state)
     {
-        double mine, theirs;
-
-        if (sqliteFirst)
-        {
-            theirs = insertWithSqlite (sqliteFile, state);
-            mine = indexWithTsy (tsyFile, state);
-        }
-        else
-        {
-            mine = indexWithTsy (tsyFile, state);
-            theirs = insertWithSqlite (sqliteFile, state);
-        }
-
-        sqliteFirst = ! sqliteFirst;
+        const auto [mine, theirs] = BenchClock::timeAlternately (
+            sqliteFirst, [&] { return indexWithTsy (tsyFile, state); }, [&] { return insertWithSqlite (sqliteFile, state); });
         tsy += mine;
         sqlite += theirs;
         state.SetIterationTime (mine / 1000.0);
@@ -336,20 +325,8 @@ void BM_Search3MillionWordsVsSqliteShell (benchmark::State& state, const juce::S
 
     for (auto _ : state)
     {
-        double mine, theirs;
-
-        if (shellFirst)
-        {
-            theirs = searchWithShell (script, state);
-            mine = searchWithTsy (words, numHits, state);
-        }
-        else
-        {
-            mine = searchWithTsy (words, numHits, state);
-            theirs = searchWithShell (script, state);
-        }
-
-        shellFirst = ! shellFirst;
+        const auto [mine, theirs] = BenchClock::timeAlternately (
+            shellFirst, [&] { return searchWithTsy (words, numHits, state); }, [&] { return searchWithShell (script, state); });
         tsy += mine;
         shell += theirs;
         state.SetIterationTime (mine / 1000.0);

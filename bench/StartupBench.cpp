@@ -1,4 +1,5 @@
 #include "bench/BenchCatalog.h"
+#include "bench/BenchClock.h"
 
 #include <benchmark/benchmark.h>
 
@@ -151,20 +152,8 @@ void BM_StartupToFirstPaintVsBareWindow (benchmark::State& state)
 
     for (auto _ : state)
     {
-        double tsy, bare;
-
-        if (bareFirst)
-        {
-            bare = timeToFirstPaint (TSY_BARE_WINDOW_EXECUTABLE, home);
-            tsy = timeToFirstPaint (TSY_PLAYER_EXECUTABLE, home);
-        }
-        else
-        {
-            tsy = timeToFirstPaint (TSY_PLAYER_EXECUTABLE, home);
-            bare = timeToFirstPaint (TSY_BARE_WINDOW_EXECUTABLE, home);
-        }
-
-        bareFirst = ! bareFirst;
+        const auto [tsy, bare] = BenchClock::timeAlternately (
+            bareFirst, [&] { return timeToFirstPaint (TSY_PLAYER_EXECUTABLE, home); }, [&] { return timeToFirstPaint (TSY_BARE_WINDOW_EXECUTABLE, home); });
 
         if (tsy < 0.0 || bare < 0.0)
         {
