@@ -48,12 +48,12 @@ private:
     juce::String showOfflineMessage();
     juce::String queueChapter();
     juce::String finishDownload();
-    juce::String playChapter (bool expectSameWindowTitle);
+    juce::String playChapter (bool afterRestart);
     juce::String addMarker();
     juce::String searchSpokenWord();
     juce::String quit();
     juce::String startOffline();
-    juce::String openChapterRows();
+    void openChapterRows();
 
     juce::File getDataFolder() const;
     juce::File getChapterFolder() const;
