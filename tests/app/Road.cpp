@@ -165,7 +165,15 @@ juce::String Road::signIn()
     if (dialogs.isEmpty())
         return "the program never asked for the credentials";
 
+    // A fresh dialog may still be settling its size and place; clicks before that go astray.
     const DesktopDriver dialog (dialogs[0]);
+    auto bounds = dialog.getBounds();
+    DesktopDriver::waitFor ([&] {
+        const auto now = dialog.getBounds();
+        const auto settled = now == bounds;
+        bounds = now;
+        return settled;
+    }, 2000);
     dialog.click (emailField);
     dialog.type (userEmail);
     dialog.click (passwordField);
