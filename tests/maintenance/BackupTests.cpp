@@ -29,68 +29,21 @@ protected:
         };
     }
 
-    static ScriptedPrompts::FolderDialogAction pressCancel()
-    {
-        return [] (Prompts::FolderDialog&) { return false; };
-    }
+    static ScriptedPrompts::FolderDialogAction pressCancel() { return [] (Prompts::FolderDialog&) { return false; }; }
 
     const juce::File folder = home.getFolder().getChildFile ("backup");
 };
 } // namespace
 
-TEST_F (BackupTest, OffersOnlyCoursesWithADownloadedChapter)
-{
-    prompts.answerNextFolderDialog (pressCancel());
-    BackupDialogs::backupTutorials (*core);
-
-    ASSERT_EQ (prompts.folderDialogs.size(), 1u);
-    const auto& dialog = prompts.folderDialogs[0];
-    EXPECT_EQ (dialog.title, "Backup");
-    EXPECT_EQ (dialog.message, "Choose the tutorials to backup");
-    EXPECT_EQ (dialog.chooserName, "Backup directory");
-    EXPECT_EQ (dialog.chooserPrompt, "Choose backup directory");
-    ASSERT_EQ (dialog.toggles.size(), 2u) << "Lighting has nothing downloaded";
-    EXPECT_EQ (dialog.toggles[0].text, "Modelling");
-    EXPECT_EQ (dialog.toggles[0].index, 0);
-    EXPECT_EQ (dialog.toggles[1].text, "Rigging");
-    EXPECT_EQ (dialog.toggles[1].index, 2);
-    EXPECT_FALSE (dialog.toggles[0].on);
-    EXPECT_EQ (prompts.shown.size(), 1u) << "Cancel ends it";
-    EXPECT_TRUE (prompts.progressTitles.isEmpty());
-}
-
 TEST_F (BackupTest, NothingDownloadedShowsANoticeInsteadOfTheDialog)
 {
-    core->removeChapter ("m1");
-    core->removeChapter ("m3");
-    core->removeChapter ("r2");
-    BackupDialogs::backupTutorials (*core);
+    for (const auto& id : { "m1", "m3", "r2" })
+        core->removeChapter (id);
 
+    BackupDialogs::backupTutorials (*core);
     EXPECT_TRUE (prompts.folderDialogs.empty());
     ASSERT_EQ (prompts.shown.size(), 1u);
-    EXPECT_EQ (prompts.shown[0].title, "Backup");
     EXPECT_EQ (prompts.shown[0].text, "You don't have tutorials to backup");
-    EXPECT_EQ (prompts.shown[0].icon, Prompts::Icon::info);
-}
-
-TEST_F (BackupTest, CopiesTheChosenCoursesDownloadedChapters)
-{
-    prompts.answerNextFolderDialog (choose ({ "Modelling" }, folder));
-    prompts.answerNext (false); // keep them here
-    BackupDialogs::backupTutorials (*core);
-
-    EXPECT_EQ (prompts.progressTitles, juce::StringArray ("Backup"));
-    const auto stateSize = juce::String (core->getStateFile ("m1").getSize());
-    EXPECT_EQ (listTree (folder), juce::StringArray ("m1.bin:2000", "m1.xml:" + stateSize, "m3.bin:2000"));
-    EXPECT_TRUE (core->isVideoPresent ("m1"));
-    EXPECT_TRUE (core->isVideoPresent ("m3"));
-
-    const auto& question = prompts.shown[1];
-    EXPECT_EQ (question.title, "");
-    EXPECT_EQ (question.text, "Do you want to remove these tutorials from this computer?");
-    EXPECT_EQ (question.buttons, juce::StringArray ({ "Yes", "No" }));
-    EXPECT_EQ (question.icon, Prompts::Icon::none);
-    EXPECT_EQ (prompts.shown.size(), 2u) << "an empty folder asks nothing more";
 }
 
 TEST_F (BackupTest, AFolderThatIsNoFolderIsAskedForAgainWithTheDialogAsLeft)
@@ -102,16 +55,37 @@ TEST_F (BackupTest, AFolderThatIsNoFolderIsAskedForAgainWithTheDialogAsLeft)
     BackupDialogs::backupTutorials (*core);
 
     ASSERT_EQ (prompts.folderDialogs.size(), 3u);
+    const auto& toggles = prompts.folderDialogs[2].toggles;
+    ASSERT_EQ (toggles.size(), 2u) << "only courses with a downloaded chapter: not Lighting";
+    EXPECT_EQ (toggles[0].text, "Modelling");
+    EXPECT_EQ (toggles[1].text, "Rigging");
+    EXPECT_EQ (toggles[1].index, 2);
+    EXPECT_TRUE (toggles[1].on) << "the dialog keeps its state";
+    EXPECT_EQ (prompts.folderDialogs[2].folder, home.getFolder().getChildFile ("file.txt"));
     EXPECT_EQ (countTitled ("Backup"), 5) << "three dialogs, two notices";
     EXPECT_EQ (prompts.shown[1].text, "You must choose an existing directory as backup destination");
-    EXPECT_EQ (prompts.shown[1].icon, Prompts::Icon::info);
-    EXPECT_TRUE (prompts.folderDialogs[2].toggles[1].on) << "the dialog keeps its state";
-    EXPECT_EQ (prompts.folderDialogs[2].folder, home.getFolder().getChildFile ("file.txt"));
     EXPECT_TRUE (prompts.progressTitles.isEmpty());
+}
+
+TEST_F (BackupTest, CopiesTheChosenCoursesDownloadedChaptersAndKeepsThemWhenAsked)
+{
+    writeBytes (folder.getChildFile (".directory"), 10); // hidden files do not make the folder non-empty
+    prompts.answerNextFolderDialog (choose ({ "Modelling" }, folder));
+    prompts.answerNext (false);
+    BackupDialogs::backupTutorials (*core);
+
+    EXPECT_EQ (prompts.progressTitles, juce::StringArray ("Backup"));
+    const auto stateSize = juce::String (core->getStateFile ("m1").getSize());
+    EXPECT_EQ (listTree (folder), juce::StringArray (".directory:10", "m1.bin:2000", "m1.xml:" + stateSize, "m3.bin:2000"));
+    EXPECT_TRUE (core->isVideoPresent ("m1"));
+    EXPECT_TRUE (core->isVideoPresent ("m3"));
+    ASSERT_EQ (prompts.shown.size(), 2u) << "the removal question only";
+    EXPECT_EQ (prompts.shown[1].text, "Do you want to remove these tutorials from this computer?");
 }
 
 TEST_F (BackupTest, ANonEmptyFolderIsQuestionedAndKeepsWhatItHad)
 {
+    Broadcasts broadcasts (*core);
     writeBytes (folder.getChildFile ("older.bin"), 10);
     writeBytes (folder.getChildFile ("r2.bin"), 10);
 
@@ -119,39 +93,15 @@ TEST_F (BackupTest, ANonEmptyFolderIsQuestionedAndKeepsWhatItHad)
     prompts.answerNext (false); // keep
     prompts.answerNext (false); // not into a non-empty folder: back to the dialog
     prompts.answerNextFolderDialog (choose ({ "Rigging" }, folder));
-    prompts.answerNext (false);
+    prompts.answerNext (true); // remove
     prompts.answerNext (true); // proceed
     BackupDialogs::backupTutorials (*core);
 
     EXPECT_EQ (prompts.folderDialogs.size(), 2u);
-    EXPECT_EQ (countTitled ("Backup"), 4) << "two dialogs, two questions";
     EXPECT_EQ (prompts.shown[2].text, "The backup directory is not empty. Proceed anyway?");
-    EXPECT_EQ (prompts.shown[2].icon, Prompts::Icon::info);
     EXPECT_EQ (listTree (folder), juce::StringArray ({ "older.bin:10", "r2.bin:2000" })) << "the namesake overwritten, the rest kept";
-}
-
-TEST_F (BackupTest, HiddenFilesDoNotMakeAFolderNonEmpty)
-{
-    writeBytes (folder.getChildFile (".directory"), 10);
-    prompts.answerNextFolderDialog (choose ({ "Rigging" }, folder));
-    prompts.answerNext (false);
-    BackupDialogs::backupTutorials (*core);
-    EXPECT_EQ (prompts.shown.size(), 2u);
-    EXPECT_EQ (backedUp (folder), juce::StringArray ("r2"));
-}
-
-TEST_F (BackupTest, RemovesEachChapterAfterItsCopy)
-{
-    Broadcasts broadcasts (*core);
-    prompts.answerNextFolderDialog (choose ({ "Modelling", "Rigging" }, folder));
-    prompts.answerNext (true);
-    BackupDialogs::backupTutorials (*core);
-
-    EXPECT_EQ (backedUp (folder), juce::StringArray ({ "m1", "m3", "r2" }));
-    EXPECT_FALSE (core->isVideoPresent ("m1"));
-    EXPECT_FALSE (chapterFolder ("m1").exists());
-    EXPECT_FALSE (core->isVideoPresent ("r2"));
-    EXPECT_EQ (broadcasts.drain(), juce::StringArray ({ "ca;m1", "ca;m3", "ca;r2" }));
+    EXPECT_FALSE (chapterFolder ("r2").exists()) << "removed after its copy";
+    EXPECT_EQ (broadcasts.drain(), juce::StringArray ("ca;r2"));
 }
 
 TEST_F (BackupTest, CancellingAfterTheThirdOfTenLeavesThree)

@@ -100,10 +100,10 @@ protected:
         std::vector<juce::StringArray> lessons;
     };
 
-    /** Installs a catalog of user "u1"; the chapters listed in "downloaded" get a video of
-        videoSize bytes first, so they come up present.
+    /** Installs a catalog of user "u1"; the chapters listed in "downloaded" get a video of 2000
+        bytes first, so they come up present.
     */
-    void install (const std::vector<CourseSpec>& courses, const juce::StringArray& downloaded, int videoSize = 2000)
+    void install (const std::vector<CourseSpec>& courses, const juce::StringArray& downloaded)
     {
         juce::XmlElement document ("catalog");
         document.setAttribute ("userid", "u1");
@@ -129,7 +129,7 @@ protected:
         }
 
         for (const auto& id : downloaded)
-            ASSERT_TRUE (writeBytes (chapterFolder (id).getChildFile (id + ".bin"), videoSize));
+            ASSERT_TRUE (writeBytes (chapterFolder (id).getChildFile (id + ".bin"), 2000));
 
         auto catalog = std::make_unique<Catalog>();
         ASSERT_TRUE (CatalogParser::parseCatalog (*catalog, document, true));

@@ -334,35 +334,26 @@ TEST (CatalogParser, NumbersReadExactlyAsTheFrameworkReadsThem)
     }
 }
 
-TEST (ChapterDate, EveryFormReadsAsTheRuleReadsIt)
+TEST (ChapterDate, EveryFormReadsAsTheRuleReadsItHoweverManyDates)
 {
-    const char* const samples[] = { "2013-05-10", "2013-5-10", "13-05-10", "2013/05/10", "2013-05-10T12:00", "2013-05-1",
-                                    "2013-12-31", "0000-00-00", "2013-05-xx", "ab", "", "2013-05-10 ", "\xc3\xa9" "013-05-10" };
-
-    for (const auto* sample : samples)
-    {
-        const auto text = juce::String::fromUTF8 (sample);
-        const auto result = parse ("<catalog><course id='c'><lesson><chapter id='x' date='" + text + "'/><chapter id='y' date='"
-                                   + text + "'/></lesson></course></catalog>");
-        ASSERT_TRUE (result.ok) << sample;
-        EXPECT_EQ (result.catalog->getChapter ("x")->date, CatalogParser::parseChapterDate (text)) << sample;
-        EXPECT_EQ (result.catalog->getChapter ("y")->date, CatalogParser::parseChapterDate (text)) << sample << " (the second time)";
-    }
-}
-
-TEST (ChapterDate, ManyDistinctDatesEachReadRight)
-{
-    // More distinct dates than the parser's table of dates starts with room for.
-    juce::String chapters;
+    // Each odd form twice, then more distinct dates than the parser's table of dates starts with room for.
     juce::StringArray dates;
 
-    for (int i = 0; i < 1500; ++i)
+    for (const auto* sample : { "2013-05-10", "2013-5-10", "13-05-10", "2013/05/10", "2013-05-10T12:00", "2013-05-1",
+                                "0000-00-00", "2013-05-xx", "ab", "", "2013-05-10 ", "\xc3\xa9" "013-05-10" })
     {
-        const auto date = juce::String (1990 + i / 300) + "-" + juce::String (1 + (i / 28) % 12).paddedLeft ('0', 2) + "-"
-                          + juce::String (1 + i % 28).paddedLeft ('0', 2);
-        dates.add (date);
-        chapters << "<chapter id='c" << i << "' date='" << date << "'/>";
+        dates.add (juce::String::fromUTF8 (sample));
+        dates.add (juce::String::fromUTF8 (sample));
     }
+
+    for (int i = 0; i < 1500; ++i)
+        dates.add (juce::String (1990 + i / 300) + "-" + juce::String (1 + (i / 28) % 12).paddedLeft ('0', 2) + "-"
+                   + juce::String (1 + i % 28).paddedLeft ('0', 2));
+
+    juce::String chapters;
+
+    for (int i = 0; i < dates.size(); ++i)
+        chapters << "<chapter id='c" << i << "' date='" << dates[i] << "'/>";
 
     const auto result = parse ("<catalog><course id='c'><lesson>" + chapters + "</lesson></course></catalog>");
     ASSERT_TRUE (result.ok);
@@ -373,16 +364,12 @@ TEST (ChapterDate, ManyDistinctDatesEachReadRight)
 
 TEST (CatalogParser, TheFirstOfAttributesNamedAlikeWins)
 {
-    const auto result = parse ("<catalog><course id='c'><lesson>"
-                               "<chapter id='a' ID='b' title='one' Title='two'/>"
-                               "<chapter ID='c' id='d' size='1' SIZE='2' md5='m'/>"
-                               "<chapter md5='z' date='2013-05-10' id='e' order='4' Order='5'/>"
-                               "</lesson></course></catalog>");
+    const auto result = parse ("<catalog><course id='c'><lesson><chapter id='a' ID='b' title='one' Title='two'/>"
+                               "<chapter md5='z' size='1' SIZE='2' id='e' order='4' Order='5'/></lesson></course></catalog>");
     ASSERT_TRUE (result.ok);
     EXPECT_EQ (result.catalog->getChapter ("a")->title, "one");
     EXPECT_EQ (result.catalog->getChapter ("b"), nullptr);
-    EXPECT_EQ (result.catalog->getChapter ("c")->size, 1);
-    EXPECT_EQ (result.catalog->getChapter ("c")->md5, "m");
+    EXPECT_EQ (result.catalog->getChapter ("e")->size, 1);
     EXPECT_EQ (result.catalog->getChapter ("e")->order, 4) << "attributes in another order than usual";
     EXPECT_EQ (result.catalog->getChapter ("e")->md5, "z");
 }

@@ -7,25 +7,19 @@
 
 namespace
 {
-/** What Core did with its extras downloader, in order. */
-struct Journal
-{
-    juce::StringArray events;
-};
-
-/** Records every call instead of fetching. */
+/** Records every call into a journal instead of fetching. */
 class RecordingExtras final : public ExtrasDownloader
 {
 public:
-    explicit RecordingExtras (Journal& j) : journal (j) {}
-    ~RecordingExtras() override { journal.events.add ("deleted"); }
+    explicit RecordingExtras (juce::StringArray& j) : journal (j) {}
+    ~RecordingExtras() override { journal.add ("deleted"); }
 
-    void start() override { journal.events.add ("start"); }
-    void stop (int timeoutMs) override { journal.events.add ("stop " + juce::String (timeoutMs)); }
+    void start() override { journal.add ("start"); }
+    void stop (int timeoutMs) override { journal.add ("stop " + juce::String (timeoutMs)); }
 
     void request (ExtrasKind kind, const juce::String& courseId, const juce::URL& url) override
     {
-        journal.events.add (juce::String ((int) kind) + " " + courseId + " " + url.toString (true));
+        journal.add (juce::String ((int) kind) + " " + courseId + " " + url.toString (true));
     }
 
     juce::File findCoverFile (const juce::String&) const override { return {}; }
@@ -33,54 +27,51 @@ public:
     juce::File findPartnersFolder (const juce::String&) const override { return {}; }
 
 private:
-    Journal& journal;
+    juce::StringArray& journal;
 };
 
 std::unique_ptr<Catalog> makeCatalog()
 {
-    auto root = juce::parseXML ("<catalog homeurl='http://h/home.php'>"
-                                "<course id='B' coverurl='http://h/b1.png' creditsurl='http://h/b2.png' partnersurl='http://h/b3.zip'/>"
-                                "<course id='A' coverurl='http://h/a1.png' creditsurl='http://h/a2.png'/>"
-                                "</catalog>");
+    auto root = juce::parseXML ("<catalog><course id='B' coverurl='http://h/b1.png' creditsurl='http://h/b2.png' partnersurl='http://h/b3.zip'/>"
+                                "<course id='A' coverurl='http://h/a1.png' creditsurl='http://h/a2.png'/></catalog>");
     auto catalog = std::make_unique<Catalog>();
     EXPECT_TRUE (CatalogParser::parseCatalog (*catalog, *root, true));
     return catalog;
 }
+
+const juce::File coreFolder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tsy-core-extras");
 } // namespace
 
 TEST (CoreExtras, EveryNewCatalogHandsOverEachCoursesThreeAddressesInCourseOrder)
 {
-    Journal journal;
+    juce::StringArray journal;
     Core::Workers workers;
     workers.makeExtrasDownloader = [&] (const juce::File& folder)
     {
-        journal.events.add ("made for " + folder.getFileName());
+        journal.add ("made for " + folder.getFileName());
         return std::make_unique<RecordingExtras> (journal);
     };
 
     {
-        Core core (juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tsy-core-extras"), std::move (workers));
-        ASSERT_NE (core.getExtrasDownloader(), nullptr);
-        EXPECT_EQ (journal.events, juce::StringArray ({ "made for tsy-core-extras", "start" }));
-        journal.events.clear();
+        Core core (coreFolder, std::move (workers));
+        EXPECT_EQ (journal, juce::StringArray ({ "made for tsy-core-extras", "start" }));
 
         const juce::StringArray handedOver { "0 B http://h/b1.png", "1 B http://h/b2.png", "2 B http://h/b3.zip",
                                              "0 A http://h/a1.png", "1 A http://h/a2.png", "2 A " };
-        ASSERT_TRUE (core.setCatalog (makeCatalog()));
-        EXPECT_EQ (journal.events, handedOver) << "catalog order, not identifier order; an empty address too";
 
-        journal.events.clear();
-        ASSERT_TRUE (core.setCatalog (makeCatalog()));
-        EXPECT_EQ (journal.events, handedOver) << "repeated for every catalog";
-        journal.events.clear();
+        for (int i = 0; i < 2; ++i)
+        {
+            journal.clear();
+            ASSERT_TRUE (core.setCatalog (makeCatalog()));
+            EXPECT_EQ (journal, handedOver) << "catalog order, not identifier order; an empty address too; for every catalog";
+        }
+
+        journal.clear();
     }
 
-    EXPECT_EQ (journal.events, juce::StringArray ({ "stop 10000", "deleted" })) << "stopped before it is deleted";
-}
+    EXPECT_EQ (journal, juce::StringArray ({ "stop 10000", "deleted" })) << "stopped before it is deleted";
 
-TEST (CoreExtras, WithoutAFactoryThereIsNoDownloader)
-{
-    Core core (juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tsy-core-extras"));
-    EXPECT_EQ (core.getExtrasDownloader(), nullptr);
-    EXPECT_TRUE (core.setCatalog (makeCatalog()));
+    Core withoutFactory (coreFolder);
+    EXPECT_EQ (withoutFactory.getExtrasDownloader(), nullptr);
+    EXPECT_TRUE (withoutFactory.setCatalog (makeCatalog()));
 }

@@ -5,7 +5,6 @@
 #include "playback/ChapterItem.h"
 #include "playback/ChapterStatus.h"
 #include "playback/CourseItem.h"
-#include "playback/TabbedTitleItem.h"
 #include "tests/common/MessagePump.h"
 #include "tests/common/ScratchHome.h"
 #include "tests/common/ScriptedPrompts.h"
@@ -29,12 +28,11 @@ struct FakeHost final : CatalogTreeHost
         openedOnMessageThread = openedOnMessageThread && juce::MessageManager::getInstance()->isThisTheMessageThread();
     }
 
-    bool startDownload (int course, const juce::String& chapterId, const juce::String& title) override
+    bool startDownload (int, const juce::String& chapterId, const juce::String& title) override
     {
         if (refuseAfter >= 0 && queued.size() >= refuseAfter)
             return false;
 
-        juce::ignoreUnused (course);
         queued.add (chapterId);
         titles.add (title);
         return true;
@@ -142,28 +140,14 @@ protected:
 };
 } // namespace
 
-TEST_F (CatalogTreeTest, FixedRowsThenCoursesWithCatalogOrdersInTheLabels)
+TEST_F (CatalogTreeTest, CoursesFollowTheFixedRowsWithTheCatalogsOrdersInTheLabels)
 {
-    install ("<catalog userid='u1'/>");
-    ASSERT_EQ (tree->getNumRows(), 8) << "a catalog without courses leaves the fixed rows";
-    EXPECT_EQ (row (0)->getUniqueName(), "4BROWSER");
-    EXPECT_EQ (row (tree->getHomeRow())->getUniqueName(), "1Home");
-    EXPECT_EQ (row (tree->getDownloadsRow())->getUniqueName(), "3Downloads");
-    EXPECT_EQ (row (tree->getPreferencesRow())->getUniqueName(), "5Preferences");
-    EXPECT_EQ (row (5)->getUniqueName(), "0");
-    EXPECT_EQ (row (6)->getUniqueName(), "tabbedTitle");
-    EXPECT_EQ (row (7)->getUniqueName(), "2Collapse");
-    EXPECT_EQ (tree->getFirstCourseRow(), 8);
-    EXPECT_FALSE (row (0)->canBeSelected());
-    EXPECT_TRUE (row (tree->getDownloadsRow())->canBeSelected());
-
-    install (catalogText);
-    ASSERT_EQ (tree->getNumRows(), 10);
-    EXPECT_EQ (courseRow (1)->getUniqueName(), "c1");
-    EXPECT_EQ (courseRow (0)->getSubItem (1)->getUniqueName(), "l1");
+    ASSERT_EQ (tree->getNumRows(), tree->getFirstCourseRow() + 2);
     EXPECT_EQ (chapterRow (0, 0, 0)->getLabel(), "3.1 - Intro") << "the lesson's order, not its index";
     EXPECT_EQ (chapterRow (0, 1, 0)->getLabel(), "1.7 - Loops");
-    EXPECT_EQ (chapterRow (0, 1, 0)->getUniqueName(), "c");
+
+    install ("<catalog userid='u1'/>");
+    EXPECT_EQ (tree->getNumRows(), tree->getFirstCourseRow()) << "a catalog without courses leaves the fixed rows";
 }
 
 TEST_F (CatalogTreeTest, FavoritesHideRowsWithoutFavouritesEvenWhenOpen)
@@ -175,16 +159,15 @@ TEST_F (CatalogTreeTest, FavoritesHideRowsWithoutFavouritesEvenWhenOpen)
 
     EXPECT_EQ (courseRow (1)->getItemHeight(), 0) << "no favourite in Lighting";
     EXPECT_FALSE (courseRow (1)->canBeSelected());
-    EXPECT_EQ (courseRow (0)->getItemHeight(), 20);
+    EXPECT_GT (courseRow (0)->getItemHeight(), 0);
     EXPECT_EQ (courseRow (0)->getSubItem (1)->getItemHeight(), 0) << "the Meshes lesson has none";
     EXPECT_EQ (chapterRow (0, 0, 0)->getItemHeight(), 0);
-    EXPECT_EQ (chapterRow (0, 0, 1)->getItemHeight(), 20);
-    EXPECT_EQ (row (6)->getItemHeight(), 34) << "the tab strip stays";
-    EXPECT_EQ (row (tree->getHomeRow())->getItemHeight(), 20);
+    EXPECT_GT (chapterRow (0, 0, 1)->getItemHeight(), 0);
+    EXPECT_GT (row (tree->getHomeRow())->getItemHeight(), 0) << "the fixed rows stay";
 
     // MY TUTORIALS shows everything of a signed-in user, nothing of an anonymous catalog.
     host.tab = myTutorialsTab;
-    EXPECT_EQ (courseRow (1)->getItemHeight(), 20);
+    EXPECT_GT (courseRow (1)->getItemHeight(), 0);
     install (catalogText, false);
     EXPECT_EQ (courseRow (1)->getItemHeight(), 0);
 }
@@ -194,7 +177,6 @@ TEST_F (CatalogTreeTest, ARebuildKeepsWhatWasOpenAndSelected)
     courseRow (0)->setOpen (true);
     courseRow (0)->getSubItem (1)->setOpen (true);
     tree->selectChapter (0, 1, 0);
-    ASSERT_TRUE (chapterRow (0, 1, 0)->isSelected());
     EXPECT_TRUE (host.opened.isEmpty()) << "selecting for the window does not reopen the chapter";
 
     install (catalogText);
@@ -206,25 +188,17 @@ TEST_F (CatalogTreeTest, ARebuildKeepsWhatWasOpenAndSelected)
     EXPECT_FALSE (courseRow (0)->isOpen());
 }
 
-TEST_F (CatalogTreeTest, ChapterStateReadFromCore)
+TEST_F (CatalogTreeTest, AnOlderStoredTimestampOffersAnUpdate)
 {
     download ("a", juce::RelativeTime::days (2));
     download ("b");
 
-    auto outdated = ChapterStatus::read (*core, "a");
-    EXPECT_TRUE (outdated.downloaded);
-    EXPECT_TRUE (outdated.updateAvailable) << "the catalog's date is later than the stored timestamp";
+    const auto outdated = ChapterStatus::read (*core, "a");
+    EXPECT_TRUE (outdated.updateAvailable);
     EXPECT_EQ (ChapterStatus::getChapterIcon (outdated, true, tutorialsTab), ChapterStatus::updateIcon);
-    EXPECT_EQ (ChapterStatus::getTooltip (outdated, true), "Click the icon to update this chapter");
     EXPECT_EQ (ChapterStatus::getChapterIcon (outdated, false, tutorialsTab), ChapterStatus::playIcon);
     EXPECT_EQ (ChapterStatus::getTooltip (outdated, false), "Connect and click the icon to update this chapter");
-
-    const auto current = ChapterStatus::read (*core, "b");
-    EXPECT_FALSE (current.updateAvailable);
-    EXPECT_EQ (chapterRow (0, 0, 1)->getStatusIcon(), ChapterStatus::playIcon);
-    EXPECT_TRUE (chapterRow (0, 0, 1)->getTooltip().isEmpty());
-    EXPECT_EQ (chapterRow (0, 0, 1)->getTextColour(), juce::Colour (0xff000000));
-    EXPECT_EQ (chapterRow (0, 1, 0)->getTextColour(), juce::Colour (0xff4c4c4c)) << "missing chapters are grey";
+    EXPECT_FALSE (ChapterStatus::read (*core, "b").updateAvailable);
     EXPECT_EQ (chapterRow (0, 1, 0)->getStatusIcon(), ChapterStatus::downloadIcon);
 
     // A group shows the download icon while any chapter is missing, and never in FAVORITES.
@@ -232,50 +206,40 @@ TEST_F (CatalogTreeTest, ChapterStateReadFromCore)
     EXPECT_EQ (modelling->getStatusIcon(), ChapterStatus::downloadIcon);
     host.tab = favoritesTab;
     EXPECT_EQ (modelling->getStatusIcon(), ChapterStatus::noIcon);
-    EXPECT_EQ (chapterRow (0, 0, 0)->getStatusIcon(), ChapterStatus::noIcon);
 }
 
-TEST (ChapterStatusRules, IconsAndTooltipsOfEveryState)
+TEST (ChapterStatusRules, IconsTooltipsAndActionsOfEveryState)
 {
-    ChapterStatus::State missing;
-    EXPECT_EQ (ChapterStatus::getChapterIcon (missing, true, tutorialsTab), ChapterStatus::downloadIcon);
-    EXPECT_EQ (ChapterStatus::getChapterIcon (missing, false, tutorialsTab), ChapterStatus::noIcon);
-    EXPECT_EQ (ChapterStatus::getTooltip (missing, false), "Connect and click the icon to download this chapter");
-
-    for (const auto state : { DownloadState::Queued, DownloadState::Downloading })
-    {
-        auto fetched = missing;
-        fetched.queued = state;
-        EXPECT_EQ (ChapterStatus::getChapterIcon (fetched, false, tutorialsTab), ChapterStatus::queuedIcon);
-        EXPECT_EQ (ChapterStatus::getChapterIcon (fetched, true, favoritesTab), ChapterStatus::noIcon);
-        EXPECT_EQ (ChapterStatus::getTooltip (fetched, true), "This chapter is being downloaded");
-    }
-
-    // A failed entry is not being fetched any more: the chapter can be asked for again.
-    auto failed = missing;
+    ChapterStatus::State missing, fetching, failed, update;
+    fetching.queued = DownloadState::Downloading;
     failed.queued = DownloadState::Failed;
-    EXPECT_EQ (ChapterStatus::getChapterIcon (failed, true, tutorialsTab), ChapterStatus::downloadIcon);
-    EXPECT_EQ (ChapterStatus::getTooltip (failed, true), "Click the icon to download this chapter");
-
-    // An update in any queue state shows orange.
-    ChapterStatus::State update;
     update.downloaded = update.updateAvailable = true;
     update.queued = DownloadState::Completed;
-    EXPECT_EQ (ChapterStatus::getChapterIcon (update, true, tutorialsTab), ChapterStatus::queuedIcon);
-    EXPECT_EQ (ChapterStatus::getTooltip (update, false), "This chapter is being downloaded");
+
+    struct Case
+    {
+        const char* name;
+        ChapterStatus::State state;
+        bool online;
+        int icon;
+        const char* tooltip;
+    };
+
+    // A failed entry is not being fetched any more; an update in any queue state shows orange.
+    for (const auto& c : { Case { "missing offline", missing, false, ChapterStatus::noIcon, "Connect and click the icon to download this chapter" },
+                           Case { "fetching", fetching, false, ChapterStatus::queuedIcon, "This chapter is being downloaded" },
+                           Case { "failed", failed, true, ChapterStatus::downloadIcon, "Click the icon to download this chapter" },
+                           Case { "update", update, true, ChapterStatus::queuedIcon, "This chapter is being downloaded" } })
+    {
+        SCOPED_TRACE (c.name);
+        EXPECT_EQ (ChapterStatus::getChapterIcon (c.state, c.online, tutorialsTab), c.icon);
+        EXPECT_EQ (ChapterStatus::getChapterIcon (c.state, true, favoritesTab), ChapterStatus::noIcon);
+        EXPECT_EQ (ChapterStatus::getTooltip (c.state, c.online), c.tooltip);
+    }
+
     EXPECT_EQ (ChapterStatus::getIconAction (update, true), ChapterStatus::IconAction::queue);
     EXPECT_EQ (ChapterStatus::getIconAction (update, false), ChapterStatus::IconAction::play);
     EXPECT_EQ (ChapterStatus::getIconAction (missing, false), ChapterStatus::IconAction::nothing);
-}
-
-TEST (ChapterStatusRules, TheIconIsHitWithinSevenPixelsOfTheMiddle)
-{
-    EXPECT_TRUE (ChapterStatus::isIconClick ({ 14, 3 }, 20));
-    EXPECT_FALSE (ChapterStatus::isIconClick ({ 14, 2 }, 20));
-    EXPECT_TRUE (ChapterStatus::isIconClick ({ 0, 17 }, 20));
-    EXPECT_FALSE (ChapterStatus::isIconClick ({ 14, 18 }, 20));
-    EXPECT_FALSE (ChapterStatus::isIconClick ({ 15, 10 }, 20));
-    EXPECT_TRUE (ChapterStatus::isIconClick ({ 3, 4 }, 21)) << "the middle of 21 is 10";
 }
 
 TEST (ChapterStatusRules, MenusListOnlyWhatTheStateAllows)
@@ -292,27 +256,7 @@ TEST (ChapterStatusRules, MenusListOnlyWhatTheStateAllows)
 
     downloaded.updateAvailable = true;
     EXPECT_EQ (ChapterStatus::getChapterMenu (downloaded, false, true).front(), (Entry { 1, "Download", false })) << "anonymous";
-
     EXPECT_EQ (ChapterStatus::getGroupMenu (false, false, true), (std::vector<Entry> { { 1, "Download available chapters", false } }));
-    EXPECT_EQ (ChapterStatus::getGroupMenu (true, true, true).size(), 2u);
-}
-
-TEST_F (CatalogTreeTest, TabsAreHitWhereTheyWerePainted)
-{
-    auto* tabs = dynamic_cast<TabbedTitleItem*> (row (6));
-    ASSERT_NE (tabs, nullptr);
-    EXPECT_FALSE (tabs->getTabAt ({ 10, 10 }).has_value()) << "nothing before the first paint";
-
-    view.setBounds (0, 0, 300, 400);
-    juce::Image image (juce::Image::ARGB, 300, 34, true);
-    juce::Graphics g (image);
-    tabs->paintItem (g, 300, 34);
-
-    EXPECT_EQ (tabs->getTabAt ({ 10, 10 }), tutorialsTab);
-    EXPECT_EQ (tabs->getTabAt ({ 100, 10 }), myTutorialsTab);
-    EXPECT_EQ (tabs->getTabAt ({ 200, 10 }), favoritesTab);
-    EXPECT_FALSE (tabs->getTabAt ({ 100, 25 }).has_value()) << "below the tabs";
-    EXPECT_FALSE (tabs->getTabAt ({ 260, 10 }).has_value()) << "right of FAVORITES";
 }
 
 TEST_F (CatalogTreeTest, TheIconQueuesAMissingChapterAndPlaysADownloadedOne)
@@ -354,15 +298,12 @@ TEST_F (CatalogTreeTest, BulkDownloadAsksAndStopsAtTheFirstRefusal)
 TEST_F (CatalogTreeTest, RemovingAFavouriteDropsItsStarAndMarkersAndReopensTheOpenChapter)
 {
     download ("a", juce::RelativeTime(), true, 2);
-    ASSERT_TRUE (core->isFavorite ("a"));
     host.currentChapterId = "a";
 
     prompts.pickFromNextMenu (ChapterStatus::removeEntry);
     prompts.answerNext (true);
     CatalogTreeActions::showChapterMenu (*core, host, { 0, 0, 0, "a" });
 
-    ASSERT_EQ (prompts.menus.size(), 1u);
-    EXPECT_EQ (prompts.menus[0].size(), 3u) << "seen, favourite, remove";
     EXPECT_EQ (prompts.shown.back().text, "Do you want to remove this chapter from this computer?");
     EXPECT_FALSE (core->isVideoPresent ("a"));
     EXPECT_FALSE (core->isFavorite ("a"));
@@ -372,37 +313,24 @@ TEST_F (CatalogTreeTest, RemovingAFavouriteDropsItsStarAndMarkersAndReopensTheOp
     EXPECT_FALSE (chapterRow (0, 0, 0)->isFavorite());
 }
 
-TEST_F (CatalogTreeTest, BulkRemovalRunsOnAWorkerAndHandsTheReopenToTheMessageThread)
+TEST_F (CatalogTreeTest, BulkRemovalRunsOnAWorkerHandsTheReopenToTheMessageThreadAndCanBeCancelled)
 {
-    download ("a");
-    download ("b");
-    download ("c");
+    for (const auto* id : { "a", "b", "c" })
+        download (id);
+
     host.currentChapterId = "b";
 
     // The real progress window runs the loop on a worker thread while the message thread waits
     // in a modal loop.
     prompts.runTasksOnWorkerThread = true;
-    prompts.answerNext (true);
-    CatalogTreeActions::removeDownloadedChapters (*core, host, 0, -1);
-
-    EXPECT_EQ (prompts.progressTitles, juce::StringArray ({ "Removing whole course" }));
-    EXPECT_FALSE (core->isVideoPresent ("a"));
-    EXPECT_FALSE (core->isVideoPresent ("c"));
-    EXPECT_EQ (host.opened, juce::StringArray ({ "b" }));
-    EXPECT_TRUE (host.openedOnMessageThread);
-}
-
-TEST_F (CatalogTreeTest, CancellingABulkRemovalKeepsTheRest)
-{
-    download ("a");
-    download ("b");
-    download ("c");
-    prompts.answerNext (true);
     prompts.cancelAtProgress = 0.5;
+    prompts.answerNext (true);
     CatalogTreeActions::removeDownloadedChapters (*core, host, 0, -1);
 
     EXPECT_EQ (prompts.progressTitles, juce::StringArray ({ "Removing whole course" }));
     EXPECT_FALSE (core->isVideoPresent ("a"));
     EXPECT_FALSE (core->isVideoPresent ("b"));
     EXPECT_TRUE (core->isVideoPresent ("c")) << "cancelled before the third chapter";
+    EXPECT_EQ (host.opened, juce::StringArray ({ "b" }));
+    EXPECT_TRUE (host.openedOnMessageThread);
 }

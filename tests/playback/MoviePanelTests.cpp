@@ -35,7 +35,7 @@ struct FakeWindow final : MoviePanel::Host
 
     void layoutContent() override
     {
-        content.getComponent (ComponentPaths::positionSlider)->setBounds (330 - radius, 19, 70 + 2 * radius, 16);
+        content.getComponent (ComponentPaths::positionSlider)->setBounds (320, 19, 90, 16);
 
         if (panel != nullptr)
             panel->rebuildMarkers();
@@ -44,19 +44,17 @@ struct FakeWindow final : MoviePanel::Host
     void selectChapterInTree (int course, int lesson, int chapter) override { selected = { course, lesson, chapter }; }
     void showCourseExtras() override { ++extrasShown; }
     void setWindowTitle (const juce::String& newTitle) override { title = newTitle; }
-    void resizeWindowBy (int w, int h) override { resized = { w, h }; }
+    void resizeWindowBy (int, int) override {}
 
     qo::ComponentContainer& content;
     MoviePanel* panel = nullptr;
-    int radius = 0;
     PlaybackRules::Place selected;
     int extrasShown = 0;
     juce::String title;
-    juce::Point<int> resized;
 };
 
 /** Course 0: lesson 0 with "a" (6 s) and "b" (never downloaded), lesson 1 with "c" (5 s).
-    Course 1: only "d" (5 s). Course 2: "long", a 30-second video for the marker keys.
+    Course 1: only "d" (5 s).
 */
 const char* const catalogText = R"(<catalog userid="u1" baseurl="http://127.0.0.1:1/">
   <course id="c1" title="Compositing">
@@ -70,9 +68,6 @@ const char* const catalogText = R"(<catalog userid="u1" baseurl="http://127.0.0.
   </course>
   <course id="c2" title="Lighting">
     <lesson title="Lamps" order="1"><chapter id="d" order="1" title="Sun" duration="5"/></lesson>
-  </course>
-  <course id="c3" title="Rigging">
-    <lesson title="Bones" order="1"><chapter id="long" order="1" title="Chains" duration="30"/></lesson>
   </course>
 </catalog>)";
 
@@ -100,11 +95,6 @@ protected:
 
         panel = std::make_unique<MoviePanel> (core, content, window);
         window.panel = panel.get();
-
-        // The thumb's radius depends on the slider's height, which layout keeps at 16.
-        auto* slider = content.getComponent<juce::Slider> (positionSlider);
-        slider->setSize (100, 16);
-        window.radius = slider->getLookAndFeel().getSliderThumbRadius (*slider);
         window.layoutContent();
 
         auto catalog = std::make_unique<Catalog>();
@@ -151,40 +141,17 @@ protected:
 };
 } // namespace
 
-TEST (PlaybackRulesTest, TimeLabelsAndSteps)
-{
-    EXPECT_EQ (PlaybackRules::formatTimeLabel (65.9, 3725.0), "01:05 / 62:05");
-    EXPECT_EQ (PlaybackRules::formatTimeLabel (0.0, 0.0), "00:00 / 00:00");
-    EXPECT_EQ (PlaybackRules::stepBack (4.0), 0.0);
-    EXPECT_EQ (PlaybackRules::stepForward (2.0, 5.0), 5.0);
-    EXPECT_EQ (PlaybackRules::stepForward (2.0, 30.0), 12.0);
-}
-
-TEST (PlaybackRulesTest, MarkersSitByTimeAlongTheTrack)
-{
-    EXPECT_EQ (PlaybackRules::getMarkerX (50.0, 100.0, 330, 70), 358);
-    EXPECT_EQ (PlaybackRules::getMarkerX (0.0, 100.0, 330, 70), 323);
-    EXPECT_EQ (PlaybackRules::getMarkerX (2.5, 10.0, 0, 2), -7) << "0.5 rounds to even";
-    EXPECT_EQ (PlaybackRules::getMarkerX (5.0, 0.0, 330, 70), 323) << "no duration: the start";
-}
-
-TEST_F (MoviePanelTest, OpeningShowsAndPausesAtTheStartOrPlaysAndMarksSeen)
+TEST_F (MoviePanelTest, OpeningShowsThePausedChapterAndOnlyPlayingMarksItSeen)
 {
     core.setYetToBeSeen ("a", true, false);
     panel->openChapter (0, 0, 0, false);
-    EXPECT_EQ (panel->getCurrentChapterId(), "a");
     EXPECT_EQ (window.selected, (PlaybackRules::Place { 0, 0, 0 }));
-    EXPECT_TRUE (video().isMovieOpen());
     EXPECT_FALSE (video().isPlaying());
-    EXPECT_EQ (video().getPosition(), 0.0);
-    EXPECT_EQ (window.title, "Compositing, 2.1 - Merge");
-    EXPECT_TRUE (core.isYetToBeSeen ("a")) << "only playing marks it seen";
+    EXPECT_EQ (window.title, "Compositing, 2.1 - Merge") << "the lesson's order, not its index";
+    EXPECT_TRUE (core.isYetToBeSeen ("a"));
 
     panel->togglePlayPause();
-    EXPECT_TRUE (video().isPlaying());
     EXPECT_FALSE (core.isYetToBeSeen ("a"));
-
-    // Play advances, pause holds.
     ASSERT_TRUE (MessagePump::runUntil ([&] { return video().getPosition() > 0.5; }));
     panel->togglePlayPause();
     const auto held = video().getPosition();
@@ -196,7 +163,7 @@ TEST_F (MoviePanelTest, OpeningShowsAndPausesAtTheStartOrPlaysAndMarksSeen)
     EXPECT_EQ (panel->getCurrentChapterId(), "a") << "the movie panel was not touched";
 }
 
-TEST_F (MoviePanelTest, TheControlsFollowTheVideo)
+TEST_F (MoviePanelTest, TheControlsAndTheVideoFollowEachOther)
 {
     panel->openChapter (0, 0, 0, false);
     video().setPosition (3.0);
@@ -209,13 +176,29 @@ TEST_F (MoviePanelTest, TheControlsFollowTheVideo)
     video().setPosition (3.0);
     panel->stepForward();
     EXPECT_EQ (video().getPosition(), 6.0) << "not past the end";
-    EXPECT_EQ (timeText(), "00:06 / 00:06");
+
+    // Dragging while playing silences the video, which follows the slider and resumes at the release.
+    playPast (0, 0, 0, 0.3);
+    panel->positionDragStarted();
+    EXPECT_FALSE (video().isPlaying());
+    slider().setValue (0.5, juce::dontSendNotification);
+    panel->refreshControls();
+    EXPECT_EQ (video().getPosition(), 3.0);
+    panel->positionDragEnded();
+    EXPECT_TRUE (video().isPlaying());
+    EXPECT_GE (video().getPosition(), 3.0);
+
+    panel->togglePlayPause();
+    panel->positionDragStarted();
+    slider().setValue (0.25, juce::dontSendNotification);
+    panel->positionDragEnded();
+    EXPECT_FALSE (video().isPlaying()) << "dragging while paused leaves it paused";
+    EXPECT_EQ (video().getPosition(), 1.5);
 }
 
-TEST_F (MoviePanelTest, PreviousRewindsAfterFiveSecondsAndStepsWithin)
+TEST_F (MoviePanelTest, ChapterStepsSkipMissingChaptersAndWrapRoundTheCourse)
 {
     panel->openChapter (0, 1, 0, false);
-    ASSERT_EQ (panel->getCurrentChapterId(), "c");
     video().setPosition (4.9);
     panel->stepChapter (false);
     EXPECT_EQ (panel->getCurrentChapterId(), "a") << "back to the previous downloaded chapter, over the missing one";
@@ -226,12 +209,12 @@ TEST_F (MoviePanelTest, PreviousRewindsAfterFiveSecondsAndStepsWithin)
     EXPECT_EQ (video().getPosition(), 0.0) << "after five seconds the first press rewinds";
 
     panel->stepChapter (true);
-    EXPECT_EQ (panel->getCurrentChapterId(), "c") << "forwards past the missing chapter";
+    EXPECT_EQ (panel->getCurrentChapterId(), "c");
     panel->stepChapter (true);
     EXPECT_EQ (panel->getCurrentChapterId(), "a") << "wrapping round the course";
 }
 
-TEST_F (MoviePanelTest, AChapterAloneInItsCourseComesBackPlayingWhereItWas)
+TEST_F (MoviePanelTest, AChapterAloneInItsCourseComesBackPlayingWhereItWasAndStopsAtTheEnd)
 {
     playPast (1, 0, 0, 1.0);
     panel->stepChapter (true);
@@ -244,51 +227,20 @@ TEST_F (MoviePanelTest, AChapterAloneInItsCourseComesBackPlayingWhereItWas)
     EXPECT_FALSE (video().isPlaying());
     EXPECT_EQ (video().getPosition(), 0.0) << "a paused one is rewound";
 
+    video().setPosition (4.5);
+    panel->startPlaying();
+    ASSERT_TRUE (MessagePump::runUntil ([&] { return ! video().isPlaying(); }));
+    EXPECT_EQ (panel->getCurrentChapterId(), "d") << "no next chapter starts";
+    EXPECT_NEAR (video().getPosition(), 5.0, 0.1);
+
     // With nothing downloaded left, the walk ends without opening anything.
     core.removeChapter ("d");
     panel->stepChapter (true);
     EXPECT_EQ (panel->getCurrentChapterId(), "d");
 }
 
-TEST_F (MoviePanelTest, DraggingWhilePlayingSilencesAndResumesAtTheRelease)
+TEST_F (MoviePanelTest, AVideoGoneAfterTheLocalStateWasReadIsReported)
 {
-    playPast (0, 0, 0, 0.3);
-    panel->positionDragStarted();
-    EXPECT_FALSE (video().isPlaying());
-    slider().setValue (0.5, juce::dontSendNotification);
-    panel->refreshControls();
-    EXPECT_EQ (video().getPosition(), 3.0) << "the picture follows the slider";
-
-    panel->positionDragEnded();
-    EXPECT_TRUE (video().isPlaying());
-    EXPECT_GE (video().getPosition(), 3.0);
-
-    // Dragging while paused leaves it paused.
-    panel->togglePlayPause();
-    panel->positionDragStarted();
-    slider().setValue (0.25, juce::dontSendNotification);
-    panel->positionDragEnded();
-    EXPECT_FALSE (video().isPlaying());
-    EXPECT_EQ (video().getPosition(), 1.5);
-}
-
-TEST_F (MoviePanelTest, TheEndLeavesTheChapterPausedAtTheEnd)
-{
-    panel->openChapter (1, 0, 0, false);
-    video().setPosition (4.5);
-    panel->startPlaying();
-    ASSERT_TRUE (MessagePump::runUntil ([&] { return ! video().isPlaying(); }));
-    EXPECT_EQ (panel->getCurrentChapterId(), "d") << "no next chapter starts";
-    EXPECT_NEAR (video().getPosition(), 5.0, 0.1);
-}
-
-TEST_F (MoviePanelTest, AMissingOrBrokenVideoIsReported)
-{
-    users.getChildFile ("u1/a/a.bin").deleteFile();
-    panel->openChapter (0, 0, 0, false);
-    EXPECT_TRUE (prompts.shown.empty()) << "a chapter with no file is not downloaded: its extras show";
-
-    // Gone after the local state was read: the panel reports it.
     panel->openChapter (0, 1, 0, false);
     users.getChildFile ("u1/c/c.bin").deleteFile();
     panel->close ("TSY-Player 1.36");
@@ -302,7 +254,7 @@ TEST_F (MoviePanelTest, AMissingOrBrokenVideoIsReported)
     EXPECT_EQ (timeText(), "00:00 / 00:00");
 }
 
-TEST_F (MoviePanelTest, NewMarkersProposeTheirNumberAndRemovingOneFreesIt)
+TEST_F (MoviePanelTest, NewMarkersProposeTheFirstFreeNumber)
 {
     panel->openChapter (0, 0, 0, false);
     video().setPosition (1.0);
@@ -314,7 +266,6 @@ TEST_F (MoviePanelTest, NewMarkersProposeTheirNumberAndRemovingOneFreesIt)
     }
 
     EXPECT_EQ (prompts.offeredTexts, juce::StringArray ({ "Marker 1", "Marker 2", "Marker 3" }));
-    EXPECT_EQ (core.getNumMarkers ("a"), 3);
     EXPECT_EQ (core.getMarkerTime ("a", 2), 1.0);
 
     core.removeMarker ("a", 0);
@@ -322,40 +273,27 @@ TEST_F (MoviePanelTest, NewMarkersProposeTheirNumberAndRemovingOneFreesIt)
     panel->addMarker();
     EXPECT_EQ (prompts.offeredTexts[3], "Marker 3");
     EXPECT_EQ (core.getNumMarkers ("a"), 2) << "Cancel adds nothing";
-
-    prompts.answerNextText ("renamed");
-    panel->renameMarker (1);
-    EXPECT_EQ (prompts.offeredTexts[4], "mark 2");
-    EXPECT_EQ (core.getMarkerText ("a", 1), "renamed");
 }
 
 TEST_F (MoviePanelTest, TheMarkerKeysSkipWhatIsJustBehindOrAtThePosition)
 {
-    const auto longVideo = scratchFile ("long.mp4");
-    ASSERT_TRUE (runFfmpeg ({ "-f", "lavfi", "-i", "testsrc=size=160x90:rate=10:duration=30", "-c:v", "libx264", "-preset", "ultrafast",
-                              "-pix_fmt", "yuv420p", longVideo.getFullPathName() }));
-    download ("long", longVideo);
-    core.addMarker ("long", "ten", 10.0);
-    core.addMarker ("long", "twenty", 20.0);
-    panel->openChapter (2, 0, 0, false);
-    ASSERT_TRUE (video().isMovieOpen());
+    core.addMarker ("a", "one", 1.0);
+    core.addMarker ("a", "four", 4.0);
+    panel->openChapter (0, 0, 0, false);
 
     const juce::KeyPress i ('i'), o ('o');
-    video().setPosition (20.5);
+    video().setPosition (4.5);
     EXPECT_TRUE (panel->keyPressed (i));
-    EXPECT_EQ (video().getPosition(), 10.0) << "the marker within the last second is passed over";
+    EXPECT_EQ (video().getPosition(), 1.0) << "the marker within the last second is passed over";
 
-    video().setPosition (15.0);
+    video().setPosition (2.0);
     EXPECT_TRUE (panel->keyPressed (o));
-    EXPECT_EQ (video().getPosition(), 20.0);
+    EXPECT_EQ (video().getPosition(), 4.0);
     EXPECT_TRUE (panel->keyPressed (o));
-    EXPECT_EQ (video().getPosition(), 20.0) << "nothing after the last marker";
-
-    EXPECT_FALSE (panel->keyPressed (juce::KeyPress ('x')));
-    EXPECT_TRUE (panel->keyPressed (juce::KeyPress ('s')));
+    EXPECT_EQ (video().getPosition(), 4.0) << "nothing after the last marker";
 }
 
-TEST_F (MoviePanelTest, ClickingATriangleSeeksAndDraggingItAwayDeletesTheMarker)
+TEST_F (MoviePanelTest, ClickingATriangleSeeksAndDraggingAMarkerAwayDeletesIt)
 {
     core.addMarker ("a", "first", 1.0);
     core.addMarker ("a", "second", 4.5);
@@ -367,11 +305,6 @@ TEST_F (MoviePanelTest, ClickingATriangleSeeksAndDraggingItAwayDeletesTheMarker)
     ASSERT_EQ (panel->getOccurrenceComponents().size(), 1);
     auto* second = panel->getMarkerComponents()[1];
     auto* occurrence = panel->getOccurrenceComponents()[0];
-    EXPECT_EQ (second->getBounds(), juce::Rectangle<int> (PlaybackRules::getMarkerX (4.5, video().getMovieDuration(), 330, 70), slider().getBottom(), 14, 12));
-    EXPECT_EQ (occurrence->getY(), slider().getY() - 12) << "occurrences sit above the slider";
-    EXPECT_TRUE (second->pointsUp());
-    EXPECT_FALSE (occurrence->pointsUp());
-    EXPECT_EQ (second->getTooltip(), "second");
 
     // Press, move a little, release inside the 14 x 12 box: a click, which seeks and plays.
     const auto source = juce::Desktop::getInstance().getMainMouseSource();
@@ -387,13 +320,12 @@ TEST_F (MoviePanelTest, ClickingATriangleSeeksAndDraggingItAwayDeletesTheMarker)
     EXPECT_EQ (core.getNumMarkers ("a"), 2);
 
     occurrence->mouseUp (event (*occurrence, { 7.0f, 6.0f }, { 7.0f, 6.0f }, false));
-    EXPECT_GE (video().getPosition(), 3.0);
     EXPECT_LT (video().getPosition(), 4.5) << "an occurrence seeks to its hit";
 
     // Released outside the box after a drag: the marker goes, without a question.
     second->mouseUp (event (*second, { 7.0f, 40.0f }, { 7.0f, 6.0f }, true));
-    EXPECT_EQ (core.getNumMarkers ("a"), 1);
     EXPECT_EQ (core.getMarkerText ("a", 0), "first");
+    EXPECT_EQ (core.getNumMarkers ("a"), 1);
     EXPECT_TRUE (prompts.shown.empty());
 
     occurrence->mouseUp (event (*occurrence, { 7.0f, 40.0f }, { 7.0f, 6.0f }, true));
@@ -401,7 +333,4 @@ TEST_F (MoviePanelTest, ClickingATriangleSeeksAndDraggingItAwayDeletesTheMarker)
 
     window.layoutContent();
     EXPECT_EQ (panel->getMarkerComponents().size(), 1) << "the deleted marker's triangle went";
-    core.clearSearchHits();
-    window.layoutContent();
-    EXPECT_TRUE (panel->getOccurrenceComponents().isEmpty());
 }

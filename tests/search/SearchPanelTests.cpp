@@ -11,8 +11,8 @@ using namespace SearchTestSupport;
 
 namespace
 {
-/** The search components as the main window builds them, and a panel driving them; Core's
-    database is "data.dat" of the scratch folder when one is written.
+/** The search components as the main window builds them, and a panel driving them over a Core
+    that has no search database yet.
 */
 class SearchPanelTest : public ::testing::Test
 {
@@ -24,36 +24,25 @@ protected:
         content.addComponentAt (ComponentPaths::searchEditor, new juce::TextEditor(), true);
         content.addComponentAt (ComponentPaths::clearSearchButton, new juce::TextButton(), true);
         content.addComponentAt (ComponentPaths::searchResultLabel, new juce::Label(), true);
-    }
-
-    void TearDown() override
-    {
-        panel = nullptr;
-        core = nullptr;
-    }
-
-    void open (bool withDatabase)
-    {
-        if (withDatabase)
-        {
-            ASSERT_TRUE (writeDatabase (scratch.folder.getChildFile ("data.dat"), { { "ch", { "casa", "bella", "e", "nuova", "casa" }, { { 20, 0 } } } }));
-        }
-
-        core = std::make_unique<Core> (scratch.folder);
         core->setCatalog (makeCatalog ({ "ch" }));
         panel = std::make_unique<SearchPanel> (*core, content);
         panel->refresh();
     }
 
-    /** Types into the field and presses Return, then lets the search finish. */
+    bool waitUntilFinished()
+    {
+        return MessagePump::runUntil ([this]
+                                      { return ! panel->getSearch().isRunning(); });
+    }
+
+    /** Types into the field and presses Return, then lets the search finish and refreshes the
+        panel as the window does on "sc".
+    */
     void searchFor (const juce::String& text)
     {
         editor().setText (text, false);
         panel->returnPressed();
-        ASSERT_TRUE (MessagePump::runUntil ([this]
-                                            { return ! panel->getSearch().isRunning(); }));
-
-        // The window refreshes the panel on "sc".
+        ASSERT_TRUE (waitUntilFinished());
         panel->refresh();
     }
 
@@ -63,87 +52,53 @@ protected:
 
     ScratchFolder scratch;
     qo::ComponentContainer content { "content" };
-    std::unique_ptr<Core> core;
+    std::unique_ptr<Core> core = std::make_unique<Core> (scratch.folder);
     std::unique_ptr<SearchPanel> panel;
 };
 } // namespace
 
-TEST (SearchPanel, SplitsTheTrimmedTextAtEverySeparator)
+TEST_F (SearchPanelTest, IsUsableOnceIndexedAndShowsTheSearchAsCoreRemembersIt)
 {
-    EXPECT_EQ (SearchPanel::splitWords ("  casa   nuova \n"), juce::StringArray ({ "casa", "", "", "nuova" }));
-    EXPECT_EQ (SearchPanel::splitWords ("a\tb\nc\rd e"), juce::StringArray ({ "a", "b", "c", "d", "e" }));
-    EXPECT_EQ (SearchPanel::splitWords ("\"casa nuova\""), juce::StringArray ({ "\"casa", "nuova\"" })) << "no quoting";
-    EXPECT_TRUE (SearchPanel::splitWords ("").isEmpty());
-    EXPECT_TRUE (SearchPanel::splitWords (" \t\r\n ").isEmpty());
-}
-
-TEST_F (SearchPanelTest, WhileIndexingTheFieldIsDisabledWithAGreyHint)
-{
-    open (false);
     EXPECT_FALSE (editor().isEnabled());
     EXPECT_FALSE (clearButton().isEnabled());
     EXPECT_EQ (editor().getTextToShowWhenEmpty(), "     Indexing...");
-    EXPECT_EQ (label(), "");
 
     // The indexer installs the database: "cd" makes the field usable.
     const auto built = scratch.folder.getChildFile ("new.tsy");
-    ASSERT_TRUE (writeDatabase (built, { { "ch", { "casa" }, {} } }));
+    ASSERT_TRUE (writeDatabase (built, { { "ch", { "casa", "bella", "e", "nuova", "casa" }, { { 20, 0 } } } }));
     core->installSearchDatabase (true, built, true);
     panel->refresh();
     EXPECT_TRUE (editor().isEnabled());
     EXPECT_TRUE (clearButton().isEnabled());
     EXPECT_EQ (editor().getTextToShowWhenEmpty(), "");
-}
-
-TEST_F (SearchPanelTest, ShowsTheSearchAsCoreRemembersIt)
-{
-    open (true);
-    EXPECT_TRUE (editor().isEnabled());
     EXPECT_EQ (label(), "");
 
-    searchFor ("  casa ");
-    EXPECT_EQ (core->getSearchWords(), juce::StringArray { "casa" });
-    EXPECT_EQ (editor().getText(), "casa") << "the field is rewritten from the stored words";
-    EXPECT_EQ (label(), "2 found");
-
-    searchFor ("  casa   nuova  ");
-    EXPECT_EQ (core->getSearchWords(), juce::StringArray ({ "casa", "", "", "nuova" }));
-    EXPECT_EQ (editor().getText(), "casa   nuova");
-    EXPECT_EQ (label(), "1 found");
-
-    searchFor ("ciao");
-    EXPECT_EQ (editor().getText(), "ciao");
-    EXPECT_EQ (label(), "0 found");
-
-    core->addMarker ("ch", "casa", 3.0);
-    searchFor ("casa");
-    EXPECT_EQ (label(), "3 found") << "spoken and marker hits together";
-}
-
-TEST_F (SearchPanelTest, ShowsASearchUnderWayAndItsWords)
-{
-    open (true);
     editor().setText (" bella \t", false);
     panel->returnPressed();
     EXPECT_EQ (editor().getText(), "bella");
     EXPECT_EQ (label(), "Searching...");
-
-    ASSERT_TRUE (MessagePump::runUntil ([this]
-                                        { return ! panel->getSearch().isRunning(); }));
+    ASSERT_TRUE (waitUntilFinished());
     panel->refresh();
     EXPECT_EQ (label(), "1 found");
-}
 
-TEST_F (SearchPanelTest, TheClearButtonAndABlankFieldClearTheSearch)
-{
-    open (true);
-    Messages messages (*core);
+    core->addMarker ("ch", "casa", 3.0);
+
+    for (const auto& [typed, words, shown, found] : std::vector<std::tuple<juce::String, juce::StringArray, juce::String, juce::String>> {
+             { "  casa   nuova \n", { "casa", "", "", "nuova" }, "casa   nuova", "1 found" },
+             { "casa", { "casa" }, "casa", "3 found" }, // spoken and marker hits together
+             { "ciao", { "ciao" }, "ciao", "0 found" } })
+    {
+        searchFor (typed);
+        EXPECT_EQ (core->getSearchWords(), words);
+        EXPECT_EQ (editor().getText(), shown) << "the field is rewritten from the stored words";
+        EXPECT_EQ (label(), found);
+    }
+
+    // The clear button and a blank field clear the search.
+    CoreBroadcasts messages (*core);
     searchFor ("casa");
-    ASSERT_EQ (core->getTotalSearchHits(), 2);
     messages.drain();
-
     panel->clearPressed();
-    EXPECT_TRUE (core->getSearchWords().isEmpty());
     EXPECT_EQ (core->getTotalSearchHits(), 0);
     EXPECT_EQ (editor().getText(), "");
     EXPECT_EQ (messages.drain(), juce::StringArray { Notifications::searchChanged });
@@ -151,7 +106,8 @@ TEST_F (SearchPanelTest, TheClearButtonAndABlankFieldClearTheSearch)
     EXPECT_EQ (label(), "");
 
     searchFor ("casa");
-    searchFor ("   ");
+    searchFor (" \t\r\n ");
+    EXPECT_TRUE (core->getSearchWords().isEmpty());
     EXPECT_EQ (core->getTotalSearchHits(), 0);
     EXPECT_EQ (editor().getText(), "");
     EXPECT_EQ (label(), "");

@@ -111,8 +111,6 @@ inline std::unique_ptr<Catalog> makeCatalog (const juce::StringArray& chapterIds
     return catalog;
 }
 
-using Messages = CoreBroadcasts;
-
 /** Core's hits for a chapter, in order. */
 inline std::vector<double> hitsOf (const Core& core, const juce::String& chapterId)
 {

@@ -194,18 +194,17 @@ TEST_F (CatalogClient, LogLinesShortenBodiesAndHideThePassword)
     EXPECT_TRUE (log.getLines()[log.getLines().size() - 1].startsWith ("XML error:\n"));
 }
 
-TEST_F (CatalogClient, AnErrorStatusIsNeverTakenAsACatalog)
+TEST_F (CatalogClient, ErrorStatusesAndStallsAreNeverTakenAsACatalog)
 {
     server.answerWith (anonCatalog);
     ASSERT_EQ (online(), Success);
     const auto cacheFile = folder.getChildFile ("caten.xml");
     const auto good = cacheFile.loadFileAsString();
-    const auto otherCatalog = "<catalog baseurl='http://x/'><course id='from-an-error-page'/></catalog>";
 
-    for (const auto status : { 500, 404, 503 })
+    for (const auto status : { 500, 404 })
     {
         CapturedLog log;
-        server.answerWith (otherCatalog, status);
+        server.answerWith ("<catalog baseurl='http://x/'><course id='from-an-error-page'/></catalog>", status);
         EXPECT_EQ (online(), ServerError) << status;
         EXPECT_EQ (catalog, nullptr) << status;
         EXPECT_EQ (cacheFile.loadFileAsString(), good) << status;
@@ -214,86 +213,54 @@ TEST_F (CatalogClient, AnErrorStatusIsNeverTakenAsACatalog)
 
     server.answerWith ({}, 503);
     EXPECT_EQ (online(), NoResponse) << "an empty answer is no answer, whatever its status";
-}
 
-TEST_F (CatalogClient, StalledAnswersAreNoResponse)
-{
     FaultServer stalling;
     FaultServer::Reply silent { juce::MemoryBlock (anonCatalog.toRawUTF8(), anonCatalog.getNumBytesAsUTF8()) };
     silent.answerDelayMs = 60000;
     stalling.answerWith (silent);
-
-    const Endpoint slow { stalling.getBaseUrl() + "catalog.php", folder, { 1000, 500, 100 } };
+    ASSERT_TRUE (cacheFile.deleteFile());
     const auto start = juce::Time::getMillisecondCounterHiRes();
-    EXPECT_EQ (retrieveOnlineAnonCatalog (slow, 1, false, nullptr, catalog), NoResponse);
+    EXPECT_EQ (retrieveOnlineAnonCatalog ({ stalling.getBaseUrl() + "catalog.php", folder, { 1000, 500, 100 } }, 1, false, nullptr, catalog), NoResponse);
     EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - start, 1500.0);
-    EXPECT_FALSE (folder.getChildFile ("caten.xml").exists());
+    EXPECT_FALSE (cacheFile.exists());
 }
 
 TEST_F (CatalogClient, TheCacheKeepsEveryValueAsTheServerSentIt)
 {
-    const auto tricky = juce::String::fromUTF8 ("<catalog baseurl='http://x/?a=1&amp;b=&quot;2&quot;' homeurl='http://h/'>"
-                                                "<course id='c&lt;1&gt;' title='Caf\xc3\xa9 &#x263A; l&apos;arte' description='line one&#10;line two'>"
-                                                "<lesson title='  spaced  ' order='3'><chapter id='x' size='12'/></lesson>"
-                                                "<extra>some text<![CDATA[ kept <raw> ]]></extra></course></catalog>");
-    server.answerWith (tricky);
+    server.answerWith (juce::String::fromUTF8 ("<catalog baseurl='http://x/?a=1&amp;b=&quot;2&quot;'>"
+                                               "<course id='c&lt;1&gt;' title='Caf\xc3\xa9 &#x263A; l&apos;arte' description='line one&#10;line two'>"
+                                               "<lesson title='  spaced  '/><extra>text<![CDATA[ kept <raw> ]]></extra></course></catalog>"));
     ASSERT_EQ (online(), Success);
-    const auto fromServer = std::move (catalog);
-
-    const auto text = folder.getChildFile ("caten.xml").loadFileAsString();
-    EXPECT_TRUE (text.startsWith ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n<catalog")) << text;
-    EXPECT_TRUE (text.contains ("some text")) << "text below the root is kept as well";
-    EXPECT_TRUE (text.contains ("kept <raw>"));
+    EXPECT_TRUE (folder.getChildFile ("caten.xml").loadFileAsString().contains ("kept <raw>")) << "text below the root is kept as well";
 
     std::unique_ptr<Catalog> cached;
     ASSERT_EQ (retrieveCachedAnonCatalog (endpoint(), 1, cached), Success);
     EXPECT_EQ (cached->baseurl, "http://x/?a=1&b=\"2\"");
-    EXPECT_EQ (cached->baseurl, fromServer->baseurl);
     const auto* course = cached->getCourse (0);
     EXPECT_EQ (course->id, "c<1>");
     EXPECT_EQ (course->title, juce::String::fromUTF8 ("Caf\xc3\xa9 \xe2\x98\xba l'arte"));
     EXPECT_EQ (course->description, "line one\nline two");
     EXPECT_EQ (course->getLesson (0)->title, "  spaced  ");
-    EXPECT_EQ (cached->getChapter ("x")->size, 12);
 }
 
-TEST_F (CatalogClient, DeeplyNestedAnswersAndCachesNeitherCrashNorFail)
+TEST_F (CatalogClient, HostileDocumentsNeitherCrashNorExpand)
 {
     // 100,000 levels, about 1.5 MB: far deeper than any recursion on the stack could go.
     const auto nested = juce::String::repeatedString ("<level>", 100000) + juce::String::repeatedString ("</level>", 100000);
-
     server.answerWith ("<catalog><course id='c'/>" + nested + "</catalog>");
     ASSERT_EQ (online(), Success);
-    EXPECT_EQ (catalog->getNumCourses(), 1) << "unknown elements are passed over, however deep";
-
     std::unique_ptr<Catalog> cached;
     ASSERT_EQ (retrieveCachedAnonCatalog (endpoint(), 1, cached), Success) << "the deep cache file was written and reads back";
     EXPECT_EQ (cached->getNumCourses(), 1);
-
     server.answerWith (nested);
     EXPECT_EQ (online(), InvalidResponse);
 
-    ASSERT_TRUE (folder.getChildFile ("caten.xml").replaceWithText (nested));
-    EXPECT_EQ (retrieveCachedAnonCatalog (endpoint(), 1, cached), InvalidResponse);
-}
-
-TEST_F (CatalogClient, ADocumentTypeIsNeverFollowed)
-{
-    const juce::String hostile = "<?xml version=\"1.0\"?>\n<!DOCTYPE catalog SYSTEM \"/dev/zero\">\n"
-                                 "<catalog baseurl='&zero;'><course id='c' title='&zero;'/></catalog>";
-
-    server.answerWith (hostile);
-    EXPECT_EQ (online(), Success);
-
-    ASSERT_TRUE (folder.getChildFile ("caten.xml").replaceWithText (hostile));
-    std::unique_ptr<Catalog> cached;
-    EXPECT_EQ (retrieveCachedAnonCatalog (endpoint(), 1, cached), Success);
-    ASSERT_NE (cached, nullptr);
+    // Neither an external document type nor an internal subset is ever followed.
+    ASSERT_TRUE (folder.getChildFile ("caten.xml").replaceWithText ("<!DOCTYPE catalog SYSTEM \"/dev/zero\">\n<catalog><course id='c' title='&zero;'/></catalog>"));
+    ASSERT_EQ (retrieveCachedAnonCatalog (endpoint(), 1, cached), Success);
     EXPECT_EQ (cached->getCourse (0)->title, "&zero;") << "an undeclared entity stays as written";
-
-    // An internal subset declares nothing either: entities are never expanded.
     server.answerWith ("<!DOCTYPE catalog [<!ENTITY big \"aaaaaaaaaa\">]><catalog baseurl='&big;'/>");
-    EXPECT_EQ (online(), Success);
+    ASSERT_EQ (online(), Success);
     EXPECT_EQ (catalog->baseurl, "&big;");
 }
 
@@ -310,12 +277,7 @@ TEST_F (CatalogClient, OnlyARegularFileIsReadAsTheCache)
     EXPECT_EQ (retrieveCachedAnonCatalog (endpoint(), 1, cached), CacheMissing) << "nor is a pipe, which would block the reader";
     ASSERT_TRUE (cacheFile.deleteFile());
 
-    ASSERT_TRUE (cacheFile.createDirectory());
-    EXPECT_EQ (retrieveCachedAnonCatalog (endpoint(), 1, cached), CacheMissing);
-    ASSERT_TRUE (cacheFile.deleteRecursively());
-
-    const auto elsewhere = folder.getChildFile ("kept/elsewhere.xml");
-    ASSERT_TRUE (elsewhere.getParentDirectory().createDirectory());
+    const auto elsewhere = folder.getChildFile ("elsewhere.xml");
     ASSERT_TRUE (elsewhere.replaceWithText (anonCatalog));
     ASSERT_TRUE (elsewhere.createSymbolicLink (cacheFile, true));
     EXPECT_EQ (retrieveCachedAnonCatalog (endpoint(), 1, cached), Success) << "a link to a regular file is followed";
@@ -326,5 +288,4 @@ TEST (CatalogClientLog, BodiesAreShortenedByCharactersNotBytes)
     const auto e = juce::String::fromUTF8 ("\xc3\xa9");
     const auto body = juce::String::repeatedString (e, 300) + "x" + juce::String::repeatedString ("z", 99) + e;
     EXPECT_EQ (shortenForLog (body), juce::String::repeatedString (e, 300) + "..." + juce::String::repeatedString ("z", 99) + e);
-    EXPECT_EQ (shortenForLog (juce::String::repeatedString (e, 400)), juce::String::repeatedString (e, 400));
 }

@@ -21,39 +21,12 @@ double nowMs()
 
 bool waitUntil (const std::function<bool()>& condition, int timeoutMs = 5000)
 {
-    const auto end = nowMs() + timeoutMs;
-
-    while (! condition())
-    {
+    for (const auto end = nowMs() + timeoutMs; ! condition(); juce::Thread::sleep (2))
         if (nowMs() > end)
             return false;
 
-        juce::Thread::sleep (2);
-    }
-
     return true;
 }
-
-/** A juce::Thread that makes one request, so that stopping the thread can be timed. */
-class RequestThread final : public juce::Thread
-{
-public:
-    explicit RequestThread (HttpClient::Request r) : Thread ("request"), request (std::move (r)) {}
-    ~RequestThread() override { stopThread (5000); }
-
-    void run() override
-    {
-        response = HttpClient::forThisThread().get (request, body);
-        endedAt = nowMs();
-        ended = true;
-    }
-
-    HttpClient::Request request;
-    juce::MemoryBlock body;
-    HttpClient::Response response;
-    std::atomic<bool> ended { false };
-    std::atomic<double> endedAt { 0.0 };
-};
 
 FaultServer::Reply silentReply()
 {
@@ -63,48 +36,24 @@ FaultServer::Reply silentReply()
 }
 } // namespace
 
-TEST (HttpClient, AnswersComeWithStatusDeclaredLengthAndHeaders)
+TEST (HttpClient, QueriesArriveIntactAndErrorStatusesAreWholeAnswers)
 {
+    EXPECT_EQ (HttpClient::withQuery ("http://h/c.php?x=1", { { "a", "b" } }), "http://h/c.php?x=1&a=b");
+
     TestHttpServer server;
-    server.answerWith ("<catalog/>");
+    server.answerWith ("gone", 404);
+    const auto value = juce::String::fromUTF8 ("x&y=z #1 caf\xc3\xa9 a+b%h~i/e?f-j_k.l");
     HttpClient client;
     juce::MemoryBlock body;
+    const auto response = client.get (HttpClient::withQuery (server.getBaseUrl() + "c.php", { { "auth", "1" }, { "odd name", value } }), body);
 
-    auto response = client.get (server.getBaseUrl() + "catalog.php", body);
-    EXPECT_TRUE (response.isSuccess());
-    EXPECT_EQ (response.status, 200);
-    EXPECT_EQ (response.declaredLength, 10);
-    EXPECT_EQ (response.bodyBytes, 10);
-    EXPECT_TRUE (response.isWholeDeclaredAnswer());
-    EXPECT_EQ (body.toString(), "<catalog/>");
-    EXPECT_EQ (response.headers["Content-Type"], "text/xml");
-
-    server.answerWith ("gone", 404);
-    response = client.get (server.getBaseUrl() + "x", body);
     EXPECT_TRUE (response.isComplete()) << "an error status is still a whole answer";
     EXPECT_FALSE (response.isSuccess());
     EXPECT_EQ (response.status, 404);
     EXPECT_EQ (body.toString(), "gone");
-}
-
-TEST (HttpClient, QueryComponentsAreEscapedAndArriveIntact)
-{
-    EXPECT_EQ (HttpClient::escapeQueryComponent ("ada@example.com"), "ada%40example.com");
-    EXPECT_EQ (HttpClient::escapeQueryComponent ("a b&c=d/e?f+g%h~i-j_k.l"), "a%20b%26c%3Dd%2Fe%3Ff%2Bg%25h~i-j_k.l");
-    EXPECT_EQ (HttpClient::escapeQueryComponent (juce::String::fromUTF8 ("caf\xc3\xa9")), "caf%C3%A9");
-    EXPECT_EQ (HttpClient::withQuery ("http://h/c.php", {}), "http://h/c.php");
-    EXPECT_EQ (HttpClient::withQuery ("http://h/c.php?x=1", { { "a", "b" } }), "http://h/c.php?x=1&a=b");
-
-    TestHttpServer server;
-    server.answerWith ("ok");
-    const auto value = juce::String::fromUTF8 ("x&y=z #1 caf\xc3\xa9");
-    HttpClient client;
-    juce::MemoryBlock body;
-    ASSERT_TRUE (client.get (HttpClient::withQuery (server.getBaseUrl() + "c.php", { { "auth", "1" }, { "odd name", value } }), body).isSuccess());
-
     const auto requests = server.getRequests();
     ASSERT_EQ (requests.size(), 1u);
-    EXPECT_EQ (requests[0].query, "auth=1&odd%20name=x%26y%3Dz%20%231%20caf%C3%A9");
+    EXPECT_EQ (requests[0].query, "auth=1&odd%20name=x%26y%3Dz%20%231%20caf%C3%A9%20a%2Bb%25h~i%2Fe%3Ff-j_k.l");
     EXPECT_EQ (requests[0].parameters["odd name"], value);
 }
 
@@ -127,19 +76,14 @@ TEST (HttpClient, BodiesStreamInOrderAndTheReceiverCanStopThem)
         [&] (const HttpClient::Response& head)
         {
             ++heads;
-            EXPECT_EQ (head.status, 200);
             EXPECT_EQ (head.declaredLength, 3000000);
         });
 
     EXPECT_TRUE (response.isWholeDeclaredAnswer());
-    EXPECT_EQ (heads, 1);
     EXPECT_EQ (received.getMemoryBlock(), body);
 
     size_t taken = 0;
-    response = client.get (server.getBaseUrl() + "video.bin", [&] (const void*, size_t size)
-                           {
-        taken += size;
-        return taken < 100000; });
+    response = client.get (server.getBaseUrl() + "video.bin", [&] (const void*, size_t size) { return (taken += size) < 100000; });
     EXPECT_EQ (response.outcome, Outcome::stoppedByReceiver);
     EXPECT_LT (taken, body.getSize());
 
@@ -164,15 +108,12 @@ TEST (HttpClient, MissingServersAndCutAnswersFail)
     server.answerWith (cut);
     response = client.get (server.getBaseUrl() + "video.bin", body);
     EXPECT_EQ (response.outcome, Outcome::failed);
-    EXPECT_EQ (response.status, 200);
     EXPECT_EQ (response.bodyBytes, 40000);
     EXPECT_FALSE (response.isWholeDeclaredAnswer());
 }
 
-TEST (HttpClient, SilentStallingAndDrippingServersEndAsStalled)
+TEST (HttpClient, SilentStallingAndDrippingServersEndAsStalledButSlowSteadyOnesDoNot)
 {
-    FaultServer::Reply silent = silentReply();
-
     FaultServer::Reply headersOnly { makeTestBody (1000) };
     headersOnly.bodyDelayMs = 60000;
 
@@ -180,7 +121,7 @@ TEST (HttpClient, SilentStallingAndDrippingServersEndAsStalled)
     drip.pieceSize = 1;
     drip.pauseMs = 100;
 
-    for (const auto& [name, reply, answered] : { std::tuple { "silent", silent, false },
+    for (const auto& [name, reply, answered] : { std::tuple { "silent", silentReply(), false },
                                                  std::tuple { "headers, then nothing", headersOnly, true },
                                                  std::tuple { "a byte every 100 ms", drip, true } })
     {
@@ -198,10 +139,7 @@ TEST (HttpClient, SilentStallingAndDrippingServersEndAsStalled)
         EXPECT_GE (took, quick.stallTimeoutMs - 50.0) << name;
         EXPECT_LT (took, quick.stallTimeoutMs + 500.0) << name;
     }
-}
 
-TEST (HttpClient, ASlowButSteadyAnswerIsNotAStall)
-{
     FaultServer server;
     FaultServer::Reply slow { makeTestBody (1800) };
     slow.pieceSize = 200;
@@ -209,27 +147,38 @@ TEST (HttpClient, ASlowButSteadyAnswerIsNotAStall)
     server.answerWith (slow);
     HttpClient client;
     juce::MemoryBlock body;
-
-    const auto response = client.get ({ server.getBaseUrl() + "catalog.php", quick }, body);
-    EXPECT_TRUE (response.isSuccess()) << "200 bytes every 150 ms is more than 100 bytes per second";
+    EXPECT_TRUE (client.get ({ server.getBaseUrl() + "catalog.php", quick }, body).isSuccess()) << "200 bytes every 150 ms is more than 100 bytes per second";
     EXPECT_EQ (body.getSize(), 1800u);
 }
 
 TEST (HttpClient, AThreadAskedToStopEndsItsRequestWithinATenthOfASecond)
 {
+    struct RequestThread final : juce::Thread
+    {
+        explicit RequestThread (juce::String u) : Thread ("request"), url (std::move (u)) {}
+        ~RequestThread() override { stopThread (5000); }
+
+        void run() override
+        {
+            juce::MemoryBlock body;
+            response = HttpClient::forThisThread().get (url, body);
+            endedAt = nowMs();
+        }
+
+        juce::String url;
+        HttpClient::Response response;
+        std::atomic<double> endedAt { 0.0 };
+    };
+
     FaultServer server;
     server.answerWith (silentReply());
-
     RequestThread thread (server.getBaseUrl() + "video.bin");
     ASSERT_TRUE (thread.startThread());
-    ASSERT_TRUE (waitUntil ([&]
-                            { return server.getRequestCount() == 1; }));
+    ASSERT_TRUE (waitUntil ([&] { return server.getRequestCount() == 1; }));
 
     const auto asked = nowMs();
     thread.signalThreadShouldExit();
-    ASSERT_TRUE (waitUntil ([&]
-                            { return thread.ended.load(); },
-                            1000));
+    ASSERT_TRUE (waitUntil ([&] { return thread.endedAt > 0.0; }, 1000));
     EXPECT_LT (thread.endedAt - asked, 100.0);
     EXPECT_EQ (thread.response.outcome, Outcome::cancelled);
     EXPECT_TRUE (thread.stopThread (1000)) << "the thread ended by itself";
@@ -244,13 +193,13 @@ TEST (HttpClient, CancelEndsARequestOnAnotherThreadAndTheClientCarriesOn)
     std::atomic<double> endedAt { 0.0 };
 
     std::thread requester ([&]
-                           {
+    {
         juce::MemoryBlock body;
         response = client.get (server.getBaseUrl() + "video.bin", body);
-        endedAt = nowMs(); });
+        endedAt = nowMs();
+    });
 
-    ASSERT_TRUE (waitUntil ([&]
-                            { return server.getRequestCount() == 1; }));
+    ASSERT_TRUE (waitUntil ([&] { return server.getRequestCount() == 1; }));
     const auto asked = nowMs();
     client.cancel();
     requester.join();
@@ -268,24 +217,21 @@ TEST (HttpClient, EachThreadKeepsItsConnectionOpenBetweenRequests)
 {
     TestHttpServer server (true);
     server.answerWith ("<catalog/>");
-    const auto fetch = [&server]
+    const auto fetchTwice = [&server]
     {
-        juce::MemoryBlock body;
-        return HttpClient::forThisThread().get (server.getBaseUrl() + "catalog.php", body).isSuccess();
+        for (int i = 0; i < 2; ++i)
+        {
+            juce::MemoryBlock body;
+            EXPECT_TRUE (HttpClient::forThisThread().get (server.getBaseUrl() + "catalog.php", body).isSuccess());
+        }
     };
 
-    ASSERT_TRUE (fetch());
-    ASSERT_TRUE (fetch());
-    std::thread other ([&]
-                       {
-        EXPECT_TRUE (fetch());
-        EXPECT_TRUE (fetch()); });
-    other.join();
+    fetchTwice();
+    std::thread (fetchTwice).join();
 
     const auto requests = server.getRequests();
     ASSERT_EQ (requests.size(), 4u);
     EXPECT_EQ (requests[0].remotePort, requests[1].remotePort) << "the second request reused the first one's connection";
     EXPECT_EQ (requests[2].remotePort, requests[3].remotePort);
     EXPECT_NE (requests[0].remotePort, requests[2].remotePort) << "another thread has its own";
-    EXPECT_EQ (&HttpClient::forThisThread(), &HttpClient::forThisThread());
 }

@@ -1,17 +1,13 @@
 #include "app/PreferencesManager.h"
-#include "app/SharedRes.h"
 #include "downloads/DownloadPanel.h"
 #include "downloads/DownloadThread.h"
-#include "model/Core.h"
 #include "playback/CatalogTree.h"
 #include "playback/ChapterItem.h"
 #include "playback/VideoComponent.h"
 #include "tests/common/MessagePump.h"
-#include "tests/common/ScratchHome.h"
-#include "tests/common/ScriptedPrompts.h"
 #include "tests/provider/ProviderProcess.h"
 #include "tests/provider/TestLibraryWriter.h"
-#include "ui/MainWindow.h"
+#include "tests/ui/WindowTest.h"
 #include "ui/kit/ComponentPaths.h"
 
 #include <gtest/gtest.h>
@@ -19,16 +15,14 @@
 namespace
 {
 /** The main window against the real provider with its sample library, signed in. */
-class CatalogTreeWindowTest : public ::testing::Test
+class CatalogTreeWindowTest : public WindowTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_NE (std::getenv ("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
         ASSERT_TRUE (provider.isRunning()) << provider.readErrors();
-        ASSERT_TRUE (home.getFolder().getChildFile ("tsy-testurl.txt").replaceWithText (provider.getOrigin() + "/"));
+        ASSERT_NO_FATAL_FAILURE (useCatalogFrom (provider.getOrigin() + "/"));
         auto* preferences = PreferencesManager::getInstance();
-        preferences->load (SharedRes::getInstance()->getUserDataFolder().getChildFile ("preferences.xml"));
         preferences->setCredentials ("giulia.rossi@example.com", juce::MD5 (juce::String ("tessaly-giulia").toUTF8()).toHexString());
         preferences->setLanguage (1);
 
@@ -38,14 +32,6 @@ protected:
         ASSERT_TRUE (MessagePump::runUntil ([this] { return window->getCatalogTree().getNumRows() > 8; })) << "the tree never filled";
         window->toFront (true);
         ASSERT_TRUE (MessagePump::runUntil ([this] { return window->getPeer() != nullptr && window->getPeer()->isFocused(); }));
-    }
-
-    void TearDown() override
-    {
-        window = nullptr;
-        core = nullptr;
-        PreferencesManager::deleteInstance();
-        SharedRes::deleteInstance();
     }
 
     /** Clicks the left button at a point of a component, as a person does: through X. */
@@ -59,11 +45,7 @@ protected:
 
     juce::TreeView& treeView() { return *window->getContent().getComponent<juce::TreeView> (ComponentPaths::treeView); }
 
-    ScratchHome home;
-    ScriptedPrompts prompts;
     ProviderProcess provider { { "--library", TestLibraryWriter::getSampleLibrary().getFullPathName() }, home.getFolder().getChildFile ("provider") };
-    std::unique_ptr<Core> core;
-    std::unique_ptr<MainWindow> window;
 };
 } // namespace
 
@@ -71,9 +53,6 @@ TEST_F (CatalogTreeWindowTest, ShowsTheLibraryAndQueuesAChapterFromItsIcon)
 {
     auto& tree = window->getCatalogTree();
     EXPECT_EQ (tree.getNumRows(), tree.getFirstCourseRow() + core->getNumCourses());
-    ASSERT_GT (core->getNumCourses(), 1);
-    EXPECT_EQ (tree.getRow (tree.getFirstCourseRow())->getUniqueName(), "c0");
-
     auto* course = tree.getRow (tree.getFirstCourseRow());
     course->setOpen (true);
     course->getSubItem (0)->setOpen (true);
@@ -89,7 +68,6 @@ TEST_F (CatalogTreeWindowTest, ShowsTheLibraryAndQueuesAChapterFromItsIcon)
         << "the click did not queue the chapter";
     EXPECT_TRUE (MessagePump::runUntil ([&] { return window->getContent().getComponent (ComponentPaths::downloadPanel)->isVisible(); }))
         << "a queued chapter selects Downloads";
-    EXPECT_TRUE (tree.getRow (tree.getDownloadsRow())->isSelected());
     auto* entry = window->getDownloadList().getComponent (DownloadPanel::labelName + juce::String (";0"));
     ASSERT_NE (entry, nullptr);
     EXPECT_TRUE (MessagePump::runUntil ([&] { return entry->isShowing(); })) << "the download list shows the entry";
@@ -121,58 +99,22 @@ TEST_F (CatalogTreeWindowTest, TheTabStripFiltersTheCourses)
     EXPECT_EQ (tree.getRow (tree.getFirstCourseRow())->getItemHeight(), 20) << "signed in: every course is the user's";
 }
 
-TEST_F (CatalogTreeWindowTest, SpecialEntriesSelectTheirRowsAndPanels)
+TEST_F (CatalogTreeWindowTest, APlayingChapterNamesTheWindowUntilAnotherPanelIsChosen)
 {
-    auto& tree = window->getCatalogTree();
-    window->selectSpecialItem (MainWindow::SpecialEntry::preferences);
-    EXPECT_TRUE (tree.getRow (tree.getPreferencesRow())->isSelected());
-    EXPECT_TRUE (window->getContent().getComponent (ComponentPaths::preferencesPanel)->isVisible());
-
-    window->selectSpecialItem (MainWindow::SpecialEntry::downloads);
-    EXPECT_TRUE (tree.getRow (tree.getDownloadsRow())->isSelected());
-    EXPECT_FALSE (tree.getRow (tree.getPreferencesRow())->isSelected());
-    EXPECT_TRUE (window->getContent().getComponent (ComponentPaths::downloadPanel)->isVisible());
-    EXPECT_FALSE (window->getContent().getComponent (ComponentPaths::preferencesPanel)->isVisible());
-}
-
-TEST_F (CatalogTreeWindowTest, PlaysAChapterWithItsMarkersAndSearchOccurrences)
-{
-    // The chapter's video as a finished download files it, taken from the provider's library.
+    // The chapter's video as a finished download files it, taken from the provider's library;
+    // moving the users folder away and back makes Core look for it again.
     const auto chapterId = core->getChapterId (0, 0, 0);
-    const auto folder = core->getChapterDirectory (chapterId);
-    ASSERT_TRUE (folder.createDirectory());
+    ASSERT_TRUE (core->getChapterDirectory (chapterId).createDirectory());
     ASSERT_TRUE (TestLibraryWriter::getSampleLibrary().getChildFile ("videos/" + chapterId + ".mp4").copyFileTo (core->getVideoFile (chapterId)));
     core->setUsersDirectory (core->getUsersDirectory().getSiblingFile ("elsewhere"), false);
     core->setUsersDirectory (PreferencesManager::getInstance()->getMoviesRootDirectory().getChildFile ("users"), false);
     ASSERT_TRUE (core->isVideoPresent (chapterId));
 
-    core->addMarker (chapterId, "Scene overview", 1.0);
-    core->addMarker (chapterId, "First cut", 3.5);
-    core->addSearchHit (chapterId, 2.2);
-    core->addSearchHit (chapterId, 4.1);
-
     window->openChapter (0, 0, 0, true);
     auto& video = window->getMoviePanel().getVideo();
     ASSERT_TRUE (video.isPlaying());
-    EXPECT_TRUE (window->getCatalogTree().getRow (window->getCatalogTree().getFirstCourseRow())->getSubItem (0)->getSubItem (0)->isSelected());
     EXPECT_TRUE (window->getName().endsWith (core->getChapterTitle (chapterId)));
-    ASSERT_TRUE (MessagePump::runUntil ([&] { return video.getPosition() > 1.5; }));
-    video.stop();
-    window->getMoviePanel().refreshControls();
-    EXPECT_TRUE (MessagePump::deliverPending());
 
-    EXPECT_EQ (window->getMoviePanel().getMarkerComponents().size(), 2);
-    EXPECT_EQ (window->getMoviePanel().getOccurrenceComponents().size(), 2);
-    EXPECT_TRUE (window->getContent().getComponent (ComponentPaths::movieControlsPanel)->isVisible());
-
-    const auto file = juce::File (TSY_UI_TEST_OUTPUT_DIR).getChildFile ("playing-chapter.png");
-    file.deleteFile();
-    juce::FileOutputStream out (file);
-    ASSERT_TRUE (out.openedOk());
-    juce::PNGImageFormat().writeImageToStream (window->createComponentSnapshot (window->getLocalBounds()), out);
-    std::cout << "playing chapter screenshot: " << file.getFullPathName() << std::endl;
-
-    // Choosing another panel leaves the chapter.
     window->selectSpecialItem (MainWindow::SpecialEntry::downloads);
     EXPECT_FALSE (video.isMovieOpen());
     EXPECT_EQ (window->getName(), "TSY-Player 1.36");

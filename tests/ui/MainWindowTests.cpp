@@ -10,6 +10,7 @@
 #include "tests/common/ScriptedPrompts.h"
 #include "tests/common/TestHttpServer.h"
 #include "tests/downloads/FaultServer.h"
+#include "tests/ui/VisiblePanels.h"
 #include "ui/MainWindow.h"
 #include "ui/MainWindowContent.h"
 #include "ui/kit/ComponentPaths.h"
@@ -88,16 +89,7 @@ protected:
 
     juce::Component* get (const juce::String& path) { return window->getContent().getComponent (path); }
 
-    juce::StringArray visibleRightHandPanels()
-    {
-        juce::StringArray visible;
-
-        for (const auto& panel : ComponentPaths::rightHandPanels)
-            if (get (panel)->isVisible())
-                visible.add (panel);
-
-        return visible;
-    }
+    juce::StringArray visibleRightHandPanels() { return ::visibleRightHandPanels (*window); }
 
     int countTitled (const juce::String& title) const
     {
@@ -217,11 +209,8 @@ TEST_F (MainWindowTest, TheSearchFieldOpensWithTheIndexAndSearchesIt)
                        "<course id='c1' title='Modelling'><lesson title='Basics' order='2'><chapter id='ch1' order='3' title='Intro'>"
                        "<text>[00:20]casa nuova casa</text></chapter></lesson></course></catalog>");
     open (true);
-    auto* editor = dynamic_cast<juce::TextEditor*> (get (ComponentPaths::searchEditor));
-    auto* label = dynamic_cast<juce::Label*> (get (ComponentPaths::searchResultLabel));
-    ASSERT_NE (editor, nullptr);
-    ASSERT_NE (label, nullptr);
-
+    auto* editor = window->getContent().getRequired<juce::TextEditor> (ComponentPaths::searchEditor);
+    auto* label = window->getContent().getRequired<juce::Label> (ComponentPaths::searchResultLabel);
     ASSERT_TRUE (MessagePump::runUntil ([&] { return editor->isEnabled(); })) << "the installed index never reached the field";
     EXPECT_TRUE (get (ComponentPaths::clearSearchButton)->isEnabled());
     const auto requests = server.getRequests();
@@ -233,9 +222,8 @@ TEST_F (MainWindowTest, TheSearchFieldOpensWithTheIndexAndSearchesIt)
     EXPECT_EQ (editor->getText(), "casa");
     EXPECT_TRUE (core->hasSearchHits ("ch1"));
 
-    dynamic_cast<juce::Button*> (get (ComponentPaths::clearSearchButton))->triggerClick();
-    ASSERT_TRUE (MessagePump::runUntil ([&] { return label->getText().isEmpty(); }));
-    EXPECT_EQ (editor->getText(), "");
+    window->getContent().getRequired<juce::Button> (ComponentPaths::clearSearchButton)->triggerClick();
+    ASSERT_TRUE (MessagePump::runUntil ([&] { return label->getText().isEmpty() && editor->isEmpty(); }));
     EXPECT_EQ (core->getTotalSearchHits(), 0);
 }
 
@@ -291,13 +279,11 @@ TEST_F (MainWindowTest, AServerThatNeverAnswersIsGivenUpOnAndTheWindowAnswersAga
     core = std::make_unique<Core> (SharedRes::getInstance()->getUserDataFolder(), Core::Workers { DownloadThread::makeJob });
     window = std::make_unique<MainWindow> ("TSY-Player 1.36", *core);
     window->setVisible (true);
+    const auto limit = HttpClient::Limits().stallTimeoutMs + 5000;
+    MessagePump::runUntil ([this] { return core->getNumCourses() > 0; }, limit);
 
-    const auto limit = HttpClient::Limits().stallTimeoutMs + 5000.0;
-    MessagePump::runUntil ([this] { return core->getNumCourses() > 0; }, (int) limit);
-
-    const auto took = juce::Time::getMillisecondCounterHiRes() - start;
     ASSERT_EQ (core->getCourseId (0), "cached") << "the start-up fell back to the cached copy";
-    EXPECT_LT (took, limit);
+    EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - start, limit);
     EXPECT_EQ (silent.getRequestCount(), 1);
     EXPECT_FALSE (window->isOnline());
 
@@ -407,9 +393,8 @@ TEST_F (MainWindowTest, StartupSizeIsClampedToTheUserArea)
     EXPECT_EQ (MainWindow::getStartupBounds ({ 0, 0, 1280, 770 }, 5000, 4000), juce::Rectangle<int> (0, 0, 1280, 770));
     EXPECT_EQ (MainWindow::getStartupBounds ({ 0, 0, 1280, 770 }, 1030, 600), juce::Rectangle<int> (0, 0, 1030, 600));
 
-    // Sizes a window could not be closed from become the minimum.
-    for (const auto stored : { -5, 0, 1 })
-        EXPECT_EQ (MainWindow::getStartupBounds ({ 0, 0, 1280, 770 }, stored, stored), juce::Rectangle<int> (0, 0, 950, 500)) << stored;
+    // A size a window could not be closed from becomes the minimum.
+    EXPECT_EQ (MainWindow::getStartupBounds ({ 0, 0, 1280, 770 }, -5, 0), juce::Rectangle<int> (0, 0, 950, 500));
 
     EXPECT_EQ (MainWindow::getStartupBounds ({ 0, 0, 800, 480 }, 1, 1), juce::Rectangle<int> (0, 0, 800, 480)) << "a small screen wins";
 

@@ -46,35 +46,21 @@ protected:
 };
 } // namespace
 
-TEST (WebPanel, TheHeaderNamesTheProgramAndTheUser)
+TEST (WebPanel, AnonymousHeaderAndLocalPagesWithSpaces)
 {
-    EXPECT_EQ (WebPanel::getCustomHeader ("1001"), "X-Tsy-Customuseragent: TSY-Player v1.36 UID=1001");
     EXPECT_EQ (WebPanel::getCustomHeader ({}), "X-Tsy-Customuseragent: TSY-Player v1.36 UID=0");
-}
-
-TEST (WebPanel, LocalPagesAreFileAddressesWithoutSpaces)
-{
     EXPECT_EQ (WebPanel::getLocalPageAddress (juce::File ("/home/a b/partners/c 1/index.html")), "file:///home/a%20b/partners/c%201/index.html");
 }
 
-TEST_F (WebPanelAddressTest, WithoutAUserTheHomePageHasNoParameters)
+TEST_F (WebPanelAddressTest, TheHomePageSignsInOnlyAUserAfterTheAddressesOwnParameters)
 {
     EXPECT_EQ (WebPanel::getHomePageAddress (core, "abc"), "") << "no catalog yet";
-
     reload ({});
     EXPECT_EQ (WebPanel::getHomePageAddress (core, "abc"), "http://127.0.0.1:8642/home.php");
-}
-
-TEST_F (WebPanelAddressTest, ASignedInUserSignsInWithTheCatalogsNameAndTheHash)
-{
-    reload();
-    EXPECT_EQ (WebPanel::getHomePageAddress (core, "0123abcd"),
-               "http://127.0.0.1:8642/home.php?loginbutton=1&username=Ada%20L&password=%24%240123abcd")
-        << "no needupdate without outdated chapters";
 
     ASSERT_TRUE (core.setCatalog (makeCatalog ("u1", "http://h/home.php?lang=en")));
     EXPECT_EQ (WebPanel::getHomePageAddress (core, "0123abcd"), "http://h/home.php?lang=en&loginbutton=1&username=Ada%20L&password=%24%240123abcd")
-        << "the home URL's own parameters come first";
+        << "the home URL's own parameters come first, and no needupdate without outdated chapters";
 }
 
 TEST_F (WebPanelAddressTest, OutdatedChaptersAreListedOnceInCatalogOrder)

@@ -1,16 +1,11 @@
-#include "app/PreferencesManager.h"
-#include "app/SharedRes.h"
 #include "downloads/DownloadExtrasThread.h"
 #include "downloads/DownloadThread.h"
-#include "model/Core.h"
 #include "playback/CatalogTree.h"
 #include "tests/common/MessagePump.h"
-#include "tests/common/ScratchHome.h"
-#include "tests/common/ScriptedPrompts.h"
 #include "tests/provider/ProviderProcess.h"
 #include "tests/provider/TestLibraryWriter.h"
 #include "tests/ui/RecordingBrowser.h"
-#include "ui/MainWindow.h"
+#include "tests/ui/WindowTest.h"
 #include "ui/kit/BackgroundPanel.h"
 #include "ui/kit/ComponentPaths.h"
 
@@ -23,13 +18,7 @@ namespace
 juce::String runCommand (const juce::StringArray& command)
 {
     juce::ChildProcess process;
-
-    if (! process.start (command))
-        return {};
-
-    const auto output = process.readAllProcessOutput();
-    process.waitForProcessToFinish (10000);
-    return output.trim();
+    return process.start (command) ? process.readAllProcessOutput().trim() : juce::String();
 }
 
 /** Where the pictures for a person to look at go. */
@@ -65,21 +54,21 @@ int countBrowserProcesses()
 
     for (const auto& entry : juce::RangedDirectoryIterator (juce::File ("/proc"), false, "*", juce::File::findDirectories))
     {
-        const auto status = entry.getFile().getChildFile ("status").loadFileAsString();
-        const auto parent = status.fromFirstOccurrenceOf ("PPid:", false, false).trim().getIntValue();
-        const auto commandLine = entry.getFile().getChildFile ("cmdline").loadFileAsString();
+        const auto parent = entry.getFile().getChildFile ("status").loadFileAsString().fromFirstOccurrenceOf ("PPid:", false, false).trim().getIntValue();
 
-        if (parent == (int) getpid() && commandLine.contains ("--juce-gtkwebkitfork-child"))
+        if (parent == (int) getpid() && entry.getFile().getChildFile ("cmdline").loadFileAsString().contains ("--juce-gtkwebkitfork-child"))
             ++count;
     }
 
     return count;
 }
 
-/** The provider's access log as entries: a request line with its indented query and header lines. */
-juce::StringArray readAccessLog (const juce::File& log)
+/** The provider's access log entries (a request line with its indented query and header lines)
+    whose request starts with this path.
+*/
+juce::StringArray findRequests (const juce::File& log, const juce::String& requestStart)
 {
-    juce::StringArray entries;
+    juce::StringArray entries, found;
 
     for (const auto& line : juce::StringArray::fromLines (log.loadFileAsString()))
     {
@@ -89,13 +78,6 @@ juce::StringArray readAccessLog (const juce::File& log)
             entries.add (line);
     }
 
-    return entries;
-}
-
-juce::StringArray findRequests (const juce::StringArray& entries, const juce::String& requestStart)
-{
-    juce::StringArray found;
-
     for (const auto& entry : entries)
         if (entry.upToFirstOccurrenceOf ("\n", false, false).contains ("\"GET " + requestStart))
             found.add (entry);
@@ -103,30 +85,20 @@ juce::StringArray findRequests (const juce::StringArray& entries, const juce::St
     return found;
 }
 
-/** The main window against the real provider serving its sample library, with the extras
-    thread and either the real browser or a stand-in.
+/** The main window of a signed-in user against the real provider serving its sample library,
+    with the extras thread and either the real browser or a stand-in.
 */
-class WebProviderTest : public ::testing::Test
+class WebProviderTest : public WindowTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_NE (std::getenv ("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
         ASSERT_TRUE (provider->isRunning()) << provider->readErrors();
-        ASSERT_TRUE (home.getFolder().getChildFile ("tsy-testurl.txt").replaceWithText (provider->getOrigin() + "/"));
+        ASSERT_NO_FATAL_FAILURE (useCatalogFrom (provider->getOrigin() + "/"));
         auto* preferences = PreferencesManager::getInstance();
-        preferences->load (SharedRes::getInstance()->getUserDataFolder().getChildFile ("preferences.xml"));
         preferences->setLanguage (1);
+        preferences->setCredentials ("giulia.rossi@example.com", juce::MD5 (juce::String ("tessaly-giulia").toUTF8()).toHexString());
     }
-
-    void TearDown() override
-    {
-        closeWindow();
-        PreferencesManager::deleteInstance();
-        SharedRes::deleteInstance();
-    }
-
-    void signIn() { PreferencesManager::getInstance()->setCredentials ("giulia.rossi@example.com", juce::MD5 (juce::String ("tessaly-giulia").toUTF8()).toHexString()); }
 
     /** Starts the window (real browser unless a stand-in is wanted) and waits for its catalog. */
     void openWindow (bool realBrowser)
@@ -149,31 +121,26 @@ protected:
     /** Waits until the provider has logged a request starting with this path; its entries. */
     juce::StringArray waitForRequests (const juce::String& requestStart)
     {
-        MessagePump::runUntil ([&] { return ! findRequests (readAccessLog (accessLog), requestStart).isEmpty(); });
-        return findRequests (readAccessLog (accessLog), requestStart);
+        MessagePump::runUntil ([&] { return ! findRequests (accessLog, requestStart).isEmpty(); });
+        return findRequests (accessLog, requestStart);
     }
 
     bool isShowing (const juce::String& path) { return window->getContent().getComponent (path)->isVisible(); }
 
-    ScratchHome home;
-    ScriptedPrompts prompts;
     const juce::File accessLog = home.getFolder().getChildFile ("access.log");
     std::unique_ptr<ProviderProcess> provider = std::make_unique<ProviderProcess> (
         juce::StringArray { "--library", TestLibraryWriter::getSampleLibrary().getFullPathName(), "--access-log", accessLog.getFullPathName() },
         home.getFolder().getChildFile ("provider"));
-    std::unique_ptr<Core> core;
     RecordingBrowser* standIn = nullptr;
-    std::unique_ptr<MainWindow> window;
 };
 } // namespace
 
 TEST_F (WebProviderTest, SignedInStartShowsTheHomePageWithTheUserAndFetchesTheExtras)
 {
-    signIn();
     openWindow (true);
 
     const auto homeRequests = waitForRequests ("/home.php");
-    ASSERT_EQ (homeRequests.size(), 1) << readAccessLog (accessLog).joinIntoString ("\n");
+    ASSERT_EQ (homeRequests.size(), 1) << accessLog.loadFileAsString();
     const auto lines = juce::StringArray::fromLines (homeRequests[0]);
     EXPECT_TRUE (lines.contains ("header X-Tsy-Customuseragent: TSY-Player v1.36 UID=1001", true)) << homeRequests[0];
     const juce::StringArray parameters { "query loginbutton=1", "query username=Giulia Rossi", "query password=********" };
@@ -205,15 +172,14 @@ TEST_F (WebProviderTest, SignedInStartShowsTheHomePageWithTheUserAndFetchesTheEx
     auto& tree = window->getCatalogTree();
     tree.selectRow (tree.getFirstCourseRow());
     const auto& picture = window->getContent().getComponent<BackgroundPanel> (ComponentPaths::imagePanel)->getImage();
-    EXPECT_EQ (picture.getBounds(), juce::ImageFileFormat::loadFrom (extras().findCoverFile (core->getCourseId (0))).getBounds());
     EXPECT_TRUE (picture.isValid());
-    {
-        juce::FileOutputStream out (getScreenshot ("course-cover"));
-        out.setPosition (0);
-        out.truncate();
-        ASSERT_TRUE (juce::PNGImageFormat().writeImageToStream (window->createComponentSnapshot (window->getLocalBounds()), out));
-        std::cout << "screenshot: " << out.getFile().getFullPathName() << std::endl;
-    }
+    EXPECT_EQ (picture.getBounds(), juce::ImageFileFormat::loadFrom (extras().findCoverFile (core->getCourseId (0))).getBounds());
+    const auto coverShot = getScreenshot ("course-cover");
+    coverShot.deleteFile();
+    juce::FileOutputStream out (coverShot);
+    ASSERT_TRUE (juce::PNGImageFormat().writeImageToStream (window->createComponentSnapshot (window->getLocalBounds()), out));
+    out.flush();
+    std::cout << "screenshot: " << coverShot.getFullPathName() << std::endl;
 
     // Its partners site, from the local copy.
     dynamic_cast<juce::Button*> (window->getContent().getComponent (ComponentPaths::partnersButton))->triggerClick();
@@ -225,34 +191,17 @@ TEST_F (WebProviderTest, SignedInStartShowsTheHomePageWithTheUserAndFetchesTheEx
     EXPECT_EQ (countBrowserProcesses(), 0);
 }
 
-TEST_F (WebProviderTest, WithoutAUserTheHomePageHasNoParameters)
-{
-    prompts.answerNextLogin (std::nullopt);
-    openWindow (true);
-
-    const auto homeRequests = waitForRequests ("/home.php");
-    ASSERT_EQ (homeRequests.size(), 1);
-    EXPECT_TRUE (homeRequests[0].startsWith (homeRequests[0].upToFirstOccurrenceOf ("\"GET", false, false) + "\"GET /home.php HTTP/1.1\""))
-        << "no query at all: " << homeRequests[0];
-    EXPECT_TRUE (juce::StringArray::fromLines (homeRequests[0]).contains ("header X-Tsy-Customuseragent: TSY-Player v1.36 UID=0", true)) << homeRequests[0];
-    closeWindow();
-    EXPECT_EQ (countBrowserProcesses(), 0);
-}
-
 TEST_F (WebProviderTest, LaterStartsFetchNoCurrentExtraAndOfflineShowsTheMessage)
 {
-    signIn();
     openWindow (false);
-    ASSERT_TRUE (MessagePump::runUntil ([this] { return extras().isIdle() && ! findRequests (readAccessLog (accessLog), "/extras/").isEmpty(); }));
+    ASSERT_TRUE (MessagePump::runUntil ([this] { return extras().isIdle() && ! findRequests (accessLog, "/extras/").isEmpty(); }));
     closeWindow();
 
     // The same catalog again: every copy is current.
-    const auto entriesBefore = readAccessLog (accessLog).size();
+    const auto extrasFetched = findRequests (accessLog, "/extras/").size();
     openWindow (false);
     ASSERT_TRUE (MessagePump::runUntil ([this] { return extras().isIdle(); }));
-    const auto entries = readAccessLog (accessLog);
-    EXPECT_TRUE (findRequests (juce::StringArray (entries.begin() + entriesBefore, entries.size() - entriesBefore), "/extras/").isEmpty())
-        << entries.joinIntoString ("\n");
+    EXPECT_EQ (findRequests (accessLog, "/extras/").size(), extrasFetched) << accessLog.loadFileAsString();
     EXPECT_EQ (standIn->last().address.upToFirstOccurrenceOf ("?", false, false), provider->getOrigin() + "/home.php");
     closeWindow();
 
