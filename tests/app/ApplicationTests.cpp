@@ -47,6 +47,22 @@ void rememberDemoUser (const juce::File& dataFolder)
 </PROPERTIES>)");
 }
 
+/** The player in a process of its own, ended with the test: a test that stops half way must
+    not leave it holding the single-instance lock against the next one.
+*/
+struct PlayerProcess final : juce::ChildProcess
+{
+    PlayerProcess() = default;
+
+    ~PlayerProcess()
+    {
+        if (isRunning())
+            kill();
+    }
+
+    JUCE_DECLARE_NON_COPYABLE (PlayerProcess)
+};
+
 /** A loopback port on which nothing listens (it was free a moment ago). */
 int findClosedPort()
 {
@@ -61,13 +77,13 @@ int findClosedPort()
 */
 void expectQuitAfterBox (const ScratchHome& home, const juce::String& boxTitle)
 {
-    juce::ChildProcess player;
+    PlayerProcess player;
     ASSERT_TRUE (player.start (juce::StringArray { TSY_PLAYER_PATH }, 0));
     ASSERT_TRUE (Driver::dismissAlert ("Test site"));
     ASSERT_TRUE (Driver::dismissAlert ("Logging enabled"));
     ASSERT_TRUE (Driver::dismissAlert (boxTitle)) << boxTitle << " was never shown";
 
-    const auto ended = player.waitForProcessToFinish (8000);
+    const auto ended = player.waitForProcessToFinish (30000);
 
     if (! ended)
         player.kill();
@@ -98,16 +114,16 @@ TEST (Application, StartsOnceFetchesTheCatalogAndQuitsFromTheCloseButton)
     ASSERT_TRUE (Driver::findWindowsTitled (title).isEmpty());
 
     // Whatever the program prints is kept: with logging on, its lines belong in the file only.
-    juce::ChildProcess first;
+    PlayerProcess first;
     ASSERT_TRUE (first.start (juce::StringArray { TSY_PLAYER_PATH }, juce::ChildProcess::wantStdOut | juce::ChildProcess::wantStdErr));
     ASSERT_TRUE (Driver::dismissAlert ("Test site"));
 
-    const auto windows = Driver::waitForWindowsTitled (title, 20000);
+    const auto windows = Driver::waitForWindowsTitled (title, 30000);
     ASSERT_EQ (windows.size(), 1) << "the first instance shows one window";
     ASSERT_TRUE (Driver::dismissAlert ("Logging enabled"));
     ASSERT_TRUE (waitForFile (setup.getDataFolder().getChildFile ("cat1001en.xml"), 20000)) << "the user's catalog was fetched and cached";
 
-    juce::ChildProcess second;
+    PlayerProcess second;
     ASSERT_TRUE (second.start (juce::StringArray { TSY_PLAYER_PATH }, 0));
     ASSERT_TRUE (second.waitForProcessToFinish (15000)) << "a second start ends by itself";
     EXPECT_EQ (second.getExitCode(), 0u);
@@ -130,10 +146,10 @@ TEST (Application, StartsOnceFetchesTheCatalogAndQuitsFromTheCloseButton)
 
     // With the provider gone, the next start works from the cached copy.
     setup.provider.stop();
-    juce::ChildProcess offline;
+    PlayerProcess offline;
     ASSERT_TRUE (offline.start (juce::StringArray { TSY_PLAYER_PATH }, 0));
     ASSERT_TRUE (Driver::dismissAlert ("Test site"));
-    const auto again = Driver::waitForWindowsTitled (title, 20000);
+    const auto again = Driver::waitForWindowsTitled (title, 30000);
     ASSERT_EQ (again.size(), 1);
     ASSERT_TRUE (Driver::dismissAlert ("Logging enabled"));
 
@@ -144,14 +160,28 @@ TEST (Application, StartsOnceFetchesTheCatalogAndQuitsFromTheCloseButton)
     const auto preferences = setup.getDataFolder().getChildFile ("preferences.xml");
     ASSERT_TRUE (preferences.replaceWithText (preferences.loadFileAsString().replace ("name=\"loggingEnabled\" val=\"1\"", "name=\"loggingEnabled\" val=\"0\"")));
     const auto logBefore = setup.getLog();
-    juce::ChildProcess quiet;
+    PlayerProcess quiet;
     ASSERT_TRUE (quiet.start (juce::StringArray { TSY_PLAYER_PATH }, juce::ChildProcess::wantStdOut | juce::ChildProcess::wantStdErr));
     ASSERT_TRUE (Driver::dismissAlert ("Test site"));
-    const auto last = Driver::waitForWindowsTitled (title, 20000);
+    const auto last = Driver::waitForWindowsTitled (title, 30000);
     ASSERT_EQ (last.size(), 1);
-    juce::Thread::sleep (500);
+    // The box would come before the catalog is read, and hold back the tree's courses: the
+    // first one's title (the tenth row of 20 pixels under the 26-pixel title bar) shows once
+    // that point has passed.
+    const Driver quietWindow (last[0]);
+    const auto showsCourse = [&] {
+        const auto row = quietWindow.grab ({ 40, 26 + 9 * 20 + 3, 200, 16 });
+
+        for (int y = 0; y < row.getHeight(); ++y)
+            for (int x = 0; x < row.getWidth(); ++x)
+                if (row.getPixelAt (x, y).getBrightness() < 0.5f)
+                    return true;
+
+        return false;
+    };
+    ASSERT_TRUE (Driver::waitFor (showsCourse, 30000)) << "the quiet run never showed the cached catalog";
     EXPECT_TRUE (Driver::findWindowsTitled ("Logging enabled").isEmpty());
-    ASSERT_TRUE (Driver (last[0]).closeAndWait (quiet));
+    ASSERT_TRUE (quietWindow.closeAndWait (quiet));
     EXPECT_EQ (setup.getLog(), logBefore);
     const auto quietOutput = quiet.readAllProcessOutput();
     EXPECT_FALSE (quietOutput.contains ("Program started") || quietOutput.contains ("received:")) << "nothing is logged anywhere: " << quietOutput;
@@ -199,7 +229,7 @@ TEST (Application, AcceptedUpgradeEndsTheProgram)
 </PROPERTIES>)");
 
     // "Yes" is the alert's default button, so Return accepts the offer.
-    juce::ChildProcess player;
+    PlayerProcess player;
     ASSERT_TRUE (player.start (juce::StringArray { TSY_PLAYER_PATH }, 0));
     ASSERT_TRUE (Driver::dismissAlert ("Test site"));
     ASSERT_TRUE (Driver::dismissAlert ("Logging enabled"));
@@ -220,7 +250,7 @@ TEST (Application, ALanguageChangeThatFindsNoCatalogEndsTheProgram)
     PlayerAgainstProvider setup;
     ASSERT_TRUE (setup.provider.isRunning()) << setup.provider.readErrors();
 
-    juce::ChildProcess player;
+    PlayerProcess player;
     ASSERT_TRUE (player.start (juce::StringArray { TSY_PLAYER_PATH }, 0));
     ASSERT_TRUE (Driver::dismissAlert ("Test site"));
     ASSERT_TRUE (Driver::dismissAlert ("Logging enabled"));
@@ -235,18 +265,19 @@ TEST (Application, ALanguageChangeThatFindsNoCatalogEndsTheProgram)
     // then the language combo (at 240, 45 in the panel, right of the 291 + 7 pixels of the left
     // panel), then "Italian", the first entry of its menu, just under the combo. A click that
     // comes before the menu is up lands on the panel, so it is repeated until the answer shows.
+    // Each click waits for what the one before opened to be painted.
     const Driver window (windows[0]);
+    const juce::Rectangle<int> comboArea (298 + 240, 26 + 45, 200, 20), menuArea (298 + 240, 26 + 55 + 12, 200, 20);
+    const auto panelBefore = window.grab (comboArea);
     window.click ({ 80, 26 + 70 });
+    ASSERT_TRUE (window.waitForChange (comboArea, panelBefore, 20000)) << "gave up waiting for the preferences panel to show";
+    const auto menuBefore = window.grab (menuArea);
     window.click ({ 298 + 240 + 100, 26 + 55 });
-
-    for (int attempt = 0; attempt < 10 && Driver::findWindowsTitled ("Connection missing upon first launch").isEmpty(); ++attempt)
-    {
-        window.click ({ 298 + 240 + 100, 26 + 55 + 22 });
-        Driver::waitForWindowsTitled ("Connection missing upon first launch", 1000);
-    }
+    ASSERT_TRUE (window.waitForChange (menuArea, menuBefore, 20000)) << "gave up waiting for the language menu to open";
+    window.click ({ 298 + 240 + 100, 26 + 55 + 22 });
 
     ASSERT_TRUE (Driver::dismissAlert ("Connection missing upon first launch")) << "the language change did not reach the retrieval";
-    const auto ended = player.waitForProcessToFinish (8000);
+    const auto ended = player.waitForProcessToFinish (30000);
 
     if (! ended)
         player.kill();

@@ -69,15 +69,23 @@ bool DesktopDriver::dismissAlert (const juce::String& title, int timeoutMs)
         return false;
     }
 
-    // A fresh alert may still be settling its size, so click again until it has gone.
+    // A fresh alert is still being sized and placed: a click before it has settled lands
+    // beside its button.
     const DesktopDriver alert (windows[0]);
 
-    for (int attempt = 0; attempt < 20; ++attempt)
+    if (! alert.waitUntilPlaced (timeoutMs))
+    {
+        keepScreen ("alert-unsettled");
+        return false;
+    }
+
+    // A click is only lost if the alert had not yet started taking the mouse; one more then.
+    for (int attempt = 0; attempt < 3; ++attempt)
     {
         const auto size = alert.getBounds();
         alert.click ({ size.getWidth() / 2, size.getHeight() - 24 });
 
-        if (alert.waitUntilGone (250))
+        if (alert.waitUntilGone (timeoutMs / 3))
             return true;
     }
 
@@ -92,16 +100,24 @@ bool DesktopDriver::acceptAlert (const juce::String& title, int timeoutMs)
     if (windows.isEmpty())
         return false;
 
+    // A key that arrives before the alert has taken the keyboard goes to the window beneath.
     const DesktopDriver alert (windows[0]);
 
-    for (int attempt = 0; attempt < 40; ++attempt)
+    if (! waitFor ([&] { return alert.hasKeyboardFocus(); }, timeoutMs))
+    {
+        keepScreen ("alert-without-focus");
+        return false;
+    }
+
+    for (int attempt = 0; attempt < 3; ++attempt)
     {
         alert.pressKeys ("Return");
 
-        if (alert.waitUntilGone (250))
+        if (alert.waitUntilGone (timeoutMs / 3))
             return true;
     }
 
+    keepScreen ("alert-failure");
     return false;
 }
 
@@ -127,6 +143,55 @@ juce::Rectangle<int> DesktopDriver::getBounds() const
     };
 
     return { valueOf ("X"), valueOf ("Y"), valueOf ("WIDTH"), valueOf ("HEIGHT") };
+}
+
+namespace
+{
+/** Polls a look until it has given the same answer three times in a row. */
+template <typename Look>
+bool waitUntilSteady (Look look, int timeoutMs)
+{
+    auto previous = look();
+    int sameInARow = 1;
+    return DesktopDriver::waitFor ([&] {
+        auto now = look();
+        sameInARow = now == previous ? sameInARow + 1 : 1;
+        previous = std::move (now);
+        return sameInARow >= 3;
+    }, timeoutMs);
+}
+
+/** Pixels compared by value, since images compare by identity. */
+struct Pixels
+{
+    juce::Image image;
+    bool operator== (const Pixels& other) const { return ! imagesDiffer (image, other.image); }
+};
+} // namespace
+
+bool DesktopDriver::waitUntilPlaced (int timeoutMs) const
+{
+    return waitUntilSteady ([this] { return getBounds(); }, timeoutMs);
+}
+
+bool DesktopDriver::waitUntilSettled (juce::Rectangle<int> area, int timeoutMs) const
+{
+    return waitUntilSteady ([&] { return Pixels { grab (area) }; }, timeoutMs);
+}
+
+bool DesktopDriver::waitForChange (juce::Rectangle<int> area, const juce::Image& before, int timeoutMs) const
+{
+    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) timeoutMs;
+
+    if (! waitFor ([&] { return imagesDiffer (before, grab (area)); }, timeoutMs))
+        return false;
+
+    return waitUntilSettled (area, juce::jmax (1000, (int) (end - juce::Time::getMillisecondCounter())));
+}
+
+bool DesktopDriver::hasKeyboardFocus() const
+{
+    return run ({ "xdotool", "getwindowfocus" }) == windowId;
 }
 
 void DesktopDriver::click (juce::Point<int> position, int numClicks) const
@@ -155,12 +220,13 @@ juce::Image DesktopDriver::grab (juce::Rectangle<int> area) const
 
 bool DesktopDriver::closeAndWait (juce::ChildProcess& process) const
 {
-    // A click that lands while the window is still busy with its start-up may be missed.
-    for (int attempt = 0; attempt < 5; ++attempt)
+    // A click that lands while the window is still busy with its start-up may be missed; an
+    // ending program may take a while to stop its threads on busy cores.
+    for (int attempt = 0; attempt < 3; ++attempt)
     {
         click ({ getBounds().getWidth() - 15, 13 });
 
-        if (process.waitForProcessToFinish (4000))
+        if (process.waitForProcessToFinish (15000))
             return true;
     }
 

@@ -51,6 +51,24 @@ public:
     /** The window's current size. */
     juce::Rectangle<int> getBounds() const;
 
+    /** Polls until the window's place and size have stayed the same for three looks in a row
+        (a fresh window may still be moved or resized by the program); false if it never settled.
+    */
+    bool waitUntilPlaced (int timeoutMs) const;
+
+    /** Polls until what an area of the window shows has stayed the same for three looks in a
+        row, so the program has finished painting it; false when it kept changing for timeoutMs.
+    */
+    bool waitUntilSettled (juce::Rectangle<int> area, int timeoutMs) const;
+
+    /** Polls until an area shows something other than `before`, then until it has settled;
+        false when it never changed, or kept changing.
+    */
+    bool waitForChange (juce::Rectangle<int> area, const juce::Image& before, int timeoutMs) const;
+
+    /** True when this window has the keyboard focus. */
+    bool hasKeyboardFocus() const;
+
     /** Moves the pointer to a point of the window (window coordinates) and clicks there. */
     void click (juce::Point<int> position, int numClicks = 1) const;
 

@@ -23,6 +23,27 @@ const juce::Point<int> emailField { 170, 114 }, passwordField { 170, 164 };
 // pixels in. The time label sits 204 pixels from their right end, the position slider 325 from
 // their left end, and the occurrence marks in the 19 pixels above the slider.
 constexpr int bottomHeight = 55, controlsLeft = 268;
+
+// How long the road waits for a state before it gives up. Only a broken program takes that
+// long, so they are generous: on two busy cores a start or a repaint can take seconds.
+constexpr int windowWaitMs = 30000, stateWaitMs = 20000, downloadWaitMs = 60000;
+
+/** Why a wait ended without the state it waited for. */
+juce::String gaveUp (const juce::String& state, int timeoutMs)
+{
+    return "gave up after " + juce::String (timeoutMs / 1000) + " s waiting for " + state;
+}
+
+/** True when some pixel of an image is darker than this, as text is against the skin's panels. */
+bool showsDarkPixels (const juce::Image& image, float brightness)
+{
+    for (int y = 0; y < image.getHeight(); ++y)
+        for (int x = 0; x < image.getWidth(); ++x)
+            if (image.getPixelAt (x, y).getBrightness() < brightness)
+                return true;
+
+    return false;
+}
 } // namespace
 
 Road::Road (const juce::File& library, const juce::File& screenshotFolder)
@@ -68,6 +89,25 @@ juce::File Road::getAccessLog() const
 juce::File Road::getChapterFolder() const
 {
     return getDataFolder().getChildFile ("users").getChildFile (userId).getChildFile (chapterId);
+}
+
+juce::String Road::waitForState (const juce::String& state, const std::function<bool()>& holds, int timeoutMs) const
+{
+    return DesktopDriver::waitFor (holds, timeoutMs) ? juce::String() : gaveUp (state, timeoutMs) + describeOpenBoxes();
+}
+
+juce::String Road::describeOpenBoxes() const
+{
+    // A question the road did not expect is the likeliest reason it is stuck; name it. The
+    // toolkit's own unseen window carries the program's file name.
+    juce::StringArray titles;
+
+    for (const auto& id : juce::StringArray::fromLines (DesktopDriver::run ({ "xdotool", "search", "--onlyvisible", "--name", "." })))
+        if (const auto title = DesktopDriver::run ({ "xdotool", "getwindowname", id }); title.isNotEmpty() && title != applicationTitle && title != "tsy-player"
+                                                                                       && title != chapterWindowTitle)
+            titles.addIfNotAlreadyThere (title);
+
+    return titles.isEmpty() ? juce::String() : " (windows up: \"" + titles.joinIntoString ("\", \"") + "\")";
 }
 
 bool Road::waitForLog (const juce::String& text, int timeoutMs) const
@@ -142,12 +182,15 @@ juce::String Road::startPlayer()
     if (! DesktopDriver::dismissAlert ("Test site"))
         return "no \"Test site\" notice";
 
-    const auto windows = DesktopDriver::waitForWindowsTitled (applicationTitle, 20000);
+    const auto windows = DesktopDriver::waitForWindowsTitled (applicationTitle, windowWaitMs);
 
     if (windows.size() != 1)
         return "expected one main window, found " + juce::String (windows.size());
 
     window = std::make_unique<DesktopDriver> (windows[0]);
+
+    if (! window->waitUntilPlaced (stateWaitMs))
+        return gaveUp ("the main window to keep its place and size", stateWaitMs);
 
     if (! DesktopDriver::dismissAlert ("Logging enabled"))
         return "no \"Logging enabled\" notice";
@@ -160,33 +203,38 @@ juce::String Road::signIn()
     if (auto problem = startPlayer(); problem.isNotEmpty())
         return problem;
 
-    const auto dialogs = DesktopDriver::waitForWindowsTitled ("Login", 20000);
+    const auto dialogs = DesktopDriver::waitForWindowsTitled ("Login", windowWaitMs);
 
     if (dialogs.isEmpty())
         return "the program never asked for the credentials";
 
-    // A fresh dialog may still be settling its size and place; clicks before that go astray.
+    // Clicks into a dialog that is still being placed, or not yet painted, go astray; a field
+    // shows what was typed into it once it has the keyboard.
     const DesktopDriver dialog (dialogs[0]);
-    auto bounds = dialog.getBounds();
-    DesktopDriver::waitFor ([&] {
-        const auto now = dialog.getBounds();
-        const auto settled = now == bounds;
-        bounds = now;
-        return settled;
-    }, 2000);
-    dialog.click (emailField);
-    dialog.type (userEmail);
-    dialog.click (passwordField);
-    dialog.type (userPassword);
+
+    if (! dialog.waitUntilPlaced (stateWaitMs) || ! dialog.waitUntilSettled ({ 0, 0, 400, 250 }, stateWaitMs))
+        return gaveUp ("the sign-in dialog to settle", stateWaitMs);
+
+    for (const auto& [field, text, name] : { std::tuple { emailField, userEmail, "e-mail" }, std::tuple { passwordField, userPassword, "password" } })
+    {
+        const juce::Rectangle<int> fieldArea (field.x - 60, field.y - 8, 120, 16);
+        const auto empty = dialog.grab (fieldArea);
+        dialog.click (field);
+        dialog.type (text);
+
+        if (! dialog.waitForChange (fieldArea, empty, stateWaitMs))
+            return gaveUp (juce::String ("the ") + name + " typed into the sign-in dialog to show in its field", stateWaitMs);
+    }
+
     dialog.pressKeys ("Return");
 
-    if (! dialog.waitUntilGone (10000))
+    if (! dialog.waitUntilGone (stateWaitMs))
         return "the sign-in dialog stayed open";
 
     const auto connectionMissing = "Connection missing upon first launch";
     DesktopDriver::waitFor ([&] {
         return getLog().contains ("online user catalog retrieval result: 0") || ! DesktopDriver::findWindowsTitled (connectionMissing).isEmpty();
-    }, 20000);
+    }, windowWaitMs);
 
     if (! DesktopDriver::findWindowsTitled (connectionMissing).isEmpty())
         return "the program found no connection to the provider";
@@ -203,14 +251,13 @@ juce::String Road::showLibrary()
         return "the user's catalog was not cached";
 
     // The first course's row is drawn: its label has text pixels darker than the background.
-    const auto row = window->grab ({ 40, firstCourseMark.y - 8, 200, 16 });
+    const juce::Rectangle<int> courseRow (40, firstCourseMark.y - 8, 200, 16);
 
-    for (int y = 0; y < row.getHeight(); ++y)
-        for (int x = 0; x < row.getWidth(); ++x)
-            if (row.getPixelAt (x, y).getBrightness() < 0.5f)
-                return {};
+    if (auto problem = waitForState ("the first course's row to show its title", [&] { return showsDarkPixels (window->grab (courseRow), 0.5f); }, stateWaitMs);
+        problem.isNotEmpty())
+        return "the tree shows no course: " + problem;
 
-    return "the tree shows no course";
+    return {};
 }
 
 juce::String Road::showHomePageAndLibrary()
@@ -218,7 +265,7 @@ juce::String Road::showHomePageAndLibrary()
     const auto requested = DesktopDriver::waitFor ([this] {
         const auto log = getAccessLog().loadFileAsString();
         return log.contains ("\"GET /home.php") && log.contains ("header X-Tsy-Customuseragent: TSY-Player v1.36 UID=" + userId);
-    }, 10000);
+    }, stateWaitMs);
 
     if (! requested)
         return "the home page was not asked for with the user's id";
@@ -248,19 +295,40 @@ juce::String Road::showOfflineMessage()
     return "no message shows where the home page would be";
 }
 
-void Road::openChapterRows()
+juce::String Road::openChapterRows()
 {
+    // Each click waits for the row it opens to be painted: a click on a row that has not moved
+    // into place yet lands on whatever row is still there (a course, whose icon asks to queue all).
+    const auto rowAt = [] (int y) { return juce::Rectangle<int> (24, y - 9, 260, 18); };
+    const auto courseRow = rowAt (firstCourseMark.y), lessonRow = rowAt (firstLessonMark.y), chapterRow = rowAt (firstChapterIcon.y);
+
+    if (! window->waitUntilSettled (courseRow.getUnion (chapterRow), stateWaitMs))
+        return gaveUp ("the tree's first rows to settle", stateWaitMs);
+
+    const auto beforeLesson = window->grab (lessonRow);
     window->click (firstCourseMark);
+
+    if (! window->waitForChange (lessonRow, beforeLesson, stateWaitMs))
+        return gaveUp ("the first course to open its lesson under it", stateWaitMs) + describeOpenBoxes();
+
+    const auto beforeChapter = window->grab (chapterRow);
     window->click (firstLessonMark);
+
+    if (! window->waitForChange (chapterRow, beforeChapter, stateWaitMs))
+        return gaveUp ("the first lesson to open its chapter under it", stateWaitMs) + describeOpenBoxes();
+
+    return {};
 }
 
 juce::String Road::queueChapter()
 {
-    openChapterRows();
+    if (auto problem = openChapterRows(); problem.isNotEmpty())
+        return problem;
+
     window->click (firstChapterIcon);
 
-    if (! waitForLog ("movieid: " + chapterId + " - Download entry created", 10000))
-        return "a click on the chapter's icon queued nothing";
+    if (! waitForLog ("movieid: " + chapterId + " - Download entry created", stateWaitMs))
+        return "a click on the chapter's icon queued nothing: " + gaveUp ("its download entry in the log", stateWaitMs) + describeOpenBoxes();
 
     return {};
 }
@@ -268,10 +336,10 @@ juce::String Road::queueChapter()
 juce::String Road::finishDownload()
 {
     const auto finished = [this] (const char* outcome) { return waitForLog ("movieid: " + chapterId + " - Download " + outcome, 0); };
-    DesktopDriver::waitFor ([&] { return finished ("successful") || finished ("failed") || finished ("aborted"); }, 30000);
+    DesktopDriver::waitFor ([&] { return finished ("successful") || finished ("failed") || finished ("aborted"); }, downloadWaitMs);
 
     if (! finished ("successful"))
-        return "the download did not complete: " + getLog().fromLastOccurrenceOf ("movieid: " + chapterId, true, false);
+        return "the download did not complete: " + getLog().fromLastOccurrenceOf ("movieid: " + chapterId, true, false) + describeOpenBoxes();
 
     if (! getChapterFolder().getChildFile (chapterId + ".bin").existsAsFile())
         return "the downloaded video is not on disk";
@@ -282,20 +350,25 @@ juce::String Road::finishDownload()
 juce::String Road::playChapter (bool afterRestart)
 {
     if (afterRestart)
-        openChapterRows();
+        if (auto problem = openChapterRows(); problem.isNotEmpty())
+            return problem;
 
     window->click (firstChapterLabel, 2);
     const auto windowId = window->getWindowId();
 
-    if (! DesktopDriver::waitFor ([&] { return DesktopDriver::run ({ "xdotool", "getwindowname", windowId }) == chapterWindowTitle; }, 10000))
-        return "a double click did not open the chapter";
+    if (auto problem = waitForState ("the window's title to name the chapter",
+                                     [&] { return DesktopDriver::run ({ "xdotool", "getwindowname", windowId }) == chapterWindowTitle; },
+                                     stateWaitMs);
+        problem.isNotEmpty())
+        return "a double click did not open the chapter: " + problem;
 
     const auto bottom = getBottomPanel();
     const juce::Rectangle<int> timeLabel (bottom.getRight() - 204, bottom.getY() + 17, 80, 20);
     const auto first = window->grab (timeLabel);
 
-    if (! DesktopDriver::waitFor ([&] { return imagesDiffer (first, window->grab (timeLabel)); }, 4000))
-        return "the playing time does not advance";
+    if (auto problem = waitForState ("the time label to advance", [&] { return imagesDiffer (first, window->grab (timeLabel)); }, stateWaitMs);
+        problem.isNotEmpty())
+        return "the playing time does not advance: " + problem;
 
     return {};
 }
@@ -304,13 +377,13 @@ juce::String Road::addMarker()
 {
     window->pressKeys ("m");
 
-    if (! DesktopDriver::acceptAlert ("New marker", 10000))
-        return "the \"m\" key asked for no marker label";
+    if (! DesktopDriver::acceptAlert ("New marker", stateWaitMs))
+        return "the \"m\" key asked for no marker label: " + gaveUp ("a \"New marker\" box with the keyboard", stateWaitMs) + describeOpenBoxes();
 
     const auto state = getChapterFolder().getChildFile (chapterId + ".xml");
 
-    if (! DesktopDriver::waitFor ([&] { return state.loadFileAsString().contains ("<marker type=\"normal\" text=\"Marker 1\""); }, 5000))
-        return "the marker was not saved: " + state.loadFileAsString();
+    if (! DesktopDriver::waitFor ([&] { return state.loadFileAsString().contains ("<marker type=\"normal\" text=\"Marker 1\""); }, stateWaitMs))
+        return "the marker was not saved: " + gaveUp ("it in the chapter's state file", stateWaitMs) + ", which holds: " + state.loadFileAsString();
 
     return {};
 }
@@ -322,23 +395,39 @@ juce::String Road::searchSpokenWord()
     const juce::Point<int> searchField (48 + 60, bottom.getY() + 27);
     const auto before = window->grab (marks);
 
-    if (! DesktopDriver::waitFor ([&] { return getDataFolder().getChildFile ("data.dat").existsAsFile(); }, 30000))
-        return "the indexer never installed the search database";
+    if (! DesktopDriver::waitFor ([&] { return getDataFolder().getChildFile ("data.dat").existsAsFile(); }, downloadWaitMs))
+        return "the indexer never installed the search database: " + gaveUp ("data.dat", downloadWaitMs);
 
-    // The field is enabled once the message thread has heard of the new database, so a search
-    // typed a moment too early is tried again.
-    bool found = false;
+    // The field shows "Indexing..." and takes no text until the message thread has opened the
+    // new database; then it is empty, one colour.
+    const juce::Rectangle<int> fieldText (searchField.x - 25, searchField.y - 5, 80, 10);
+    const auto oneColour = [] (const juce::Image& image) {
+        for (int y = 0; y < image.getHeight(); ++y)
+            for (int x = 0; x < image.getWidth(); ++x)
+                if (image.getPixelAt (x, y) != image.getPixelAt (0, 0))
+                    return false;
 
-    for (int attempt = 0; attempt < 3 && ! found; ++attempt)
-    {
-        window->click (searchField, 3);
-        window->type (spokenWord);
-        window->pressKeys ("Return");
-        found = DesktopDriver::waitFor ([&] { return imagesDiffer (before, window->grab (marks)); }, 1500);
-    }
+        return image.isValid();
+    };
 
-    if (! found)
-        return "no occurrence of \"" + spokenWord + "\" is marked above the slider";
+    if (auto problem = waitForState ("the search field to take words (its \"Indexing...\" hint gone)",
+                                     [&] { return oneColour (window->grab (fieldText)); }, downloadWaitMs);
+        problem.isNotEmpty())
+        return problem;
+
+    const auto emptyField = window->grab (fieldText);
+    window->click (searchField, 3);
+    window->type (spokenWord);
+
+    if (! window->waitForChange (fieldText, emptyField, stateWaitMs))
+        return gaveUp ("\"" + spokenWord + "\" to show in the search field", stateWaitMs);
+
+    window->pressKeys ("Return");
+
+    if (auto problem = waitForState ("an occurrence of \"" + spokenWord + "\" to be marked above the slider",
+                                     [&] { return imagesDiffer (before, window->grab (marks)); }, stateWaitMs);
+        problem.isNotEmpty())
+        return problem;
 
     return {};
 }
@@ -358,7 +447,7 @@ juce::String Road::quit()
     // single-instance lock and stop the next start.
     const auto helperGone = DesktopDriver::waitFor ([] {
         return DesktopDriver::run ({ "pgrep", "-f", juce::String (TSY_PLAYER_PATH) + " --juce-gtkwebkitfork-child" }).isEmpty();
-    }, 5000);
+    }, stateWaitMs);
 
     if (! helperGone)
         return "the browser's helper process outlived the program";
@@ -373,7 +462,7 @@ juce::String Road::startOffline()
     if (auto problem = startPlayer(); problem.isNotEmpty())
         return problem;
 
-    if (! waitForLog ("cached user catalog retrieval result: 0", 20000))
+    if (! waitForLog ("cached user catalog retrieval result: 0", stateWaitMs))
         return "the cached catalog was not used";
 
     if (auto problem = showLibrary(); problem.isNotEmpty())

@@ -53,12 +53,16 @@ private:
     juce::String searchSpokenWord();
     juce::String quit();
     juce::String startOffline();
-    void openChapterRows();
+    juce::String openChapterRows();
 
     juce::File getDataFolder() const;
     juce::File getChapterFolder() const;
     juce::File getAccessLog() const;
     bool waitForLog (const juce::String& text, int timeoutMs) const;
+
+    /** Polls until a state holds; else says which state it gave up on, and what boxes are up. */
+    juce::String waitForState (const juce::String& state, const std::function<bool()>& holds, int timeoutMs) const;
+    juce::String describeOpenBoxes() const;
     juce::Rectangle<int> getBottomPanel() const;
 
     ScratchHome home;

@@ -90,7 +90,7 @@ TEST_F (ChecksumsTest, BackgroundDigestIsTheDigestOfEverythingHandedOver)
         BackgroundChecksum abandoned;
         abandoned.update (data.getData(), 1000);
     }
-    EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - started, 1000.0);
+    EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - started, 10000.0) << "it waited for data that never comes";
 }
 
 TEST_F (ChecksumsTest, UnreadableFilesHaveNoChecksumAndNeverMatch)

