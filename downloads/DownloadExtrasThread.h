@@ -12,7 +12,9 @@
     Keeps a local copy of every course's extras in the per-user data folder, fetching only what
     changed: the cover and credits pictures as covers/C/S.tyi and credits/C/S.tyi, the partners
     site unpacked into partners/C/S/, where C is the course's folder name and S the MD5 checksum
-    that the extra's address names and the downloaded bytes were verified against.
+    that the extra's address names and the downloaded bytes were verified against. A picture is
+    filed only once it decoded whole, and an archive only unpacks within the bounds of
+    checkArchive; a refused extra is dropped and the log says why.
 
     Core makes it through the factory the application hands over, starts it, fills its three
     request tables whenever it installs a catalog, and stops it. Requests and lookups may come

@@ -355,7 +355,8 @@ TEST_F (DownloadExtrasThreadTest, DamagedAndHugePicturesAreNeverFiledAndAreLogge
 
 TEST_F (DownloadExtrasThreadTest, ArchivesBeyondTheirBoundsAreRefusedAndTheOldSiteStays)
 {
-    // 2 MiB expanding to 2 GiB; the same bytes claiming to expand to 1 KiB; many tiny entries.
+    // 2 MiB expanding to 2 GiB; the same bytes claiming to expand to 1 KiB; 10 KiB expanding to
+    // 10 MiB, within the total but a thousand times its size; many tiny entries.
     const auto bomb = ZipBomb::make ("index.html", 2048, 2048LL << 20);
     const auto liar = ZipBomb::make ("index.html", 2048, 1024);
     std::vector<std::pair<juce::String, juce::String>> crowd { { "index.html", "site" } };
@@ -371,6 +372,7 @@ TEST_F (DownloadExtrasThreadTest, ArchivesBeyondTheirBoundsAreRefusedAndTheOldSi
     } cases[] = {
         { "bomb", bomb, "expands to 2147483648 bytes" },
         { "liar", liar, "an entry that does not expand to the size it claims: index.html" },
+        { "dense", ZipBomb::make ("index.html", 10, 10LL << 20), "expands " },
         { "crowd", makeArchive (crowd, folder), "2001 entries, more than 2000" },
     };
 
