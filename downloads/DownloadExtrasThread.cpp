@@ -3,6 +3,7 @@
 #include "downloads/Checksums.h"
 #include "model/LocalStorage.h"
 #include "server/HttpClient.h"
+#include "ui/kit/PictureDecoder.h"
 
 namespace
 {
@@ -115,31 +116,90 @@ juce::File DownloadExtrasThread::getCourseFolder (ExtrasKind kind, const juce::S
     return *folder;
 }
 
-bool DownloadExtrasThread::extractArchive (const juce::File& archive, const juce::File& destination)
+juce::Result DownloadExtrasThread::checkArchive (juce::ZipFile& zip, juce::int64 archiveBytes)
+{
+    const auto numEntries = zip.getNumEntries();
+
+    if (numEntries <= 0)
+        return juce::Result::fail ("not a ZIP archive, or an empty one");
+
+    if (numEntries > maxArchiveEntries)
+        return juce::Result::fail (juce::String (numEntries) + " entries, more than " + juce::String (maxArchiveEntries));
+
+    juce::int64 claimed = 0;
+
+    for (int i = 0; i < numEntries; ++i)
+    {
+        const auto* entry = zip.getEntry (i);
+
+        // A link could lead the site's pages anywhere on the user's disk.
+        if (entry->isSymbolicLink)
+            return juce::Result::fail ("a symbolic link: " + entry->filename);
+
+        claimed += entry->uncompressedSize;
+    }
+
+    if (claimed > maxArchiveBytes)
+        return juce::Result::fail ("expands to " + juce::String (claimed) + " bytes, more than " + juce::String (maxArchiveBytes));
+
+    if (claimed > ratioFloorBytes && claimed > maxArchiveRatio * juce::jmax ((juce::int64) 1, archiveBytes))
+        return juce::Result::fail ("expands " + juce::String (claimed / juce::jmax ((juce::int64) 1, archiveBytes)) + " times its size");
+
+    // The sizes are the archive's own claims: an entry that inflates past its claim would
+    // otherwise be written out in full.
+    juce::HeapBlock<char> scratch (65536);
+
+    for (int i = 0; i < numEntries; ++i)
+    {
+        const auto* entry = zip.getEntry (i);
+        const std::unique_ptr<juce::InputStream> in (zip.createStreamForEntry (i));
+        juce::int64 actual = 0;
+
+        if (in == nullptr)
+            return juce::Result::fail ("an unreadable entry: " + entry->filename);
+
+        while (actual <= entry->uncompressedSize)
+        {
+            const auto numRead = in->read (scratch, 65536);
+
+            if (numRead <= 0)
+                break;
+
+            actual += numRead;
+        }
+
+        if (actual != entry->uncompressedSize)
+            return juce::Result::fail ("an entry that does not expand to the size it claims: " + entry->filename);
+    }
+
+    return juce::Result::ok();
+}
+
+juce::Result DownloadExtrasThread::extractArchive (const juce::File& archive, const juce::File& destination)
 {
     const auto unpacking = destination.getSiblingFile ("." + destination.getFileName() + "-"
                                                        + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64())
                                                        + ".unpacking");
-    auto extracted = false;
+    auto result = juce::Result::ok();
 
     {
         juce::ZipFile zip (archive);
-        extracted = zip.getNumEntries() > 0 && unpacking.createDirectory();
+        result = checkArchive (zip, archive.getSize());
 
-        // A link could lead the site's pages anywhere on the user's disk.
-        for (int i = 0; extracted && i < zip.getNumEntries(); ++i)
-            extracted = ! zip.getEntry (i)->isSymbolicLink;
+        if (result.wasOk() && ! unpacking.createDirectory())
+            result = juce::Result::fail ("cannot create " + unpacking.getFullPathName());
 
         // The framework refuses an entry leading outside the folder but keeps the entries
         // before it, hence the separate folder.
-        extracted = extracted && zip.uncompressTo (unpacking, true).wasOk();
+        if (result.wasOk())
+            result = zip.uncompressTo (unpacking, true);
     }
 
-    if (extracted && destination.deleteRecursively() && unpacking.moveFileTo (destination))
-        return true;
+    if (result.wasOk() && destination.deleteRecursively() && unpacking.moveFileTo (destination))
+        return result;
 
     unpacking.deleteRecursively();
-    return false;
+    return result.wasOk() ? juce::Result::fail ("cannot move the site into " + destination.getFullPathName()) : result;
 }
 
 bool DownloadExtrasThread::writeVerified (const juce::File& target, const juce::MemoryBlock& data)
@@ -256,11 +316,33 @@ void DownloadExtrasThread::fetch (ExtrasKind kind, const juce::String& courseId,
     if (! Checksums::matches (Checksums::dataChecksum (body), checksum, true))
         return;
 
+    // A picture is filed only once it decoded whole: the window shows what is filed.
+    if (kind != ExtrasKind::Partners)
+    {
+        juce::Image picture;
+
+        if (const auto decoded = PictureDecoder::decode (body, picture); decoded.failed())
+        {
+            logRefusal (kind, courseId, decoded.getErrorMessage());
+            return;
+        }
+    }
+
     if (! writeVerified (target, body) || kind != ExtrasKind::Partners)
         return;
 
     // The archive is dropped whole when any entry fails; the unpacked site replaces the working
     // folder, archive included.
-    if (! extractArchive (target, workingFolder))
+    if (const auto extracted = extractArchive (target, workingFolder); extracted.failed())
+    {
         workingFolder.deleteRecursively();
+        logRefusal (kind, courseId, extracted.getErrorMessage());
+    }
+}
+
+void DownloadExtrasThread::logRefusal (ExtrasKind kind, const juce::String& courseId, const juce::String& reason)
+{
+    const auto* what = kind == ExtrasKind::Cover ? "cover" : kind == ExtrasKind::Credits ? "credits picture"
+                                                                                         : "partners archive";
+    juce::Logger::writeToLog ("course " + courseId + ": " + what + " refused: " + reason);
 }

@@ -12,7 +12,9 @@
     Keeps a local copy of every course's extras in the per-user data folder, fetching only what
     changed: the cover and credits pictures as covers/C/S.tyi and credits/C/S.tyi, the partners
     site unpacked into partners/C/S/, where C is the course's folder name and S the MD5 checksum
-    that the extra's address names and the downloaded bytes were verified against.
+    that the extra's address names and the downloaded bytes were verified against. A picture is
+    filed only once it decoded whole, and an archive only unpacks within the bounds of
+    checkArchive; a refused extra is dropped and the log says why.
 
     Core makes it through the factory the application hands over, starts it, fills its three
     request tables whenever it installs a catalog, and stops it. Requests and lookups may come
@@ -61,9 +63,24 @@ public:
     /** Unpacks a ZIP archive into a destination folder, all or nothing: the entries go into a
         fresh hidden folder beside the destination, which takes the destination's place (and
         whatever was there goes) only once every entry is out. An archive that cannot be read,
-        has an entry leading outside the folder or a symbolic link leaves no trace.
+        has an entry leading outside the folder or a symbolic link, or goes beyond the bounds of
+        checkArchive leaves no trace and the destination as it was. The result says why it failed.
     */
-    static bool extractArchive (const juce::File& archive, const juce::File& destination);
+    static juce::Result extractArchive (const juce::File& archive, const juce::File& destination);
+
+    /** Whether an archive stays within what a partners site may unpack to: at most
+        maxArchiveEntries entries and maxArchiveBytes in all, expanding no more than
+        maxArchiveRatio times the archive's own size once past ratioFloorBytes, and every entry
+        expanding to exactly the size it claims (each is decompressed once, to nowhere, to know).
+        The archive file's size is archiveBytes.
+    */
+    static juce::Result checkArchive (juce::ZipFile& zip, juce::int64 archiveBytes);
+
+    /** The bounds of checkArchive: a partners site is a few small pages and pictures. */
+    static constexpr int maxArchiveEntries = 2000;
+    static constexpr juce::int64 maxArchiveBytes = 64 * 1024 * 1024;
+    static constexpr juce::int64 maxArchiveRatio = 100;
+    static constexpr juce::int64 ratioFloorBytes = 1024 * 1024;
 
     /** Writes bytes to a file through a temporary file beside it, replacing the file only once
         every byte is known to be on disk.
@@ -87,6 +104,7 @@ private:
     bool takeFirstRequest (ExtrasKind kind, juce::String& courseId, juce::URL& url);
     void fetch (ExtrasKind kind, const juce::String& courseId, const juce::URL& url);
     juce::File findCurrentCopy (ExtrasKind kind, const juce::String& courseId) const;
+    static void logRefusal (ExtrasKind kind, const juce::String& courseId, const juce::String& reason);
     Table& getTable (ExtrasKind kind) noexcept { return tables[(size_t) kind]; }
     const Table& getTable (ExtrasKind kind) const noexcept { return tables[(size_t) kind]; }
 

@@ -7,10 +7,12 @@
 #include "maintenance/BackupDialogs.h"
 #include "maintenance/MoviesRootChange.h"
 #include "model/Notifications.h"
+#include "model/RegularFile.h"
 #include "playback/CatalogTree.h"
 #include "server/ProgramUpgrade.h"
 #include "ui/kit/BackgroundPanel.h"
 #include "ui/kit/CustomLookAndFeel2.h"
+#include "ui/kit/PictureDecoder.h"
 #include "ui/MainWindowContent.h"
 #include "ui/kit/ComponentPaths.h"
 
@@ -494,6 +496,22 @@ void MainWindow::restoreTutorials()
     BackupDialogs::restoreTutorials (core);
 }
 
+juce::Image MainWindow::loadExtrasPicture (const juce::File& file)
+{
+    // The extras thread files only pictures that decoded, but whatever lies in the folder is
+    // read again with the decoder that cannot be led past its errors, never the framework's.
+    juce::MemoryBlock data;
+    juce::Image picture;
+
+    if (file == juce::File() || RegularFile::read (file, PictureDecoder::maxDecodedBytes, data) != RegularFile::Result::read)
+        return picture;
+
+    if (const auto decoded = PictureDecoder::decode (data, picture); decoded.failed())
+        juce::Logger::writeToLog ("picture refused: " + file.getFullPathName() + ": " + decoded.getErrorMessage());
+
+    return picture;
+}
+
 void MainWindow::showExtrasPage (int kind)
 {
     const auto courseId = core.getCourseId (getCurrentCourse());
@@ -513,12 +531,12 @@ void MainWindow::showExtrasPage (int kind)
     }
     else
     {
-        juce::File picture;
+        juce::File file;
 
         if (extras != nullptr)
-            picture = kind == (int) ExtrasKind::Cover ? extras->findCoverFile (courseId) : extras->findCreditsFile (courseId);
+            file = kind == (int) ExtrasKind::Cover ? extras->findCoverFile (courseId) : extras->findCreditsFile (courseId);
 
-        showImage (juce::ImageFileFormat::loadFrom (picture), true);
+        showImage (loadExtrasPicture (file), true);
     }
 
     refreshExtrasButtons();

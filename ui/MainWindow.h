@@ -195,6 +195,12 @@ private:
     void updateDownloadPanel();
     void languageChosen (int comboId);
     void showExtrasPage (int kind);
+
+    /** A course's picture file decoded for showing; an empty picture when there is none or it
+        is damaged or too large (which the log then says). Message thread.
+    */
+    static juce::Image loadExtrasPicture (const juce::File& file);
+
     int getCurrentCourse() const noexcept { return moviePanel->getCurrentCourse(); }
 
     void selectDownloadsEntry() override;

@@ -4,6 +4,9 @@
 #include "tests/common/JucePrinters.h"
 #include "tests/common/MessagePump.h"
 #include "tests/common/TestHttpServer.h"
+#include "tests/common/TestPictures.h"
+#include "tests/downloads/ZipBomb.h"
+#include "tests/common/CapturedLog.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +19,19 @@ namespace
 juce::MemoryBlock bytesOf (const juce::String& text)
 {
     return { text.toRawUTF8(), text.getNumBytesAsUTF8() };
+}
+
+/** A small picture of its own for each number, as the extras thread accepts only real ones. */
+juce::MemoryBlock picture (int number)
+{
+    return TestPictures::write (juce::PNGImageFormat(), 1 + number, 3, juce::Colours::darkcyan);
+}
+
+juce::MemoryBlock contentOf (const juce::File& file)
+{
+    juce::MemoryBlock data;
+    file.loadFileAsData (data);
+    return data;
 }
 
 /** A ZIP archive in memory from (stored path, content) pairs; a content starting with "->"
@@ -134,20 +150,21 @@ protected:
 
 TEST_F (DownloadExtrasThreadTest, FetchesEachKindOnceAndNewVersionsReplaceTheOld)
 {
-    const auto cover = bytesOf ("cover picture");
+    const auto cover = picture (1);
+    const auto credits = TestPictures::write (juce::JPEGImageFormat(), 6, 4, juce::Colours::teal);
     const auto archive = makeArchive ({ { "index.html", "<h1>Partners</h1>" }, { "img/logo.png", "logo" } }, folder);
     const auto coverUrl = server.publish (cover, ".png");
     const auto partnersUrl = server.publish (archive, ".zip");
 
     startThread().requestCover ("C1", coverUrl);
-    extras->requestCredits ("C1", server.publish (bytesOf ("credits"), ".jpg"));
+    extras->requestCredits ("C1", server.publish (credits, ".jpg"));
     extras->requestPartners ("C1", partnersUrl);
     ASSERT_TRUE (waitUntilIdle());
 
     const auto coverFile = extras->findCoverFile ("C1");
     EXPECT_EQ (coverFile, dataFolder.getChildFile ("covers/C1/" + Checksums::dataChecksum (cover) + ".tyi"));
-    EXPECT_EQ (coverFile.loadFileAsString(), "cover picture");
-    EXPECT_EQ (extras->findCreditsFile ("C1").loadFileAsString(), "credits");
+    EXPECT_EQ (contentOf (coverFile), cover);
+    EXPECT_EQ (contentOf (extras->findCreditsFile ("C1")), credits);
     const auto site = extras->findPartnersFolder ("C1");
     EXPECT_EQ (site, dataFolder.getChildFile ("partners/C1/" + Checksums::dataChecksum (archive)));
     EXPECT_EQ (listTree (dataFolder.getChildFile ("partners/C1")),
@@ -161,7 +178,7 @@ TEST_F (DownloadExtrasThreadTest, FetchesEachKindOnceAndNewVersionsReplaceTheOld
     ASSERT_TRUE (waitUntilIdle());
     EXPECT_EQ (server.countRequests(), 3) << "current copies are not fetched again";
 
-    const auto newCover = bytesOf ("cover v2");
+    const auto newCover = picture (2);
     const auto newArchive = makeArchive ({ { "index.html", "v2" } }, folder);
     extras->requestCover ("C1", server.publish (newCover, ".png"));
     extras->requestPartners ("C1", server.publish (newArchive, ".zip"));
@@ -173,8 +190,8 @@ TEST_F (DownloadExtrasThreadTest, FetchesEachKindOnceAndNewVersionsReplaceTheOld
 
 TEST_F (DownloadExtrasThreadTest, TheLaterOfTwoWaitingRequestsIsFetchedOnce)
 {
-    const auto first = server.publish (bytesOf ("first"), ".png");
-    const auto second = server.publish (bytesOf ("second"), ".png");
+    const auto first = server.publish (picture (1), ".png");
+    const auto second = server.publish (picture (2), ".png");
 
     extras = std::make_unique<DownloadExtrasThread> (dataFolder);
     extras->requestCover ("C1", first);
@@ -183,12 +200,12 @@ TEST_F (DownloadExtrasThreadTest, TheLaterOfTwoWaitingRequestsIsFetchedOnce)
     ASSERT_TRUE (waitUntilIdle());
 
     EXPECT_EQ (server.countRequests(), 1);
-    EXPECT_EQ (extras->findCoverFile ("C1").loadFileAsString(), "second");
+    EXPECT_EQ (contentOf (extras->findCoverFile ("C1")), picture (2));
 }
 
 TEST_F (DownloadExtrasThreadTest, FailuresDropTheRequestLeavingTheExtraMissing)
 {
-    const auto good = server.publish (bytesOf ("good"), ".png");
+    const auto good = server.publish (picture (1), ".png");
     startThread().requestCover ("C1", good);
     extras->requestCredits ("C1", good);
     ASSERT_TRUE (waitUntilIdle());
@@ -235,7 +252,7 @@ TEST_F (DownloadExtrasThreadTest, CourseIdentifiersStayInsideTheirKindsFolder)
 {
     const auto keep = dataFolder.getChildFile ("preferences.xml");
     ASSERT_TRUE (keep.create());
-    const auto cover = server.publish (bytesOf ("cover"), ".png");
+    const auto cover = server.publish (picture (1), ".png");
 
     startThread();
 
@@ -244,7 +261,7 @@ TEST_F (DownloadExtrasThreadTest, CourseIdentifiersStayInsideTheirKindsFolder)
 
     ASSERT_TRUE (waitUntilIdle());
     EXPECT_TRUE (keep.existsAsFile()) << "no course folder reaches above covers/";
-    EXPECT_EQ (listTree (dataFolder), (juce::StringArray { "covers", "covers/a..", "covers/a../" + Checksums::dataChecksum (bytesOf ("cover")) + ".tyi", "preferences.xml" }))
+    EXPECT_EQ (listTree (dataFolder), (juce::StringArray { "covers", "covers/a..", "covers/a../" + Checksums::dataChecksum (picture (1)) + ".tyi", "preferences.xml" }))
         << "names of dots alone get no folder";
     EXPECT_EQ (extras->findCoverFile ("..."), juce::File());
 }
@@ -255,7 +272,7 @@ TEST_F (DownloadExtrasThreadTest, RequestsFromManyThreadsAreAllFetched)
     std::vector<juce::URL> urls;
 
     for (int i = 0; i < threads * coursesEach; ++i)
-        urls.push_back (server.publish (bytesOf ("cover " + juce::String (i)), ".png"));
+        urls.push_back (server.publish (picture (i), ".png"));
 
     auto& thread = startThread();
     std::vector<std::thread> requesters;
@@ -273,14 +290,14 @@ TEST_F (DownloadExtrasThreadTest, RequestsFromManyThreadsAreAllFetched)
     ASSERT_TRUE (waitUntilIdle());
 
     for (int i = 0; i < threads * coursesEach; ++i)
-        EXPECT_EQ (thread.findCoverFile ("C" + juce::String (i)).loadFileAsString(), "cover " + juce::String (i));
+        EXPECT_EQ (contentOf (thread.findCoverFile ("C" + juce::String (i))), picture (i));
 
     EXPECT_EQ (server.countRequests(), threads * coursesEach);
 }
 
 TEST_F (DownloadExtrasThreadTest, ARequestWakesTheWaitingThreadAtOnce)
 {
-    startThread().requestCover ("C1", server.publish (bytesOf ("cover"), ".png"));
+    startThread().requestCover ("C1", server.publish (picture (0), ".png"));
     ASSERT_TRUE (waitUntilIdle());
 
     // The thread now waits; a partners request, the kind looked at last, must still be found
@@ -301,4 +318,97 @@ TEST_F (DownloadExtrasThreadTest, StoppingEndsAFetchThatHangs)
     EXPECT_LT (juce::Time::getMillisecondCounter() - start, 5000u) << "the request was not cancelled";
     server.release.signal();
     EXPECT_EQ (extras->findCoverFile ("C1"), juce::File());
+}
+
+TEST_F (DownloadExtrasThreadTest, DamagedAndHugePicturesAreNeverFiledAndAreLogged)
+{
+    const CapturedLog log;
+    const char* files[] = { "broken-idat.png", "truncated-noise.jpg", "huge-40000.png", "huge-65500.jpg" };
+    const auto sound = picture (5);
+
+    startThread().requestCover ("C0", server.publish (sound, ".png"));
+
+    for (int i = 0; i < 4; ++i)
+    {
+        extras->requestCover ("C" + juce::String (i + 1), server.publish (TestPictures::load (files[i]), ".png"));
+        extras->requestCredits ("C" + juce::String (i + 1), server.publish (TestPictures::load (files[i]), ".jpg"));
+    }
+
+    extras->requestCredits ("C0", server.publish (bytesOf ("<html>Not found</html>"), ".jpg"));
+    ASSERT_TRUE (waitUntilIdle());
+
+    EXPECT_EQ (contentOf (extras->findCoverFile ("C0")), sound);
+    EXPECT_EQ (extras->findCreditsFile ("C0"), juce::File()) << "a page is no picture";
+
+    for (int i = 1; i <= 4; ++i)
+    {
+        const auto id = "C" + juce::String (i);
+        EXPECT_TRUE (listTree (dataFolder.getChildFile ("covers/" + id)).isEmpty()) << files[i - 1];
+        EXPECT_TRUE (listTree (dataFolder.getChildFile ("credits/" + id)).isEmpty()) << files[i - 1];
+        EXPECT_TRUE (log.getText().contains ("course " + id + ": cover refused: ")) << log.getText();
+        EXPECT_TRUE (log.getText().contains ("course " + id + ": credits picture refused: ")) << log.getText();
+    }
+
+    EXPECT_TRUE (log.getText().contains ("course C3: cover refused: a picture of 40000 x 40000 pixels is too large")) << log.getText();
+    EXPECT_TRUE (log.getText().contains ("course C0: credits picture refused: neither a PNG nor a JPEG picture")) << log.getText();
+}
+
+TEST_F (DownloadExtrasThreadTest, ArchivesBeyondTheirBoundsAreRefusedAndTheOldSiteStays)
+{
+    // 2 MiB expanding to 2 GiB; the same bytes claiming to expand to 1 KiB; 10 KiB expanding to
+    // 10 MiB, within the total but a thousand times its size; many tiny entries.
+    const auto bomb = ZipBomb::make ("index.html", 2048, 2048LL << 20);
+    const auto liar = ZipBomb::make ("index.html", 2048, 1024);
+    std::vector<std::pair<juce::String, juce::String>> crowd { { "index.html", "site" } };
+
+    for (int i = 0; i < DownloadExtrasThread::maxArchiveEntries; ++i)
+        crowd.emplace_back ("p/" + juce::String (i) + ".html", "x");
+
+    const struct
+    {
+        const char* name;
+        juce::MemoryBlock archive;
+        const char* reason;
+    } cases[] = {
+        { "bomb", bomb, "expands to 2147483648 bytes" },
+        { "liar", liar, "an entry that does not expand to the size it claims: index.html" },
+        { "dense", ZipBomb::make ("index.html", 10, 10LL << 20), "expands " },
+        { "crowd", makeArchive (crowd, folder), "2001 entries, more than 2000" },
+    };
+
+    const auto site = folder.getChildFile ("site");
+    ASSERT_TRUE (site.createDirectory());
+
+    for (const auto& c : cases)
+    {
+        ASSERT_TRUE (site.getChildFile ("index.html").replaceWithText ("previous site"));
+        const auto archive = folder.getChildFile (juce::String (c.name) + ".zip");
+        ASSERT_TRUE (archive.replaceWithData (c.archive.getData(), c.archive.getSize()));
+
+        const auto result = DownloadExtrasThread::extractArchive (archive, site);
+        EXPECT_TRUE (result.failed()) << c.name;
+        EXPECT_TRUE (result.getErrorMessage().startsWith (c.reason)) << c.name << ": " << result.getErrorMessage();
+        EXPECT_EQ (listTree (site), juce::StringArray ("index.html")) << c.name;
+        EXPECT_EQ (site.getChildFile ("index.html").loadFileAsString(), "previous site") << c.name;
+        EXPECT_EQ (folder.findChildFiles (juce::File::findDirectories, false, "*.unpacking").size(), 0) << c.name;
+    }
+
+    // A site just within the bounds still unpacks.
+    crowd.pop_back();
+    const auto fits = folder.getChildFile ("fits.zip");
+    const auto fitting = makeArchive (crowd, folder);
+    ASSERT_TRUE (fits.replaceWithData (fitting.getData(), fitting.getSize()));
+    EXPECT_TRUE (DownloadExtrasThread::extractArchive (fits, site).wasOk());
+    EXPECT_EQ (site.getChildFile ("index.html").loadFileAsString(), "site");
+}
+
+TEST_F (DownloadExtrasThreadTest, APartnersBombLeavesNoSiteAndIsLogged)
+{
+    const CapturedLog log;
+    startThread().requestPartners ("C1", server.publish (ZipBomb::make ("index.html", 2048, 2048LL << 20), ".zip"));
+    ASSERT_TRUE (waitUntilIdle());
+
+    EXPECT_EQ (extras->findPartnersFolder ("C1"), juce::File());
+    EXPECT_TRUE (listTree (dataFolder.getChildFile ("partners/C1")).isEmpty());
+    EXPECT_TRUE (log.getText().contains ("course C1: partners archive refused: expands to 2147483648 bytes")) << log.getText();
 }

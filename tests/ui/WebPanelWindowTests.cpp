@@ -3,6 +3,7 @@
 #include "tests/common/JucePrinters.h"
 #include "tests/common/MessagePump.h"
 #include "tests/common/TestHttpServer.h"
+#include "tests/common/TestPictures.h"
 #include "tests/ui/RecordingBrowser.h"
 #include "tests/ui/VisiblePanels.h"
 #include "tests/ui/WindowTest.h"
@@ -178,4 +179,39 @@ TEST_F (WebPanelWindowTest, CourseExtrasShowPicturesAndThePartnersSite)
     reselectFirstCourse();
     EXPECT_FALSE (imagePanel().getImage().isValid());
     EXPECT_TRUE (get (ComponentPaths::extrasControlsPanel)->isVisible());
+}
+
+TEST_F (WebPanelWindowTest, DamagedOrHugePicturesOnDiskShowAnEmptyPanel)
+{
+    // Files that reached the extras folders some other way than through the extras thread's
+    // checks: the window decodes them itself and must survive each.
+    const auto data = home.getFolder().getChildFile ("extras");
+    ASSERT_TRUE (data.createDirectory());
+    const auto copy = [&data] (const char* name)
+    {
+        const auto file = data.getChildFile (name);
+        EXPECT_TRUE (file.replaceWithData (TestPictures::load (name).getData(), TestPictures::load (name).getSize()));
+        return file;
+    };
+
+    extras->covers["c1"] = copy ("broken-idat.png");
+    extras->credits["c1"] = copy ("truncated-noise.jpg");
+    extras->covers["c2"] = copy ("huge-40000.png");
+    extras->credits["c2"] = copy ("huge-65500.jpg");
+
+    selectCourse (0);
+    EXPECT_EQ (visibleRightHandPanels(), juce::StringArray (ComponentPaths::imagePanel));
+    EXPECT_FALSE (imagePanel().getImage().isValid());
+    click (ComponentPaths::creditsButton);
+    EXPECT_FALSE (imagePanel().getImage().isValid());
+    selectCourse (1);
+    EXPECT_FALSE (imagePanel().getImage().isValid());
+    click (ComponentPaths::coverButton);
+    EXPECT_FALSE (imagePanel().getImage().isValid());
+    EXPECT_TRUE (get (ComponentPaths::extrasControlsPanel)->isVisible()) << "the extras buttons stay for the next try";
+
+    // A sound picture after them still shows.
+    extras->covers["c2"] = writePicture (data.getChildFile ("sound.tyi"), 40, 30);
+    click (ComponentPaths::coverButton);
+    EXPECT_EQ (imagePanel().getImage().getBounds(), juce::Rectangle<int> (40, 30));
 }

@@ -1,11 +1,8 @@
 #include "ui/kit/StuffRepository.h"
 
-#include <csetjmp>
-#include <cstdio>
-#include <limits>
+#include "ui/kit/PictureDecoder.h"
 
-#include <jpeglib.h>
-#include <png.h>
+#include <limits>
 
 namespace
 {
@@ -46,93 +43,19 @@ void forEachLayoutLine (juce::InputStream& stream, Callback&& callback)
     }
 }
 
-/** Pictures are refused beyond this many pixels: the skin's are small, and a damaged header
-    must not make the check below allocate gigabytes. */
-constexpr juce::int64 maxPicturePixels = 4096 * 4096;
-
-bool pngDecodesCleanly (const juce::MemoryBlock& data)
-{
-    png_image image {};
-    image.version = PNG_IMAGE_VERSION;
-
-    if (png_image_begin_read_from_memory (&image, data.getData(), data.getSize()) == 0)
-        return false;
-
-    if ((juce::int64) image.width * image.height > maxPicturePixels)
-    {
-        png_image_free (&image);
-        return false;
-    }
-
-    image.format = PNG_FORMAT_RGBA;
-    juce::HeapBlock<png_byte> pixels (PNG_IMAGE_SIZE (image));
-    return png_image_finish_read (&image, nullptr, pixels, 0, nullptr) != 0;
-}
-
-struct JpegErrors
-{
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-    int warnings;
-};
-
-/** Only plain C objects live in this function: a libjpeg error leaves it by longjmp. */
-bool jpegDecodesCleanly (const juce::MemoryBlock& data)
-{
-    jpeg_decompress_struct info {};
-    JpegErrors errors;
-    info.err = jpeg_std_error (&errors.manager);
-    errors.warnings = 0;
-    errors.manager.error_exit = [] (j_common_ptr owner)
-    { std::longjmp (reinterpret_cast<JpegErrors*> (owner->err)->jump, 1); };
-    errors.manager.emit_message = [] (j_common_ptr owner, int level)
-    {
-        if (level < 0)
-            ++reinterpret_cast<JpegErrors*> (owner->err)->warnings;
-    };
-
-    if (setjmp (errors.jump) != 0)
-    {
-        jpeg_destroy_decompress (&info);
-        return false;
-    }
-
-    jpeg_create_decompress (&info);
-    jpeg_mem_src (&info, static_cast<const unsigned char*> (data.getData()), (unsigned long) data.getSize());
-    jpeg_read_header (&info, TRUE);
-
-    if ((juce::int64) info.image_width * info.image_height > maxPicturePixels)
-    {
-        jpeg_destroy_decompress (&info);
-        return false;
-    }
-
-    jpeg_start_decompress (&info);
-    auto row = (*info.mem->alloc_sarray) (reinterpret_cast<j_common_ptr> (&info), JPOOL_IMAGE, info.output_width * (JDIMENSION) info.output_components, 1);
-
-    while (info.output_scanline < info.output_height)
-        jpeg_read_scanlines (&info, row, 1);
-
-    jpeg_finish_decompress (&info);
-    jpeg_destroy_decompress (&info);
-
-    // A truncated or damaged JPEG only raises warnings and decodes with grey filler.
-    return errors.warnings == 0;
-}
-
-/** JUCE's PNG and JPEG readers, built against the system's libpng and libjpeg, do not stop
-    cleanly on damaged data (their error handlers return where the libraries expect a jump), so
-    every picture is first read once by the library itself with proper error handling. */
-juce::Image decodePicture (juce::ImageFileFormat& format, bool (*decodesCleanly) (const juce::MemoryBlock&), juce::InputStream& stream)
+/** The skin's pictures go through the same decoder as the pictures from the network: the
+    framework's readers do not stop cleanly on damaged data. An entry holds the format its name
+    says, as the skin's loader has always required. */
+juce::Image decodePicture (juce::InputStream& stream, bool png)
 {
     juce::MemoryBlock data;
     stream.readIntoMemoryBlock (data);
+    juce::Image picture;
 
-    if (data.isEmpty() || ! decodesCleanly (data))
-        return {};
+    if (! data.isEmpty() && (data[0] == (char) 0x89) == png)
+        PictureDecoder::decode (data, picture);
 
-    juce::MemoryInputStream in (data, false);
-    return format.decodeImage (in);
+    return picture;
 }
 
 /** Walks a serialised custom typeface (uncompressed) and tells whether its glyph and kerning
@@ -289,18 +212,9 @@ void StuffRepository::addEntry (const juce::String& key, const juce::String& ent
         if (auto root = juce::parseXML (stream.readEntireStreamAsString()))
             xmlTable[key] = std::move (root);
     }
-    else if (entryName.endsWithIgnoreCase (".png"))
+    else if (entryName.endsWithIgnoreCase (".png") || entryName.endsWithIgnoreCase (".jpg") || entryName.endsWithIgnoreCase (".jpeg"))
     {
-        juce::PNGImageFormat png;
-
-        if (const auto image = decodePicture (png, pngDecodesCleanly, stream); image.isValid())
-            imageTable[key] = image;
-    }
-    else if (entryName.endsWithIgnoreCase (".jpg") || entryName.endsWithIgnoreCase (".jpeg"))
-    {
-        juce::JPEGImageFormat jpeg;
-
-        if (const auto image = decodePicture (jpeg, jpegDecodesCleanly, stream); image.isValid())
+        if (const auto image = decodePicture (stream, entryName.endsWithIgnoreCase (".png")); image.isValid())
             imageTable[key] = image;
     }
     else if (entryName.startsWith ("fonts/") && entryName.endsWithIgnoreCase (".bin"))
