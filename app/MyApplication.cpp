@@ -4,6 +4,7 @@
 #include "app/PreferencesManager.h"
 #include "app/PrivateTempFolder.h"
 #include "app/SharedRes.h"
+#include "app/SingleInstance.h"
 #include "downloads/DownloadExtrasThread.h"
 #include "downloads/DownloadThread.h"
 #include "model/Core.h"
@@ -11,6 +12,8 @@
 #include "search/UpdateSearchDatabaseThread.h"
 #include "ui/MainWindow.h"
 #include <ProjectInfo.h>
+
+#include <iostream>
 
 MyApplication::MyApplication() = default;
 MyApplication::~MyApplication() = default;
@@ -27,7 +30,7 @@ const juce::String MyApplication::getApplicationVersion()
 
 bool MyApplication::moreThanOneInstanceAllowed()
 {
-    return false;
+    return true;
 }
 
 juce::String MyApplication::getMainWindowTitle()
@@ -35,8 +38,21 @@ juce::String MyApplication::getMainWindowTitle()
     return juce::String (ProjectInfo::applicationName) + " " + ProjectInfo::versionString;
 }
 
-void MyApplication::initialise (const juce::String&)
+void MyApplication::initialise (const juce::String& commandLine)
 {
+    instance = std::make_unique<SingleInstance> (SingleInstance::getDefaultFolder());
+    isFirstInstance = instance->acquire();
+
+    if (! isFirstInstance)
+    {
+        const auto answered = instance->handOver (commandLine);
+        std::cout << getApplicationName() << " is already running" << (answered ? ": brought to the front" : "") << std::endl;
+        quit();
+        return;
+    }
+
+    instance->onHandOver = [this] (const juce::String& otherCommandLine) { anotherInstanceStarted (otherCommandLine); };
+
     if (CoreRegistry::size() == 0)
         startSharedServices();
 
@@ -57,11 +73,19 @@ void MyApplication::initialise (const juce::String&)
 
 void MyApplication::shutdown()
 {
+    if (! isFirstInstance)
+    {
+        instance = nullptr;
+        return;
+    }
+
     mainWindow = nullptr;
     core = nullptr;
 
     if (CoreRegistry::size() == 0)
         stopSharedServices();
+
+    instance = nullptr;
 }
 
 void MyApplication::startSharedServices()
@@ -90,4 +114,10 @@ void MyApplication::stopSharedServices()
 
 void MyApplication::anotherInstanceStarted (const juce::String&)
 {
+    if (mainWindow == nullptr)
+        return;
+
+    juce::Logger::writeToLog ("another start: brought to the front");
+    mainWindow->setMinimised (false);
+    mainWindow->toFront (true);
 }

@@ -4,6 +4,7 @@
 
 class Core;
 class MainWindow;
+class SingleInstance;
 
 /**
     The program's application object: brings the shared services up in order, creates the main
@@ -23,16 +24,20 @@ public:
     /** "1.36". */
     const juce::String getApplicationVersion() override;
 
-    /** Always false: a second start finds the lock taken and ends without a window. */
+    /** True: the framework's own lock is one file for the whole machine, so the program keeps
+        one instance per user and session itself (SingleInstance).
+    */
     bool moreThanOneInstanceAllowed() override;
 
-    /** Runs the start-up sequence; the command line is ignored. */
+    /** Runs the start-up sequence; the command line is ignored. A start that finds this user's
+        player running hands over to it and ends without a window.
+    */
     void initialise (const juce::String& commandLine) override;
 
-    /** Runs the shutdown sequence. Also called in a second instance that never initialised. */
+    /** Runs the shutdown sequence; a start that handed over has nothing to shut down. */
     void shutdown() override;
 
-    /** Ignored: the running instance keeps going as it is. */
+    /** Another start of this user's player: the main window comes to the front. */
     void anotherInstanceStarted (const juce::String& commandLine) override;
 
     /** The main window's title: the name, a blank and the version. */
@@ -42,6 +47,8 @@ private:
     void startSharedServices();
     void stopSharedServices();
 
+    std::unique_ptr<SingleInstance> instance;
+    bool isFirstInstance = false;
     std::unique_ptr<juce::Logger> logger;
     std::unique_ptr<Core> core;
     std::unique_ptr<MainWindow> mainWindow;

@@ -1,5 +1,7 @@
 #include "app/Prompts.h"
 
+#include "app/DesktopLauncher.h"
+
 namespace
 {
 Prompts* installedPrompts = nullptr;
@@ -20,6 +22,21 @@ juce::MessageBoxIconType toAlertIcon (Prompts::Icon icon)
 
     return juce::MessageBoxIconType::NoIcon;
 }
+
+/** The window a box belongs over: the active one, else the program's first window on screen,
+    so that a box never opens by itself somewhere away from the program.
+*/
+juce::Component* getParentWindow()
+{
+    if (auto* active = juce::TopLevelWindow::getActiveTopLevelWindow())
+        return active;
+
+    for (int i = 0; i < juce::TopLevelWindow::getNumTopLevelWindows(); ++i)
+        if (auto* window = juce::TopLevelWindow::getTopLevelWindow (i); window->isOnDesktop() && window->isShowing())
+            return window;
+
+    return nullptr;
+}
 } // namespace
 
 Prompts& Prompts::get()
@@ -35,7 +52,7 @@ void Prompts::set (Prompts* replacement) noexcept
 
 void ModalPrompts::showMessage (Icon icon, const juce::String& title, const juce::String& text, const juce::String& buttonText)
 {
-    juce::AlertWindow::showMessageBox (toAlertIcon (icon), title, text, buttonText);
+    juce::AlertWindow::showMessageBox (toAlertIcon (icon), title, text, buttonText, getParentWindow());
 }
 
 bool ModalPrompts::askOkCancel (Icon icon,
@@ -44,7 +61,7 @@ bool ModalPrompts::askOkCancel (Icon icon,
                                 const juce::String& okText,
                                 const juce::String& cancelText)
 {
-    return juce::AlertWindow::showOkCancelBox (toAlertIcon (icon), title, text, okText, cancelText);
+    return juce::AlertWindow::showOkCancelBox (toAlertIcon (icon), title, text, okText, cancelText, getParentWindow());
 }
 
 Prompts::Answer ModalPrompts::askYesNoCancel (Icon icon,
@@ -54,7 +71,7 @@ Prompts::Answer ModalPrompts::askYesNoCancel (Icon icon,
                                               const juce::String& noText,
                                               const juce::String& cancelText)
 {
-    switch (juce::AlertWindow::showYesNoCancelBox (toAlertIcon (icon), title, text, yesText, noText, cancelText, juce::TopLevelWindow::getActiveTopLevelWindow()))
+    switch (juce::AlertWindow::showYesNoCancelBox (toAlertIcon (icon), title, text, yesText, noText, cancelText, getParentWindow()))
     {
         case 1:
             return Answer::yes;
@@ -69,7 +86,7 @@ Prompts::Answer ModalPrompts::askYesNoCancel (Icon icon,
 
 bool ModalPrompts::askCredentials (const juce::String& title, const juce::String& message, juce::String& email, juce::String& password)
 {
-    juce::AlertWindow window (title, message, juce::MessageBoxIconType::NoIcon, juce::TopLevelWindow::getActiveTopLevelWindow());
+    juce::AlertWindow window (title, message, juce::MessageBoxIconType::NoIcon, getParentWindow());
     window.addTextEditor ("username", {}, TRANS ("Email"));
     window.addTextEditor ("password", {}, TRANS ("Password"), true);
     window.addButton (TRANS ("OK"), 1, juce::KeyPress (juce::KeyPress::returnKey));
@@ -85,7 +102,7 @@ bool ModalPrompts::askCredentials (const juce::String& title, const juce::String
 
 bool ModalPrompts::askText (const juce::String& title, const juce::String& message, const juce::String& initialText, juce::String& text)
 {
-    juce::AlertWindow window (title, message, juce::MessageBoxIconType::NoIcon, juce::TopLevelWindow::getActiveTopLevelWindow());
+    juce::AlertWindow window (title, message, juce::MessageBoxIconType::NoIcon, getParentWindow());
     window.addTextEditor ("label", initialText);
     window.addButton (TRANS ("OK"), 1, juce::KeyPress (juce::KeyPress::returnKey));
     window.addButton (TRANS ("Cancel"), 0, juce::KeyPress (juce::KeyPress::escapeKey));
@@ -102,7 +119,7 @@ bool ModalPrompts::askFolder (FolderDialog& dialog)
     // The window only borrows its custom components, so they are made before it and outlive it.
     juce::OwnedArray<juce::ToggleButton> toggles;
     juce::FilenameComponent chooser (dialog.chooserName, dialog.folder, false, true, false, {}, {}, dialog.chooserPrompt);
-    juce::AlertWindow window (dialog.title, dialog.message, juce::MessageBoxIconType::NoIcon, juce::TopLevelWindow::getActiveTopLevelWindow());
+    juce::AlertWindow window (dialog.title, dialog.message, juce::MessageBoxIconType::NoIcon, getParentWindow());
 
     for (const auto& toggle : dialog.toggles)
     {
@@ -187,10 +204,10 @@ int ModalPrompts::showMenu (const juce::PopupMenu& menu)
 
 void ModalPrompts::openWithSystem (const juce::File& file)
 {
-    file.startAsProcess();
+    DesktopLauncher::open (file);
 }
 
 void ModalPrompts::revealInFileManager (const juce::File& file)
 {
-    file.revealToUser();
+    DesktopLauncher::reveal (file);
 }

@@ -114,7 +114,7 @@ public:
     /** Shows a pop-up menu at the mouse and returns the chosen item's id; 0 when dismissed. */
     virtual int showMenu (const juce::PopupMenu& menu) = 0;
 
-    /** Opens a file with the desktop's default program (or starts it). */
+    /** Opens a file with the desktop's default program (or starts it), never through a shell. */
     virtual void openWithSystem (const juce::File& file) = 0;
 
     /** Shows a file selected in the file manager. */
@@ -127,7 +127,9 @@ public:
     static void set (Prompts* replacement) noexcept;
 };
 
-/** The prompts of the real program: modal alert windows in the program's look and feel. */
+/** The prompts of the real program: modal alert windows in the program's look and feel, each
+    over the program's window; files go to the desktop through DesktopLauncher.
+*/
 class ModalPrompts final : public Prompts
 {
 public:

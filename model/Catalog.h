@@ -52,6 +52,11 @@ public:
     juce::URL win_app;
     int win_app_size = 0;
 
+    /** The provider's Ed25519 signature of the installer's bytes, in base64; empty when the
+        server sent none, and then no installer is ever opened.
+    */
+    juce::String win_app_signature;
+
 private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Catalog)
 };

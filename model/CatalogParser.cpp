@@ -273,10 +273,11 @@ enum RootAttribute
     rootHomeUrl,
     rootWinVersion,
     rootWinApp,
-    rootWinAppSize
+    rootWinAppSize,
+    rootWinAppSignature
 };
 
-const std::array<const char*, 7> rootNames { "userid", "username", "baseurl", "homeurl", "win_version", "win_app", "win_app_size" };
+const std::array<const char*, 8> rootNames { "userid", "username", "baseurl", "homeurl", "win_version", "win_app", "win_app_size", "win_app_signature" };
 
 enum CourseAttribute
 {
@@ -343,6 +344,7 @@ bool CatalogParser::parseCatalog (Catalog& catalog, const pugi::xml_node& root, 
     catalog.win_version = attributes.getString (rootWinVersion);
     catalog.win_app = juce::URL (attributes.getString (rootWinApp).replace (" ", "%20"));
     catalog.win_app_size = attributes.getInt (rootWinAppSize);
+    catalog.win_app_signature = attributes.getString (rootWinAppSignature).trim();
 
     catalog.clearContents();
 

@@ -59,8 +59,17 @@ void CatalogTree::rebuild()
     view.setRootItem (newRoot.get());
     root = std::move (newRoot);
 
-    if (openness != nullptr)
-        view.restoreOpennessState (*openness, true);
+    if (openness == nullptr)
+        return;
+
+    // The selection comes back without telling the rows: a selected chapter row would open its
+    // chapter again, rewinding what the user is watching, or leave the panel of one that is gone.
+    view.restoreOpennessState (*openness, false);
+    view.clearSelectedItems();
+
+    for (auto* selected : openness->getChildWithTagNameIterator ("SELECTED"))
+        if (auto* item = view.findItemFromIdentifierString (selected->getStringAttribute ("id")))
+            item->setSelected (true, false, juce::dontSendNotification);
 }
 
 int CatalogTree::getNumRows() const

@@ -367,6 +367,14 @@ bool MoviePanel::keyPressed (const juce::KeyPress& key)
         return true;
     }
 
+    // "+" is typed with Shift on some layouts and without on others, or on the number pad: the
+    // character counts, whatever the modifiers.
+    if (key.getTextCharacter() == '+' || key.getKeyCode() == juce::KeyPress::numberPadAdd)
+    {
+        addMarker();
+        return true;
+    }
+
     return false;
 }
 

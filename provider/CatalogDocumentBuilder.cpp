@@ -22,6 +22,10 @@ std::unique_ptr<juce::XmlElement> CatalogDocumentBuilder::buildCatalog (const Li
     root->setAttribute ("win_version", library.getProgramVersion());
     root->setAttribute ("win_app", installer.isPresent() ? addresses.getInstaller (installer) : juce::String());
     root->setAttribute ("win_app_size", juce::String (installer.size));
+
+    if (installer.signature.isNotEmpty())
+        root->setAttribute ("win_app_signature", installer.signature);
+
     root->setAttribute ("cached", "0");
     root->setAttribute ("refreshtime", refreshSeconds);
 

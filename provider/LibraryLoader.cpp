@@ -119,8 +119,8 @@ int lineAt (const juce::MemoryBlock& bytes, ptrdiff_t offset)
 class ManifestReader
 {
 public:
-    ManifestReader (const juce::File& folder, FileDigestCache& digestCache, PartnersArchiver& partnersArchiver)
-        : libraryFolder (folder), digests (digestCache), archiver (partnersArchiver)
+    ManifestReader (const juce::File& folder, FileDigestCache& digestCache, PartnersArchiver& partnersArchiver, bool readInstallerSignature)
+        : libraryFolder (folder), digests (digestCache), archiver (partnersArchiver), readsSignature (readInstallerSignature)
     {
     }
 
@@ -282,6 +282,34 @@ private:
 
         if (hasAttribute (element, "installer"))
             installer = readFile ("<program>", attribute (element, "installer"), true);
+
+        if (installer.isPresent() && readsSignature)
+            readSignature (installer);
+    }
+
+    /** The signature kept beside the installer, published as it is: clients check it with the
+        provider's public key, which the provider itself need not have.
+    */
+    void readSignature (ProvidedFile& installer)
+    {
+        const auto file = LibraryLoader::signatureFileFor (installer.file);
+        watch (file);
+
+        if (! file.exists())
+            return;
+
+        const auto text = file.getSize() < 1024 ? file.loadFileAsString().trim() : juce::String();
+        const auto where = "\"" + file.getRelativePathFrom (libraryFolder) + "\"";
+
+        if (! leadsInside (file))
+            problem ("<program>", where + " leads outside the library folder through a symbolic link");
+        else if (! LibraryLoader::isWellFormedSignature (text))
+            problem ("<program>", where + " is not an Ed25519 signature in base64 (tsy-provider --sign-installer KEYFILE writes one)");
+        else
+        {
+            signatureText << text << "\n";
+            installer.signature = text;
+        }
     }
 
     LibraryUser readUser (const pugi::xml_node& element)
@@ -466,6 +494,7 @@ private:
     const juce::String resolvedLibraryFolder = ProvidedFile::resolvePath (libraryFolder);
     FileDigestCache& digests;
     PartnersArchiver& archiver;
+    const bool readsSignature;
     const juce::int64 startTime = juce::Time::currentTimeMillis();
     LibraryLoader::Result result;
     FileFingerprint fingerprint;
@@ -476,14 +505,22 @@ private:
 };
 } // namespace
 
-LibraryLoader::LibraryLoader (juce::File folder, juce::File workFolder)
+LibraryLoader::LibraryLoader (juce::File folder, juce::File workFolder, bool readInstallerSignature)
     : libraryFolder (std::move (folder)),
+      readsInstallerSignature (readInstallerSignature),
       archiver (std::move (workFolder))
 {
 }
 
 LibraryLoader::Result LibraryLoader::load()
 {
-    return ManifestReader (libraryFolder, digests, archiver).read();
+    return ManifestReader (libraryFolder, digests, archiver, readsInstallerSignature).read();
+}
+
+bool LibraryLoader::isWellFormedSignature (const juce::String& text)
+{
+    // 64 bytes are 86 base64 digits and two padding characters.
+    return text.length() == 88 && text.endsWith ("==")
+        && text.substring (0, 86).containsOnly ("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/");
 }
 } // namespace provider

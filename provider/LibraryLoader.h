@@ -49,8 +49,11 @@ public:
         juce::String signature;
     };
 
-    /** Loads from libraryFolder; partners archives are written into workFolder. */
-    LibraryLoader (juce::File libraryFolder, juce::File workFolder);
+    /** Loads from libraryFolder; partners archives are written into workFolder. Without
+        readInstallerSignature the signature file beside the installer is left unread, for the
+        command that writes it anew.
+    */
+    LibraryLoader (juce::File libraryFolder, juce::File workFolder, bool readInstallerSignature = true);
 
     /** Reads the library as it is on disk now. */
     Result load();
@@ -66,11 +69,20 @@ public:
     /** Deepest nesting of elements a manifest may have; the real structure needs five levels. */
     static constexpr int deepestManifest = 32;
 
+    /** The file beside an installer that holds its signature: the installer's name plus ".sig",
+        one line of base64.
+    */
+    static juce::File signatureFileFor (const juce::File& installer) { return installer.getSiblingFile (installer.getFileName() + ".sig"); }
+
+    /** Whether a text is an Ed25519 signature (64 bytes) in padded base64. */
+    static bool isWellFormedSignature (const juce::String& text);
+
     /** Largest file a client can be told about: sizes travel as 32-bit signed numbers. */
     static constexpr juce::int64 largestPublishedFile = 0x7fffffff;
 
 private:
     juce::File libraryFolder;
+    bool readsInstallerSignature = true;
     FileDigestCache digests;
     PartnersArchiver archiver;
 

@@ -1,3 +1,4 @@
+#include "provider/InstallerSigner.h"
 #include "provider/LibraryMonitor.h"
 #include "provider/ProviderServer.h"
 
@@ -63,6 +64,20 @@ int main (int argc, char** argv)
     if (options.showHelp)
     {
         std::cout << provider::ProviderOptions::usage();
+        return 0;
+    }
+
+    if (options.signingKey != juce::File())
+    {
+        juce::File written;
+
+        if (! provider::InstallerSigner::signLibraryInstaller (options.library, options.signingKey, written, error))
+        {
+            std::cerr << "tsy-provider: " << error << std::endl;
+            return 1;
+        }
+
+        std::cout << "signed: " << written.getFullPathName() << std::endl;
         return 0;
     }
 

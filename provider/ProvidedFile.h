@@ -26,6 +26,11 @@ struct ProvidedFile
     */
     juce::String realPath;
 
+    /** For the installer: the Ed25519 signature of its bytes in base64, as kept beside it in the
+        library (LibraryLoader::signatureFileFor); empty when there is none.
+    */
+    juce::String signature;
+
     /** True when the library names a file here. */
     bool isPresent() const { return md5.isNotEmpty(); }
 

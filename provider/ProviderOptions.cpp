@@ -57,7 +57,7 @@ bool ProviderOptions::parse (const juce::StringArray& arguments,
             continue;
         }
 
-        static const juce::StringArray withValue { "--library", "--port", "--bind", "--public-url", "--refresh-seconds", "--access-log" };
+        static const juce::StringArray withValue { "--library", "--port", "--bind", "--public-url", "--refresh-seconds", "--access-log", "--sign-installer" };
 
         if (! withValue.contains (name))
             return fail ("unknown option " + name);
@@ -98,6 +98,13 @@ bool ProviderOptions::parse (const juce::StringArray& arguments,
             if (! readNumber (value, 1, 100000000, options.refreshSeconds))
                 return fail ("--refresh-seconds needs a number of seconds, at least 1");
         }
+        else if (name == "--sign-installer")
+        {
+            if (value.isEmpty())
+                return fail ("--sign-installer needs a key file");
+
+            options.signingKey = juce::File::getCurrentWorkingDirectory().getChildFile (value);
+        }
         else
         {
             if (value.isEmpty())
@@ -122,6 +129,8 @@ juce::String ProviderOptions::usage()
            "  --refresh-seconds N    the refresh interval told to clients (default 600)\n"
            "  --maintenance          start in maintenance (a file MAINTENANCE in the library also switches it on)\n"
            "  --access-log FILE      write the access log to FILE instead of standard output\n"
+           "  --sign-installer KEY   sign the library's installer with the Ed25519 private key in\n"
+           "                         the PEM file KEY, write the signature beside it, and exit\n"
            "  --help                 show this text\n";
 }
 } // namespace provider

@@ -8,6 +8,7 @@ namespace provider
     The command line of tsy-provider:
     tsy-provider [--library DIR] [--port N] [--bind ADDR] [--public-url URL]
                  [--refresh-seconds N] [--maintenance] [--access-log FILE]
+    tsy-provider [--library DIR] --sign-installer KEYFILE
 
     A plain value filled by parse on the main thread.
 */
@@ -27,6 +28,11 @@ struct ProviderOptions
 
     /** Where the access log goes; a default File means standard output. */
     juce::File accessLog;
+
+    /** With --sign-installer: the Ed25519 private key (PEM) to sign the library's installer
+        with, instead of serving; a default File otherwise.
+    */
+    juce::File signingKey;
 
     bool showHelp = false;
 

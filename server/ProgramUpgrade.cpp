@@ -3,6 +3,8 @@
 #include "app/PrivateTempFolder.h"
 #include "model/Core.h"
 #include "server/HttpClient.h"
+#include "server/InstallerArchive.h"
+#include "server/InstallerSignature.h"
 
 bool ProgramUpgrade::isNewer (const juce::String& offeredVersion, const juce::String& currentVersion)
 {
@@ -64,7 +66,16 @@ bool ProgramUpgrade::download (const juce::URL& url, const juce::File& file, int
     return complete;
 }
 
-void ProgramUpgrade::offer (const Catalog& catalog, Core& core, const juce::String& currentVersion, const std::function<void()>& requestQuit)
+bool ProgramUpgrade::isAuthentic (const juce::File& file, const Catalog& catalog, const juce::String& trustedKey)
+{
+    return file.getSize() == catalog.win_app_size && InstallerSignature::verifyFile (file, catalog.win_app_signature, trustedKey);
+}
+
+void ProgramUpgrade::offer (const Catalog& catalog,
+                            Core& core,
+                            const juce::String& currentVersion,
+                            const std::function<void()>& requestQuit,
+                            const juce::String& trustedKey)
 {
     if (! isNewer (catalog.win_version, currentVersion) || core.getDownloads().getDownloadCount() > 0)
         return;
@@ -96,6 +107,14 @@ void ProgramUpgrade::offer (const Catalog& catalog, Core& core, const juce::Stri
     if (! finished)
         return;
 
+    // Whoever can change the catalog on its way can name any file: only the provider's
+    // signature makes the download the provider's installer.
+    if (! failed && ! isAuthentic (file, catalog, trustedKey))
+    {
+        file.deleteFile();
+        failed = true;
+    }
+
     if (failed)
     {
         prompts.showMessage (Prompts::Icon::none,
@@ -109,8 +128,7 @@ void ProgramUpgrade::offer (const Catalog& catalog, Core& core, const juce::Stri
 
     if (extension == ".zip")
     {
-        juce::ZipFile archive (file);
-        const auto unpacked = archive.uncompressTo (folder, true).wasOk();
+        const auto unpacked = InstallerArchive::extract (file, folder);
         const auto packages = folder.findChildFiles (juce::File::findFilesAndDirectories | juce::File::ignoreHiddenFiles, false, "*.mpkg");
 
         if (! unpacked || packages.isEmpty())

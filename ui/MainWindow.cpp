@@ -357,7 +357,7 @@ juce::File MainWindow::getManualFile (const juce::File& commonDataFolder, int la
 
 void MainWindow::openManual()
 {
-    getManualFile (SharedRes::getInstance()->getCommonDataFolder(), PreferencesManager::getInstance()->getLanguage()).startAsProcess();
+    Prompts::get().openWithSystem (getManualFile (SharedRes::getInstance()->getCommonDataFolder(), PreferencesManager::getInstance()->getLanguage()));
 }
 
 void MainWindow::setBrowserTab (BrowserTab newTab)

@@ -112,7 +112,6 @@ void buildPlaybackControls (qo::ComponentContainer& content, const MainWindowCon
 
     auto* marker = makeImageButton ("marker", listeners.buttons);
     marker->addShortcut (juce::KeyPress ('m'));
-    marker->addShortcut (juce::KeyPress ('+'));
     content.addComponentAt (addMarkerButton, marker, true);
 
     content.addComponentAt (originalSizeButton, makeImageButton ("originalsize", listeners.buttons), true);

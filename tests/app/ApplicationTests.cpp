@@ -5,6 +5,8 @@
 #include "tests/provider/TestLibraryWriter.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 
 
 namespace
@@ -98,6 +100,77 @@ bool waitForFile (const juce::File& file, int timeoutMs)
     return DesktopDriver::waitFor ([&] { return file.existsAsFile(); }, timeoutMs);
 }
 
+/** A user account of its own for the length of a test, with a home folder in /tmp; made with
+    useradd, so only root can have one.
+*/
+struct ScratchUser final
+{
+    ScratchUser()
+    {
+        home.createDirectory();
+        const auto made = DesktopDriver::run ({ "useradd", "--no-create-home", "--home-dir", home.getFullPathName(), "--shell", "/usr/sbin/nologin", name });
+        const auto* entry = getpwnam (name.toRawUTF8());
+
+        if (entry != nullptr)
+        {
+            uid = entry->pw_uid;
+            gid = entry->pw_gid;
+        }
+    }
+
+    ~ScratchUser()
+    {
+        if (uid != 0)
+            DesktopDriver::run ({ "userdel", name });
+
+        home.deleteRecursively();
+    }
+
+    bool exists() const { return uid != 0; }
+
+    /** Gives the account everything in its home folder. */
+    void ownHome() const { DesktopDriver::run ({ "chown", "-R", juce::String (uid) + ":" + juce::String (gid), home.getFullPathName() }); }
+
+    /** The command that runs a program as this user with nothing of the caller's environment but
+        the display.
+    */
+    juce::StringArray command (const juce::StringArray& program) const
+    {
+        juce::StringArray line { "setpriv", "--reuid=" + juce::String (uid), "--regid=" + juce::String (gid), "--clear-groups", "env", "-i",
+                                 "HOME=" + home.getFullPathName(), "PATH=/usr/bin:/bin",
+                                 "XDG_DATA_HOME=" + home.getChildFile (".local/share").getFullPathName(),
+                                 "XDG_RUNTIME_DIR=" + home.getChildFile ("run").getFullPathName(),
+                                 "DISPLAY=" + juce::SystemStats::getEnvironmentVariable ("DISPLAY", {}) };
+
+        if (const auto authority = juce::SystemStats::getEnvironmentVariable ("XAUTHORITY", {}); authority.isNotEmpty())
+            line.add ("XAUTHORITY=" + home.getChildFile (".Xauthority").getFullPathName());
+
+        line.addArray (program);
+        return line;
+    }
+
+    const juce::String name = "tsy-scratch-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt()).substring (0, 6);
+    const juce::File home = juce::File ("/tmp").getNonexistentChildFile (name, {}, false);
+    uid_t uid = 0;
+    gid_t gid = 0;
+};
+
+/** Whether every folder above a file lets other users through, so another account can start it. */
+bool isReachableByOthers (const juce::File& file)
+{
+    for (auto folder = file.getParentDirectory(); ! folder.isRoot(); folder = folder.getParentDirectory())
+    {
+        struct stat info
+        {
+        };
+
+        if (stat (folder.getFullPathName().toRawUTF8(), &info) != 0 || (info.st_mode & S_IXOTH) == 0)
+            return false;
+    }
+
+    return true;
+}
+
 } // namespace
 
 TEST (Application, NameVersionAndTitleComeFromTheBuild)
@@ -129,6 +202,7 @@ TEST (Application, StartsOnceFetchesTheCatalogAndQuitsFromTheCloseButton)
     EXPECT_EQ (second.getExitCode(), 0u);
     EXPECT_EQ (Driver::findWindowsTitled (title).size(), 1) << "and leaves one window";
     EXPECT_TRUE (first.isRunning());
+    EXPECT_TRUE (Driver::waitFor ([&] { return setup.getLog().contains ("another start: brought to the front"); }, 10000)) << "the first heard of it";
 
     ASSERT_TRUE (Driver (windows[0]).closeAndWait (first)) << "the close button quits";
     EXPECT_EQ (first.getExitCode(), 0u);
@@ -185,6 +259,98 @@ TEST (Application, StartsOnceFetchesTheCatalogAndQuitsFromTheCloseButton)
     EXPECT_EQ (setup.getLog(), logBefore);
     const auto quietOutput = quiet.readAllProcessOutput();
     EXPECT_FALSE (quietOutput.contains ("Program started") || quietOutput.contains ("received:")) << "nothing is logged anywhere: " << quietOutput;
+}
+
+TEST (Application, AnotherUsersPlayerNeitherBlocksNorIsBlocked)
+{
+    ASSERT_NE (std::getenv ("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
+
+    if (getuid() != 0)
+        GTEST_SKIP() << "a second user account can only be made as root";
+
+    if (! isReachableByOthers (juce::File (TSY_PLAYER_PATH)))
+        GTEST_SKIP() << "the build folder is closed to other users";
+
+    PlayerAgainstProvider setup;
+    ASSERT_TRUE (setup.provider.isRunning()) << setup.provider.readErrors();
+    const ScratchUser other;
+    ASSERT_TRUE (other.exists()) << "useradd failed";
+
+    // The other account's home: the same provider, the same remembered user, its own session.
+    other.home.getChildFile ("tsy-testurl.txt").replaceWithText (setup.provider.getOrigin() + "/");
+    rememberDemoUser (other.home.getChildFile (".local/share/Tessaly/TSY-Player/test"));
+    other.home.getChildFile ("run").createDirectory();
+
+    if (const auto authority = juce::SystemStats::getEnvironmentVariable ("XAUTHORITY", {}); authority.isNotEmpty())
+        juce::File (authority).copyFileTo (other.home.getChildFile (".Xauthority"));
+
+    other.ownHome();
+    chmod (other.home.getChildFile ("run").getFullPathName().toRawUTF8(), 0700);
+
+    const juce::String title ("TSY-Player 1.36");
+    juce::ChildProcess theirs;
+    ASSERT_TRUE (theirs.start (other.command ({ TSY_PLAYER_PATH }), 0));
+    ASSERT_TRUE (Driver::dismissAlert ("Test site"));
+    ASSERT_EQ (Driver::waitForWindowsTitled (title, 20000).size(), 1) << "the other user's player runs";
+    ASSERT_TRUE (Driver::dismissAlert ("Logging enabled"));
+
+    // This user's player starts beside it: the other's lock is in the other's own folder.
+    juce::ChildProcess ours;
+    ASSERT_TRUE (ours.start (juce::StringArray { TSY_PLAYER_PATH }, 0));
+    ASSERT_TRUE (Driver::dismissAlert ("Test site"));
+    EXPECT_TRUE (Driver::waitFor ([&] { return Driver::findWindowsTitled (title).size() == 2; }, 20000)) << "both players show their window";
+    EXPECT_TRUE (Driver::dismissAlert ("Logging enabled"));
+    EXPECT_TRUE (theirs.isRunning());
+    EXPECT_TRUE (ours.isRunning());
+
+    struct stat lock
+    {
+    };
+
+    const auto theirLock = other.home.getChildFile ("run").getChildFile ("tsy-player-" + juce::String (other.uid)).getChildFile ("instance.lock");
+    ASSERT_EQ (stat (theirLock.getFullPathName().toRawUTF8(), &lock), 0) << theirLock.getFullPathName();
+    EXPECT_EQ (lock.st_uid, other.uid) << "their lock is theirs";
+
+    // Each user's second start still hands over to that user's own player.
+    juce::ChildProcess theirSecond;
+    ASSERT_TRUE (theirSecond.start (other.command ({ TSY_PLAYER_PATH }), juce::ChildProcess::wantStdOut));
+    const auto printed = theirSecond.readAllProcessOutput();
+    EXPECT_TRUE (theirSecond.waitForProcessToFinish (15000));
+    EXPECT_TRUE (printed.contains ("already running: brought to the front")) << printed;
+    EXPECT_EQ (Driver::findWindowsTitled (title).size(), 2);
+
+    ours.kill();
+    theirs.kill();
+    ours.waitForProcessToFinish (5000);
+    theirs.waitForProcessToFinish (5000);
+}
+
+TEST (Application, PlayersOfTwoSessionsRunSideBySide)
+{
+    ASSERT_NE (std::getenv ("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
+    const juce::String title ("TSY-Player 1.36");
+    PlayerAgainstProvider firstSession;
+    ASSERT_TRUE (firstSession.provider.isRunning()) << firstSession.provider.readErrors();
+    juce::ChildProcess first;
+    ASSERT_TRUE (first.start (juce::StringArray { TSY_PLAYER_PATH }, 0));
+    ASSERT_TRUE (Driver::dismissAlert ("Test site"));
+    ASSERT_EQ (Driver::waitForWindowsTitled (title, 20000).size(), 1);
+    ASSERT_TRUE (Driver::dismissAlert ("Logging enabled"));
+
+    // Another home and runtime folder: another session, whose player has a lock of its own.
+    PlayerAgainstProvider secondSession;
+    juce::ChildProcess second;
+    ASSERT_TRUE (second.start (juce::StringArray { TSY_PLAYER_PATH }, 0));
+    ASSERT_TRUE (Driver::dismissAlert ("Test site"));
+    EXPECT_TRUE (Driver::waitFor ([&] { return Driver::findWindowsTitled (title).size() == 2; }, 20000)) << "both sessions show their player";
+    EXPECT_TRUE (Driver::dismissAlert ("Logging enabled"));
+    EXPECT_TRUE (first.isRunning());
+    EXPECT_TRUE (second.isRunning());
+
+    second.kill();
+    first.kill();
+    second.waitForProcessToFinish (5000);
+    first.waitForProcessToFinish (5000);
 }
 
 TEST (Application, FirstLaunchWithoutServerEndsAfterTheBox)

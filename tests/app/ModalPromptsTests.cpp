@@ -179,3 +179,33 @@ TEST_F (ModalPromptsTest, AStatusWindowRunsItsTaskOnAWorkerBehindAWindowWithoutC
     EXPECT_FALSE (ranOnMessageThread);
     EXPECT_EQ (juce::Component::getCurrentlyModalComponent(), nullptr) << "the window is gone when the task is";
 }
+
+TEST_F (ModalPromptsTest, BoxesOpenOverTheProgramsWindow)
+{
+    // Away from the middle of the screen, where a box without a parent would land.
+    juce::DocumentWindow main ("TSY-Player", juce::Colours::black, 0);
+    main.setBounds (760, 420, 420, 300);
+    main.setVisible (true);
+    ASSERT_TRUE (MessagePump::runUntil ([&] { return main.isShowing(); }));
+
+    juce::Array<juce::Point<int>> centres;
+    const auto recordAndClose = [&] (juce::AlertWindow& window) {
+        centres.add (window.getScreenBounds().getCentre());
+        window.exitModalState (0);
+    };
+
+    {
+        ModalUser user (recordAndClose);
+        prompts.showMessage (Prompts::Icon::none, "Download error", "An error occurred", "OK");
+    }
+
+    {
+        ModalUser user (recordAndClose);
+        prompts.askOkCancel (Prompts::Icon::none, "New version available", "Do you want it", "Yes", "No");
+    }
+
+    ASSERT_EQ (centres.size(), 2);
+
+    for (const auto& centre : centres)
+        EXPECT_LT (centre.getDistanceFrom (main.getScreenBounds().getCentre()), 40) << centre.toString() << " is not over the window";
+}

@@ -5,10 +5,12 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 
 /**
-    A private, empty home folder for the duration of a test: HOME and XDG_DATA_HOME point into
-    it, so the program's data, desktop and override files never touch the developer's own.
+    A private, empty home folder for the duration of a test: HOME, XDG_DATA_HOME and
+    XDG_RUNTIME_DIR point into it, so the program's data, desktop, override files and its
+    single-instance lock never touch the developer's own, nor another test's.
     Restores the previous values afterwards.
 */
 class ScratchHome final
@@ -19,14 +21,19 @@ public:
         folder.createDirectory();
         remember ("HOME", previousHome);
         remember ("XDG_DATA_HOME", previousDataHome);
+        remember ("XDG_RUNTIME_DIR", previousRuntime);
         setenv ("HOME", folder.getFullPathName().toRawUTF8(), 1);
         setenv ("XDG_DATA_HOME", getDataHome().getFullPathName().toRawUTF8(), 1);
+        getRuntimeFolder().createDirectory();
+        chmod (getRuntimeFolder().getFullPathName().toRawUTF8(), 0700);
+        setenv ("XDG_RUNTIME_DIR", getRuntimeFolder().getFullPathName().toRawUTF8(), 1);
     }
 
     ~ScratchHome()
     {
         restore ("HOME", previousHome);
         restore ("XDG_DATA_HOME", previousDataHome);
+        restore ("XDG_RUNTIME_DIR", previousRuntime);
         folder.deleteRecursively();
     }
 
@@ -34,6 +41,7 @@ public:
     juce::File getDataHome() const { return folder.getChildFile (".local/share"); }
     juce::File getUserDataFolder() const { return getDataHome().getChildFile ("Tessaly/TSY-Player"); }
     juce::File getDesktop() const { return folder.getChildFile ("Desktop"); }
+    juce::File getRuntimeFolder() const { return folder.getChildFile ("run"); }
 
 private:
     static void remember (const char* name, std::optional<std::string>& slot)
@@ -51,7 +59,7 @@ private:
     }
 
     juce::File folder = juce::File::createTempFile ("tsy-home");
-    std::optional<std::string> previousHome, previousDataHome;
+    std::optional<std::string> previousHome, previousDataHome, previousRuntime;
 
     JUCE_DECLARE_NON_COPYABLE (ScratchHome)
 };

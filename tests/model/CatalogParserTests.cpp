@@ -32,7 +32,8 @@ ParseResult parse (const juce::String& xml, bool isUserCatalog = false)
 
 const juce::String twoCourses = R"(
 <catalog userid="u42" username="Ada" baseurl="http://host/videos/" homeurl="http://host/home"
-         win_version="1.40" win_app="http://host/setup files/TSY Setup.exe" win_app_size="1234567">
+         win_version="1.40" win_app="http://host/setup files/TSY Setup.exe" win_app_size="1234567"
+         WIN_APP_SIGNATURE=" c2lnbmVk+/= ">
   <course id="c1" title="Modelling" description="First steps" keywords="3d, &quot;hard surface&quot; uv"
           duration="3600.5" resolution="1280x720" language="English" platform="Any"
           url="http://host/c1" coverurl="http://host/x/cover" creditsurl="http://host/x/credits"
@@ -67,6 +68,7 @@ TEST (CatalogParser, ReadsRootCoursesLessonsAndChapters)
     EXPECT_EQ (catalog.homeurl.toString (false), "http://host/home");
     EXPECT_EQ (catalog.win_version, "1.40");
     EXPECT_EQ (catalog.win_app_size, 1234567);
+    EXPECT_EQ (catalog.win_app_signature, "c2lnbmVk+/=") << "read whatever its capitals, without the blanks around it";
 
     ASSERT_EQ (catalog.getNumCourses(), 2);
     const auto* course = catalog.getCourse (0);

@@ -188,6 +188,26 @@ TEST_F (CatalogTreeTest, ARebuildKeepsWhatWasOpenAndSelected)
     EXPECT_FALSE (courseRow (0)->isOpen());
 }
 
+TEST_F (CatalogTreeTest, ARefreshNeverOpensTheSelectedChapterAgain)
+{
+    courseRow (0)->setOpen (true);
+    courseRow (0)->getSubItem (0)->setOpen (true);
+    chapterRow (0, 0, 1)->setSelected (true, true);
+    ASSERT_EQ (host.opened, juce::StringArray ({ "b" })) << "the user's click opens the chapter";
+
+    // A refresh with the same catalog: the row is selected again, and the chapter left alone
+    // (opening it again would rewind a paused chapter to its start).
+    install (catalogText);
+    EXPECT_TRUE (chapterRow (0, 0, 1)->isSelected());
+    EXPECT_EQ (host.opened, juce::StringArray ({ "b" }));
+
+    // A refresh in which the chapter is gone selects nothing and opens nothing else.
+    install (juce::String (catalogText).replace ("<chapter id=\"b\" order=\"2\" title=\"Views\" date=\"2024-05-10\"/>", ""));
+    EXPECT_EQ (core->getNumChapters (0, 0), 1);
+    EXPECT_EQ (view.getNumSelectedItems(), 0);
+    EXPECT_EQ (host.opened, juce::StringArray ({ "b" }));
+}
+
 TEST_F (CatalogTreeTest, AnOlderStoredTimestampOffersAnUpdate)
 {
     download ("a", juce::RelativeTime::days (2));

@@ -275,6 +275,24 @@ TEST_F (MoviePanelTest, NewMarkersProposeTheFirstFreeNumber)
     EXPECT_EQ (core.getNumMarkers ("a"), 2) << "Cancel adds nothing";
 }
 
+TEST_F (MoviePanelTest, PlusAddsAMarkerWhateverTheModifiersTypeIt)
+{
+    panel->openChapter (0, 0, 0, false);
+
+    // Without Shift (Italian layout), with Shift (US, where it shares the "=" key), on the pad.
+    const juce::KeyPress plain ('+', {}, '+'), shifted ('+', juce::ModifierKeys::shiftModifier, '+'),
+        pad (juce::KeyPress::numberPadAdd, {}, '+');
+
+    for (const auto& key : { plain, shifted, pad })
+    {
+        prompts.answerNextText (juce::String ("plus"));
+        EXPECT_TRUE (panel->keyPressed (key)) << key.getTextDescription();
+    }
+
+    EXPECT_EQ (core.getNumMarkers ("a"), 3);
+    EXPECT_FALSE (panel->keyPressed (juce::KeyPress ('=', juce::ModifierKeys::shiftModifier, '=')));
+}
+
 TEST_F (MoviePanelTest, TheMarkerKeysSkipWhatIsJustBehindOrAtThePosition)
 {
     core.addMarker ("a", "one", 1.0);

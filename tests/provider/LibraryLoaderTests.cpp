@@ -1,5 +1,6 @@
 #include "ScratchFolder.h"
 #include "TestLibraryWriter.h"
+#include "provider/CatalogDocumentBuilder.h"
 #include "provider/LibraryLoader.h"
 #include "provider/LibraryMonitor.h"
 
@@ -468,4 +469,36 @@ TEST (LibraryLoader, FollowsSymbolicLinksBeforeCheckingTheyStayInside)
     result = loader.load();
     EXPECT_EQ (result.library, nullptr);
     EXPECT_TRUE (result.error.contains ("extras/partners/img/passwd.png\" leads outside")) << result.error;
+}
+
+TEST (LibraryLoader, PublishesTheSignatureBesideTheInstallerAndRefusesABrokenOne)
+{
+    ScratchFolder scratch;
+    const auto library = scratch.getChildFile ("library");
+    TestLibraryWriter::write (library, {});
+    const auto signatureFile = library.getChildFile ("installer/Setup File.exe.sig");
+    const auto signature = signatureFile.loadFileAsString().trim();
+
+    const auto signedLoad = loadFrom (library, scratch.getChildFile ("work"));
+    ASSERT_NE (signedLoad.library, nullptr) << signedLoad.error;
+    EXPECT_EQ (signedLoad.library->getInstaller().signature, signature);
+    EXPECT_TRUE (signedLoad.watchedFiles.contains (signatureFile)) << "re-signing is a change of the library";
+
+    const auto document = CatalogDocumentBuilder::buildCatalog (*signedLoad.library, "en", nullptr, ProviderAddresses ("http://h/"), 60);
+    EXPECT_EQ (document->getStringAttribute ("win_app_signature"), signature);
+
+    for (const auto& broken : { signature.substring (1), signature.replace ("==", "!="), juce::String ("not a signature") })
+    {
+        signatureFile.replaceWithText (broken);
+        const auto result = loadFrom (library, scratch.getChildFile ("work"));
+        EXPECT_EQ (result.library, nullptr) << broken;
+        EXPECT_TRUE (result.error.contains ("Setup File.exe.sig\" is not an Ed25519 signature")) << result.error;
+    }
+
+    ASSERT_TRUE (signatureFile.deleteFile());
+    const auto unsignedLoad = loadFrom (library, scratch.getChildFile ("work"));
+    ASSERT_NE (unsignedLoad.library, nullptr);
+    EXPECT_TRUE (unsignedLoad.library->getInstaller().signature.isEmpty());
+    EXPECT_NE (unsignedLoad.signature, signedLoad.signature);
+    EXPECT_FALSE (CatalogDocumentBuilder::buildCatalog (*unsignedLoad.library, "en", nullptr, ProviderAddresses ("http://h/"), 60)->hasAttribute ("win_app_signature"));
 }

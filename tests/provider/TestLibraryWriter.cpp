@@ -1,5 +1,8 @@
 #include "TestLibraryWriter.h"
 
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+
 #ifndef TSY_PROVIDER_SAMPLE_LIBRARY
     #error "The build passes the sample library's folder in TSY_PROVIDER_SAMPLE_LIBRARY"
 #endif
@@ -145,7 +148,63 @@ void TestLibraryWriter::write (const juce::File& folder, const Layout& layout)
     }
 
     if (layout.withInstaller)
-        writeBytes (folder.getChildFile ("installer/Setup File.exe"), 4321, 997);
+    {
+        const auto installer = folder.getChildFile ("installer/Setup File.exe");
+        writeBytes (installer, 4321, 997);
+
+        if (layout.withSignature)
+            installer.getSiblingFile ("Setup File.exe.sig").replaceWithText (signFile (installer, getSampleSigningKey()) + "\n", false, false, "\n");
+    }
+}
+
+juce::File TestLibraryWriter::getSampleSigningKey()
+{
+    return juce::File (TSY_PROVIDER_SAMPLE_SIGNING_KEY);
+}
+
+juce::String TestLibraryWriter::publicKeyOf (const juce::File& keyFile)
+{
+    juce::MemoryBlock keyText;
+    keyFile.loadFileAsData (keyText);
+    auto* bio = BIO_new_mem_buf (keyText.getData(), (int) keyText.getSize());
+    auto* key = PEM_read_bio_PrivateKey (bio, nullptr, nullptr, nullptr);
+    BIO_free (bio);
+    unsigned char raw[32] = {};
+    size_t size = sizeof (raw);
+    const auto ok = key != nullptr && EVP_PKEY_get_raw_public_key (key, raw, &size) == 1;
+    EVP_PKEY_free (key);
+    char encoded[45] = {};
+    EVP_EncodeBlock (reinterpret_cast<unsigned char*> (encoded), raw, ok ? 32 : 0);
+    return juce::String (encoded);
+}
+
+juce::String TestLibraryWriter::signFile (const juce::File& file, const juce::File& keyFile)
+{
+    juce::MemoryBlock data;
+    file.loadFileAsData (data);
+    return sign (data, keyFile);
+}
+
+juce::String TestLibraryWriter::sign (const juce::MemoryBlock& data, const juce::File& keyFile)
+{
+    juce::MemoryBlock keyText;
+    keyFile.loadFileAsData (keyText);
+
+    auto* bio = BIO_new_mem_buf (keyText.getData(), (int) keyText.getSize());
+    auto* key = PEM_read_bio_PrivateKey (bio, nullptr, nullptr, nullptr);
+    BIO_free (bio);
+    auto* context = EVP_MD_CTX_new();
+    unsigned char signature[64] = {};
+    size_t size = sizeof (signature);
+    const auto signedOk = key != nullptr && EVP_DigestSignInit (context, nullptr, nullptr, nullptr, key) == 1
+                       && EVP_DigestSign (context, signature, &size, static_cast<const unsigned char*> (data.getData()), data.getSize()) == 1;
+    EVP_MD_CTX_free (context);
+    EVP_PKEY_free (key);
+    jassert (signedOk);
+
+    char encoded[89] = {};
+    EVP_EncodeBlock (reinterpret_cast<unsigned char*> (encoded), signature, signedOk ? 64 : 0);
+    return juce::String (encoded);
 }
 
 juce::File TestLibraryWriter::getSampleLibrary()

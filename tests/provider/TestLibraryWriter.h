@@ -5,7 +5,7 @@
 /**
     Writes generated course libraries for tsy-provider into a folder: any number of courses per
     language, lessons and chapters, chapter "videos" of a chosen size, extras, users and an
-    installer. Used by the provider's tests and benchmarks; called on the test's thread.
+    installer signed with the sample key. Used by the provider's tests and benchmarks; called on the test's thread.
 */
 class TestLibraryWriter final
 {
@@ -22,6 +22,9 @@ public:
         juce::String programVersion = "1.36";
         bool withExtras = true;
         bool withInstaller = true;
+
+        /** Whether the installer's signature file, made with the sample key, lies beside it. */
+        bool withSignature = true;
     };
 
     /** Writes library.xml and every file it names into folder (created if needed). */
@@ -48,6 +51,18 @@ public:
 
     /** A copy of the bundled sample library in a new folder inside parent. */
     static juce::File copySampleLibrary (const juce::File& parent);
+
+    /** The sample library's private signing key (PEM), kept in the source tree for tests only. */
+    static juce::File getSampleSigningKey();
+
+    /** The raw public key of a PEM private key, in base64: what the player is built with. */
+    static juce::String publicKeyOf (const juce::File& keyFile);
+
+    /** The Ed25519 signature of some bytes with a PEM private key, in base64. */
+    static juce::String sign (const juce::MemoryBlock& data, const juce::File& keyFile);
+
+    /** The same for a file's bytes. */
+    static juce::String signFile (const juce::File& file, const juce::File& keyFile);
 
     /** The bundled sample library in the source tree. */
     static juce::File getSampleLibrary();

@@ -119,3 +119,35 @@ TEST_F (CatalogTreeWindowTest, APlayingChapterNamesTheWindowUntilAnotherPanelIsC
     EXPECT_FALSE (video.isMovieOpen());
     EXPECT_EQ (window->getName(), "TSY-Player 1.36");
 }
+
+TEST_F (CatalogTreeWindowTest, ACatalogRefreshLeavesAPausedChapterWhereItIs)
+{
+    const auto chapterId = core->getChapterId (0, 0, 1);
+    ASSERT_TRUE (core->getChapterDirectory (chapterId).createDirectory());
+    ASSERT_TRUE (TestLibraryWriter::getSampleLibrary().getChildFile ("videos/" + chapterId + ".mp4").copyFileTo (core->getVideoFile (chapterId)));
+    core->setUsersDirectory (core->getUsersDirectory().getSiblingFile ("elsewhere"), false);
+    core->setUsersDirectory (PreferencesManager::getInstance()->getMoviesRootDirectory().getChildFile ("users"), false);
+    ASSERT_TRUE (core->isVideoPresent (chapterId));
+
+    // The user opens the chapter from its row, plays it, and pauses it a few seconds in.
+    auto& tree = window->getCatalogTree();
+    auto* course = tree.getRow (tree.getFirstCourseRow());
+    course->setOpen (true);
+    course->getSubItem (0)->setOpen (true);
+    course->getSubItem (0)->getSubItem (1)->setSelected (true, true);
+    auto& video = window->getMoviePanel().getVideo();
+    ASSERT_TRUE (video.isMovieOpen());
+    video.play();
+    video.setPosition (3.0);
+    video.stop();
+    ASSERT_FALSE (video.isPlaying());
+
+    // The refresh thread's catalog: the tree is rebuilt with its rows as they were.
+    core->broadcast ("cc");
+    ASSERT_TRUE (MessagePump::deliverPending());
+    EXPECT_TRUE (tree.getRow (tree.getFirstCourseRow())->getSubItem (0)->getSubItem (1)->isSelected());
+    EXPECT_TRUE (video.isMovieOpen());
+    EXPECT_FALSE (video.isPlaying());
+    EXPECT_NEAR (video.getPosition(), 3.0, 0.01) << "the chapter was not rewound";
+    EXPECT_TRUE (window->getName().endsWith (core->getChapterTitle (chapterId)));
+}

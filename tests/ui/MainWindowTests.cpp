@@ -3,6 +3,7 @@
 #include "downloads/DownloadPanel.h"
 #include "downloads/DownloadThread.h"
 #include "model/Core.h"
+#include "playback/CatalogTree.h"
 #include "search/UpdateSearchDatabaseThread.h"
 #include "tests/common/JucePrinters.h"
 #include "tests/common/MessagePump.h"
@@ -427,4 +428,22 @@ TEST_F (MainWindowTest, PreferencesPanelReflectsThePreferencesSilently)
     dynamic_cast<juce::ComboBox*> (get (ComponentPaths::loggingCombo))->setSelectedId (2);
     pump();
     EXPECT_FALSE (preferences->getLoggingEnabled());
+}
+
+TEST_F (MainWindowTest, TheManualGoesToTheDesktopThroughThePrompts)
+{
+    auto& window = open();
+    auto* manualRow = window.getCatalogTree().getRow (4);
+    ASSERT_TRUE (manualRow->getUniqueName().endsWith ("Manual"));
+    auto& tree = *window.getContent().getComponent<juce::TreeView> (ComponentPaths::treeView);
+    const auto now = juce::Time::getCurrentTime();
+    const juce::MouseEvent click (juce::Desktop::getInstance().getMainMouseSource(), {}, {}, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, &tree, &tree, now, {}, now, 1, false);
+
+    PreferencesManager::getInstance()->setLanguage (0);
+    manualRow->itemClicked (click);
+    PreferencesManager::getInstance()->setLanguage (1);
+    manualRow->itemClicked (click);
+
+    const auto common = SharedRes::getInstance()->getCommonDataFolder();
+    EXPECT_EQ (prompts.opened, juce::Array<juce::File> ({ common.getChildFile ("Manuale TSY-Player.pdf"), common.getChildFile ("TSY-Player Manual.pdf") }));
 }

@@ -1,0 +1,1 @@
+PKY3JSv0O8uTdhQMISTSYvgxhOK7jBq3y9g6xp2xCjttHyShkF6veg7huQShezP/7uJxJLGwtNRH6WHgc8W/Ag==
