@@ -142,6 +142,7 @@ std::unique_ptr<juce::XmlElement> PreferencesManager::setAsideIfUnsafe (const ju
 void PreferencesManager::load (const juce::File& file)
 {
     const auto refused = setAsideIfUnsafe (file);
+    auto repaired = false;
 
     juce::PropertiesFile::Options options;
     options.storageFormat = juce::PropertiesFile::storeAsXML;
@@ -152,6 +153,17 @@ void PreferencesManager::load (const juce::File& file)
     // run only, rather than the program failing at every start.
     properties = std::make_unique<juce::PropertiesFile> (file.exists() && refused != nullptr ? getSetAsideFile (file) : file, options);
     restrictToOwner (file);
+
+    // The framework's reader drops a whole file for one byte that is not UTF-8; such a file is
+    // read again with those bytes as replacement characters, so only the value holding them suffers.
+    if (juce::String repairedText; refused == nullptr && SafeXmlFile::read (file, fileLimits, repairedText, &repaired) == SafeXmlFile::Verdict::readable && repaired)
+        if (const auto root = juce::parseXML (repairedText); root != nullptr && root->hasTagName ("PROPERTIES"))
+        {
+            properties->clear();
+
+            for (auto* value : root->getChildWithTagNameIterator ("VALUE"))
+                properties->setValue (value->getStringAttribute ("name"), value->getStringAttribute ("val"));
+        }
 
     // What can still be trusted of a refused file is the login, so the user need not sign in again.
     if (refused != nullptr)

@@ -1,6 +1,7 @@
 #include "app/SharedRes.h"
 
 #include "app/Prompts.h"
+#include "model/RegularFile.h"
 #include "ui/kit/CodeDrawnIcons.h"
 #include "ui/kit/CustomLookAndFeel2.h"
 #include "ui/kit/SearchTextEditorLookAndFeel.h"
@@ -115,7 +116,10 @@ void SharedRes::applyTestServerOverride (juce::String& baseUrl)
     if (! overrideFile.existsAsFile())
         return;
 
-    baseUrl = overrideFile.loadFileAsString().trim();
+    // Read only as a regular file: a pipe there would hold the start-up before any window.
+    juce::MemoryBlock contents;
+    RegularFile::read (overrideFile, 64 * 1024, contents);
+    baseUrl = contents.toString().trim();
     userDataFolder = userDataFolder.getChildFile ("test");
 
     Prompts::get().showMessage (Prompts::Icon::info,

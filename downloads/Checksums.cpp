@@ -1,12 +1,17 @@
 #include "downloads/Checksums.h"
 
 #include "downloads/IncrementalChecksum.h"
+#include "model/RegularFile.h"
 
 juce::String Checksums::fileChecksum (const juce::File& file)
 {
+    // Opening a pipe for reading would wait for a writer for ever.
+    if (! RegularFile::isRegular (file))
+        return {};
+
     juce::FileInputStream in (file);
 
-    if (in.failedToOpen() || file.isDirectory())
+    if (in.failedToOpen())
         return {};
 
     juce::HeapBlock<char> buffer ((size_t) fileReadSize);

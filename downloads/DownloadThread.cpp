@@ -357,6 +357,7 @@ DownloadThread::Transfer DownloadThread::receive (juce::int64 expectedSize, Back
     HttpClient::Limits limits;
     limits.connectTimeoutMs = connectionTimeoutMs;
     limits.stallTimeoutMs = connectionTimeoutMs;
+    limits.totalTimeoutMs = transferDeadlineMs;
     const auto response = HttpClient::forThisThread().get ({ sourceUrl.toString (true), limits }, takePiece, logHead);
 
     if (response.outcome == HttpClient::Outcome::stoppedByReceiver)

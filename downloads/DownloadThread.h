@@ -108,6 +108,11 @@ public:
     */
     static constexpr int connectionTimeoutMs = 15000;
 
+    /** The longest one connection's transfer may take: hours, since a video is large and lines
+        are slow, yet a server trickling just above the stall floor still lets go in the end.
+    */
+    static constexpr int transferDeadlineMs = 12 * 60 * 60 * 1000;
+
     /** Progress lines are logged at most once per this many bytes. */
     static constexpr juce::int64 progressLogInterval = 10000000;
 

@@ -1,5 +1,7 @@
 #include "model/Core.h"
 
+#include "model/RegularFile.h"
+
 #include "model/CoreRegistry.h"
 #include "model/LocalStorage.h"
 #include "model/Notifications.h"
@@ -786,7 +788,8 @@ void Core::openSearchDatabase (bool notify)
         const juce::ScopedLock sl (searchDbLock);
         const auto file = getSearchDatabaseFile();
 
-        if (searchDb != nullptr || ! file.existsAsFile())
+        // SQLite opens whatever is at the path, and a pipe there would block it for ever.
+        if (searchDb != nullptr || ! RegularFile::isRegular (file))
             return;
 
         if (sqlite3_open_v2 (file.getFullPathName().toRawUTF8(), &searchDb, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
@@ -824,10 +827,15 @@ void Core::installSearchDatabase (bool use, const juce::File& newFile, bool noti
 {
     const juce::ScopedLock sl (searchDbLock);
 
+    // The old database stays open and in place until the new one is whole beside it: a full disk
+    // must never leave an empty or partial "data.dat" where a good one was.
     if (use && newFile.existsAsFile())
     {
         closeSearchDatabase (notify);
-        newFile.moveFileTo (getSearchDatabaseFile());
+
+        if (! RegularFile::replace (newFile, getSearchDatabaseFile()))
+            juce::Logger::writeToLog ("search database not replaced: the new one could not be written whole");
+
         openSearchDatabase (notify);
     }
 

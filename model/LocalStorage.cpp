@@ -8,9 +8,24 @@
 namespace
 {
 /** A state document is the "local" element with its markers: two levels, and about a hundred
-    bytes a marker.
+    bytes a marker. The bound is far above any real chapter's markers, and saving keeps to it, so
+    the program always reads back what it wrote.
 */
-const SafeXmlFile::Limits stateFileLimits { 1 << 20, 4 };
+const SafeXmlFile::Limits stateFileLimits { 64 << 20, 4 };
+
+/** Moves a state file that loading refused out of the way of the next save, which would
+    otherwise replace whatever it still holds.
+*/
+void setAside (const juce::File& stateFile)
+{
+    const auto aside = stateFile.getSiblingFile (stateFile.getFileNameWithoutExtension() + " (refused).xml");
+    aside.deleteFile();
+
+    if (stateFile.moveFileTo (aside))
+        juce::Logger::writeToLog ("state file refused and set aside: " + aside.getFullPathName());
+    else
+        juce::Logger::writeToLog ("state file refused and could not be set aside: " + stateFile.getFullPathName());
+}
 
 bool readFlag (const CaselessAttributes& attributes, const char* name)
 {
@@ -51,7 +66,18 @@ juce::File LocalStorage::getStateFile (const juce::File& chapterDirectory, const
 
 bool LocalStorage::loadState (MovieLocalInfo& info, const juce::File& stateFile)
 {
-    const auto root = SafeXmlFile::parse (stateFile, stateFileLimits);
+    juce::String text;
+    const auto verdict = SafeXmlFile::read (stateFile, stateFileLimits, text);
+
+    if (verdict != SafeXmlFile::Verdict::readable)
+    {
+        if (verdict != SafeXmlFile::Verdict::missing)
+            setAside (stateFile);
+
+        return false;
+    }
+
+    const auto root = juce::parseXML (text);
 
     if (root == nullptr || root->getTagName() != "local")
         return false;
@@ -102,7 +128,30 @@ bool LocalStorage::saveState (const MovieLocalInfo& info, const juce::File& stat
     if (! stateFile.getParentDirectory().createDirectory())
         return false;
 
-    return createStateDocument (info)->writeTo (stateFile);
+    const auto text = createStateDocument (info)->toString();
+
+    // A file larger than loading accepts would be refused at the next start.
+    if ((juce::int64) text.getNumBytesAsUTF8() > stateFileLimits.maxBytes)
+    {
+        juce::Logger::writeToLog ("state not saved, larger than a state file may be: " + stateFile.getFullPathName());
+        return false;
+    }
+
+    // Through a temporary file and a move, so a reader never sees half a file.
+    juce::TemporaryFile temporary (stateFile);
+    {
+        juce::FileOutputStream out (temporary.getFile());
+
+        if (! out.openedOk() || ! out.writeText (text, false, false, nullptr))
+            return false;
+
+        out.flush();
+
+        if (! out.getStatus().wasOk())
+            return false;
+    }
+
+    return temporary.overwriteTargetFileWithTemporary();
 }
 
 juce::String LocalStorage::formatMarkerTime (double seconds)

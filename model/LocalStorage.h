@@ -31,15 +31,19 @@ public:
 
     /** Reads a state file into a record that starts at its defaults. Returns false when the file
         is not a state document or holds a marker of an unknown kind; what was read before the
-        problem stays in the record. Only a regular file of at most 1 MiB, without a document type
-        and nested no deeper than a state document, is read at all.
+        problem stays in the record. Only a regular file of at most 64 MiB, without a document type
+        and nested no deeper than a state document, is read at all; any other file at the path is
+        set aside as "<name> (refused).xml" (and logged), so the next save cannot overwrite it.
     */
     static bool loadState (MovieLocalInfo& info, const juce::File& stateFile);
 
     /** Builds the state document of a record. */
     static std::unique_ptr<juce::XmlElement> createStateDocument (const MovieLocalInfo& info);
 
-    /** Writes the state file through a temporary file and a move, creating its folder. */
+    /** Writes the state file through a temporary file and a move, creating its folder. A document
+        larger than loading accepts is not written at all (and logged): the file keeps its last
+        state rather than becoming one the program would refuse.
+    */
     static bool saveState (const MovieLocalInfo& info, const juce::File& stateFile);
 
     /** A marker time as stored: up to nine significant digits. */

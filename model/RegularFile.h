@@ -26,6 +26,18 @@ public:
     */
     static Result read (const juce::File& file, juce::int64 maxBytes, juce::MemoryBlock& contents);
 
+    /** Whether the path leads to a regular file, checked without opening it: for files that a
+        library opens itself (SQLite), which would block on a pipe.
+    */
+    static bool isRegular (const juce::File& file);
+
+    /** Copies a file into a new sibling of a target and renames it over the target only once the
+        copy is whole (its size checked) and on the disk, so the target is either the old file or
+        the new one, never a part of either. A rename within one file system comes first.
+        False, with the target untouched and no copy left behind, when anything fails.
+    */
+    static bool replace (const juce::File& source, const juce::File& target);
+
 private:
     RegularFile() = delete;
 };

@@ -32,8 +32,16 @@ public:
         nestedTooDeeply
     };
 
-    /** Reads and checks a file; when it is readable, its text is handed back. */
-    static Verdict read (const juce::File& file, const Limits& limits, juce::String& text);
+    /** Reads and checks a file; when it is readable, its text is handed back. Bytes that are not
+        UTF-8 are read as replacement characters (U+FFFD), each where it stands, and repaired (if
+        given) tells whether there were any.
+    */
+    static Verdict read (const juce::File& file, const Limits& limits, juce::String& text, bool* repaired = nullptr);
+
+    /** The bytes with each one that is not part of a valid UTF-8 sequence replaced by U+FFFD;
+        true when anything was replaced.
+    */
+    static bool repairUtf8 (juce::MemoryBlock& bytes);
 
     /** The element tree of a file that passes the checks; nullptr otherwise. */
     static std::unique_ptr<juce::XmlElement> parse (const juce::File& file, const Limits& limits);

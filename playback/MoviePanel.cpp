@@ -3,6 +3,7 @@
 #include "app/Prompts.h"
 #include "app/SharedRes.h"
 #include "model/Core.h"
+#include "model/RegularFile.h"
 #include "playback/PlaybackRules.h"
 #include "playback/VideoComponent.h"
 #include "ui/kit/ComponentContainer.h"
@@ -143,7 +144,8 @@ void MoviePanel::loadCurrentChapter()
         return;
     }
 
-    if (juce::FileInputStream stream (file); ! stream.openedOk())
+    // A pipe at the video's path would block the open, and the window with it.
+    if (! RegularFile::isRegular (file) || ! juce::FileInputStream (file).openedOk())
     {
         showError (TRANS ("Error opening video file"));
         return;

@@ -53,6 +53,14 @@ void SearchDatabaseWriter::execute (const char* sql)
     sqlite3_exec (db, sql, nullptr, nullptr, nullptr);
 }
 
+void SearchDatabaseWriter::noteStep (int result)
+{
+    // A row refused by its primary key is left out by design; anything else (a full disk, an
+    // I/O error) means the file no longer holds what was written to it.
+    if (result != SQLITE_DONE && result != SQLITE_CONSTRAINT)
+        writeFailed = true;
+}
+
 void SearchDatabaseWriter::beginChapter (const juce::String& id)
 {
     if (inChapter)
@@ -70,7 +78,7 @@ void SearchDatabaseWriter::insertWord (int wordIndex, std::string_view word)
     sqlite3_bind_text (wordStatement, 1, chapterId.toRawUTF8(), (int) chapterId.getNumBytesAsUTF8(), SQLITE_STATIC);
     sqlite3_bind_int (wordStatement, 2, wordIndex);
     sqlite3_bind_text (wordStatement, 3, word.data(), (int) word.size(), SQLITE_STATIC);
-    sqlite3_step (wordStatement);
+    noteStep (sqlite3_step (wordStatement));
 }
 
 void SearchDatabaseWriter::insertStamp (juce::int64 seconds, int wordIndex)
@@ -79,7 +87,7 @@ void SearchDatabaseWriter::insertStamp (juce::int64 seconds, int wordIndex)
     sqlite3_bind_text (stampStatement, 1, chapterId.toRawUTF8(), (int) chapterId.getNumBytesAsUTF8(), SQLITE_STATIC);
     sqlite3_bind_int64 (stampStatement, 2, seconds);
     sqlite3_bind_int (stampStatement, 3, wordIndex);
-    sqlite3_step (stampStatement);
+    noteStep (sqlite3_step (stampStatement));
 }
 
 void SearchDatabaseWriter::endChapter()
@@ -91,7 +99,9 @@ void SearchDatabaseWriter::endChapter()
     // transaction from committing.
     sqlite3_reset (wordStatement);
     sqlite3_reset (stampStatement);
-    execute ("COMMIT");
+    if (sqlite3_exec (db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+        writeFailed = true;
+
     inChapter = false;
 }
 
@@ -108,5 +118,5 @@ bool SearchDatabaseWriter::close()
 
     const auto closed = sqlite3_close (db) == SQLITE_OK;
     db = nullptr;
-    return closed && syncFile (file);
+    return closed && ! writeFailed && syncFile (file);
 }

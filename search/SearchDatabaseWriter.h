@@ -44,7 +44,8 @@ public:
     void endChapter();
 
     /** Finalises the statements, closes the database and makes the file durable; false when
-        the file could not be written out.
+        the file could not be written out, or when any row could not be written for a reason
+        other than its primary key.
     */
     bool close();
 
@@ -55,6 +56,7 @@ public:
 
 private:
     void execute (const char* sql);
+    void noteStep (int result);
 
     const juce::File file;
     sqlite3* db = nullptr;
@@ -62,6 +64,7 @@ private:
     sqlite3_stmt* stampStatement = nullptr;
     juce::String chapterId;
     bool inChapter = false;
+    bool writeFailed = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (SearchDatabaseWriter)
 };

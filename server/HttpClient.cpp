@@ -219,6 +219,7 @@ HttpClient::Response HttpClient::perform (const Request& request, const BodyCall
     if (curl_multi_add_handle (multi, easy) == CURLM_OK)
     {
         auto windowStart = juce::Time::getMillisecondCounterHiRes();
+        const auto deadline = windowStart + limits.totalTimeoutMs;
         juce::int64 windowBytes = 0;
 
         for (;;)
@@ -253,7 +254,14 @@ HttpClient::Response HttpClient::perform (const Request& request, const BodyCall
                 break;
             }
 
-            const auto waitMs = juce::jlimit (1.0, longestPollMs, windowStart + limits.stallTimeoutMs - now);
+            if (now >= deadline)
+            {
+                response.outcome = Outcome::timedOut;
+                break;
+            }
+
+            const auto nextCheck = juce::jmin (windowStart + limits.stallTimeoutMs, deadline);
+            const auto waitMs = juce::jlimit (1.0, longestPollMs, nextCheck - now);
             curl_multi_poll (multi, nullptr, 0, (int) std::ceil (waitMs), nullptr);
         }
 

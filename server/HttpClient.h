@@ -37,6 +37,11 @@ public:
         */
         int stallTimeoutMs = 15000;
         int stallMinimumBytes = 100;
+
+        /** The longest a whole request may take, connection and redirects included. Long enough
+            for a catalog or an installer on a slow line; chapter videos set their own.
+        */
+        int totalTimeoutMs = 10 * 60 * 1000;
     };
 
     /** Where a request goes and the limits it runs under. */
@@ -60,6 +65,9 @@ public:
 
         /** Fewer than the minimum bytes arrived within the stall time. */
         stalled,
+
+        /** The total deadline passed before the answer was whole. */
+        timedOut,
 
         /** cancel() was called, or the requesting thread was asked to stop. */
         cancelled,

@@ -3,6 +3,7 @@
 #include "app/PreferencesManager.h"
 #include "app/Prompts.h"
 #include "model/Core.h"
+#include "server/OffMessageThreadCall.h"
 
 using namespace CatalogServiceClient;
 
@@ -57,13 +58,40 @@ bool StartupRetrieval::run()
             break;
     }
 
+    if (quitRequested)
+    {
+        juce::Logger::writeToLog ("start-up catalog retrieval cancelled by quit");
+        return false;
+    }
+
     return finish();
+}
+
+CatalogRetrievalResult StartupRetrieval::retrieve (const Retrieval& retrieval, std::unique_ptr<Catalog>& catalogOut)
+{
+    auto result = NoResponse;
+    std::unique_ptr<Catalog> received;
+
+    if (! quitRequested
+        && OffMessageThreadCall::run ("startupRetrieval", [&] { result = retrieval (received); }) == OffMessageThreadCall::Outcome::finished)
+    {
+        catalogOut = std::move (received);
+        return result;
+    }
+
+    quitRequested = true;
+    return NoResponse;
 }
 
 StartupRetrieval::Outcome StartupRetrieval::tryUserCatalog (juce::String& userName, juce::String& passwordHash)
 {
     std::unique_ptr<Catalog> received;
-    const auto result = retrieveOnlineUserCatalog (endpoint, userName, passwordHash, language, true, nullptr, received);
+    const auto result = retrieve ([&] (auto& out) { return retrieveOnlineUserCatalog (endpoint, userName, passwordHash, language, true, nullptr, out); },
+                                  received);
+
+    if (quitRequested)
+        return Outcome::done;
+
     logResult ("online user", result);
     maintenance = result == Maintenance;
     online = true;
@@ -102,7 +130,11 @@ StartupRetrieval::Outcome StartupRetrieval::tryUserCatalog (juce::String& userNa
 
 void StartupRetrieval::tryCachedUserCatalog()
 {
-    const auto result = retrieveCachedUserCatalog (endpoint, savedUserId, language, catalog);
+    const auto result = retrieve ([&] (auto& out) { return retrieveCachedUserCatalog (endpoint, savedUserId, language, out); }, catalog);
+
+    if (quitRequested)
+        return;
+
     logResult ("cached user", result);
     online = false;
 
@@ -112,7 +144,11 @@ void StartupRetrieval::tryCachedUserCatalog()
 
 void StartupRetrieval::tryAnonymousCatalog()
 {
-    auto result = retrieveOnlineAnonCatalog (endpoint, language, true, nullptr, catalog);
+    auto result = retrieve ([&] (auto& out) { return retrieveOnlineAnonCatalog (endpoint, language, true, nullptr, out); }, catalog);
+
+    if (quitRequested)
+        return;
+
     logResult ("online anon", result);
     maintenance = result == Maintenance;
     online = true;
@@ -122,7 +158,11 @@ void StartupRetrieval::tryAnonymousCatalog()
 
     juce::Logger::writeToLog ("online anon catalog retrieval failed");
     catalog = nullptr;
-    result = retrieveCachedAnonCatalog (endpoint, language, catalog);
+    result = retrieve ([&] (auto& out) { return retrieveCachedAnonCatalog (endpoint, language, out); }, catalog);
+
+    if (quitRequested)
+        return;
+
     logResult ("cached anon", result);
     online = false;
 

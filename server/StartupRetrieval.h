@@ -10,7 +10,9 @@ class Core;
     stored, remembers them after a successful login, and explains a first launch that finds
     neither server nor cache before asking the program to quit.
 
-    Runs on the message thread (its requests block it), at start-up and after a language change.
+    Runs on the message thread, at start-up and after a language change. Each retrieval runs on a
+    worker thread while the message loop goes on, so the window stays responsive; a quit asked for
+    meanwhile cancels the request and ends the flow at once, without further questions.
 */
 class StartupRetrieval final
 {
@@ -48,6 +50,9 @@ private:
         done
     };
 
+    using Retrieval = std::function<CatalogRetrievalResult (std::unique_ptr<Catalog>&)>;
+
+    CatalogRetrievalResult retrieve (const Retrieval& retrieval, std::unique_ptr<Catalog>& catalogOut);
     Outcome tryUserCatalog (juce::String& userName, juce::String& passwordHash);
     void tryAnonymousCatalog();
     void tryCachedUserCatalog();
@@ -61,6 +66,7 @@ private:
     std::unique_ptr<Catalog> catalog;
     bool online = false;
     bool maintenance = false;
+    bool quitRequested = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (StartupRetrieval)
 };

@@ -338,8 +338,13 @@ void MainWindow::requestQuit()
 
 bool MainWindow::runStartupRetrieval()
 {
+    // The message loop runs on while the flow waits for the server, so the window moves, repaints
+    // and closes; its content stays out of reach meanwhile, as it was while the flow blocked it.
+    content->setEnabled (false);
     StartupRetrieval retrieval (core, *this, CatalogServiceClient::Endpoint::fromSharedResources());
-    return retrieval.run();
+    const auto installed = retrieval.run();
+    content->setEnabled (true);
+    return installed;
 }
 
 juce::String MainWindow::getChapterCaption (int course, int lesson, int chapter) const

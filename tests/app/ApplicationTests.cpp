@@ -1,6 +1,7 @@
 #include "app/MyApplication.h"
 #include "tests/app/DesktopDriver.h"
 #include "tests/common/ScratchHome.h"
+#include "tests/downloads/FaultServer.h"
 #include "tests/provider/ProviderProcess.h"
 #include "tests/provider/TestLibraryWriter.h"
 
@@ -450,4 +451,37 @@ TEST (Application, ALanguageChangeThatFindsNoCatalogEndsTheProgram)
 
     EXPECT_TRUE (ended) << "the program is still running after the failed language change";
     EXPECT_TRUE (setup.getLog().endsWith ("\r\nProgram terminated\r\n"));
+}
+
+TEST (Application, ATricklingCatalogAnswerLeavesTheCloseButtonWorking)
+{
+    ASSERT_NE (std::getenv ("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
+    ScratchHome home;
+
+    // Headers, then 20 bytes a second: never stalled, and far from done for minutes.
+    FaultServer server;
+    FaultServer::Reply trickle { juce::MemoryBlock (1000000, true) };
+    trickle.pieceSize = 1;
+    trickle.pauseMs = 50;
+    server.answerWith (trickle);
+    home.getFolder().getChildFile ("tsy-testurl.txt").replaceWithText (server.getBaseUrl());
+    rememberDemoUser (home.getUserDataFolder().getChildFile ("test"));
+
+    juce::ChildProcess player;
+    ASSERT_TRUE (player.start (juce::StringArray { TSY_PLAYER_PATH }, 0));
+    ASSERT_TRUE (Driver::dismissAlert ("Test site"));
+    const auto windows = Driver::waitForWindowsTitled ("TSY-Player 1.36", 20000);
+    ASSERT_EQ (windows.size(), 1);
+    ASSERT_TRUE (Driver::dismissAlert ("Logging enabled"));
+    ASSERT_TRUE (Driver::waitFor ([&] { return server.getRequestCount() > 0; }, 20000)) << "the catalog request was made";
+
+    const auto closed = Driver (windows[0]).closeAndWait (player);
+
+    if (! closed)
+        player.kill();
+
+    ASSERT_TRUE (closed) << "the window closes while the catalog trickles in";
+    const auto log = home.getDesktop().getChildFile ("TSY-Player Log.txt").loadFileAsString();
+    EXPECT_TRUE (log.contains ("start-up catalog retrieval cancelled by quit")) << log;
+    EXPECT_TRUE (log.endsWith ("\r\nProgram terminated\r\n")) << log;
 }

@@ -336,3 +336,27 @@ TEST_F (Preferences, ALinkToAnEndlessFileIsNotRead)
     PreferencesManager::deleteInstance();
     EXPECT_TRUE (file.existsAsFile() && ! file.isSymbolicLink()) << "a real file takes the link's place";
 }
+
+TEST_F (Preferences, BytesThatAreNotUtf8SpoilOnlyTheValueThatHoldsThem)
+{
+    const juce::String hash ("0123456789abcdef0123456789abcdef");
+    const auto text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<PROPERTIES>\n"
+                      "  <VALUE name=\"startupUsername\" val=\"ada@example.com\"/>\n"
+                      "  <VALUE name=\"startupPasswordHash\" val=\"" + hash.toStdString() + "\"/>\n"
+                      "  <VALUE name=\"moviesRootDirectory\" val=\"/films/caf\xe9\xff\"/>\n"
+                      "  <VALUE name=\"loggingEnabled\" val=\"1\"/>\n</PROPERTIES>\n";
+    PreferencesManager::deleteInstance();
+    file.getParentDirectory().createDirectory();
+    ASSERT_TRUE (file.replaceWithData (text.data(), text.size()));
+
+    auto& preferences = loadFresh();
+    EXPECT_EQ (preferences.getStartupUsername(), "ada@example.com");
+    EXPECT_EQ (preferences.getStartupPasswordHash(), hash);
+    EXPECT_TRUE (preferences.getLoggingEnabled());
+    EXPECT_EQ (preferences.getMoviesRootDirectory().getFullPathName(), juce::String (juce::CharPointer_UTF8 ("/films/caf\xef\xbf\xbd\xef\xbf\xbd")))
+        << "each byte that is not UTF-8 reads as a replacement character";
+
+    PreferencesManager::deleteInstance();
+    EXPECT_EQ (stored ("startupUsername"), "ada@example.com") << "the end of the run keeps the login";
+    EXPECT_EQ (stored ("startupPasswordHash"), hash);
+}

@@ -419,7 +419,8 @@ juce::String Road::searchSpokenWord()
     window->click (searchField, 3);
     window->type (spokenWord);
 
-    if (! window->waitForChange (fieldText, emptyField, stateWaitMs))
+    // Only a change is waited for: the blinking caret keeps the field from ever settling.
+    if (! DesktopDriver::waitFor ([&] { return imagesDiffer (emptyField, window->grab (fieldText)); }, stateWaitMs))
         return gaveUp ("\"" + spokenWord + "\" to show in the search field", stateWaitMs);
 
     window->pressKeys ("Return");

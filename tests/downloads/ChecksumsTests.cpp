@@ -7,6 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace
 {
 class ChecksumsTest : public ::testing::Test
@@ -165,4 +170,24 @@ TEST_F (ChecksumsTest, FindsChecksumFoldersButNotFilesOrHiddenFolders)
     ASSERT_TRUE (wanted.createDirectory());
     EXPECT_EQ (Checksums::findChecksumFolder (folder), wanted);
     EXPECT_EQ (Checksums::findChecksumFolder (folder.getChildFile ("missing")), juce::File());
+}
+
+TEST_F (ChecksumsTest, APipeHasNoChecksumAndIsNeverOpened)
+{
+    const auto pipe = folder.getChildFile ("video.bin");
+    ASSERT_EQ (mkfifo (pipe.getFullPathName().toRawUTF8(), 0600), 0);
+
+    auto digest = std::async (std::launch::async, [&] { return Checksums::fileChecksum (pipe); });
+    const auto ended = digest.wait_for (std::chrono::seconds (10)) == std::future_status::ready;
+
+    if (! ended)
+    {
+        // Lets a blocked open go on, so the test fails instead of hanging.
+        const auto fd = open (pipe.getFullPathName().toRawUTF8(), O_WRONLY | O_NONBLOCK);
+        digest.wait();
+        close (fd);
+    }
+
+    EXPECT_TRUE (ended) << "reading the pipe waited for a writer";
+    EXPECT_EQ (digest.get(), juce::String());
 }

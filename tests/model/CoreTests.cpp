@@ -12,6 +12,10 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -522,4 +526,110 @@ TEST_F (CoreTest, ConcurrentReadersAndWritersStayConsistent)
             EXPECT_EQ (onDisk.getNumMarkers(), c.getNumMarkers (id));
         }
     }
+}
+
+namespace
+{
+/** A database file of about this many bytes, with one table of filler rows. */
+juce::File makeFilledDatabase (const juce::File& file, int approximateBytes)
+{
+    sqlite3* db = nullptr;
+    EXPECT_EQ (sqlite3_open (file.getFullPathName().toRawUTF8(), &db), SQLITE_OK);
+    sqlite3_exec (db, "CREATE TABLE main.words (idmovie VARCHAR(255), wordindex INTEGER, word VARCHAR(255))", nullptr, nullptr, nullptr);
+    sqlite3_exec (db, "BEGIN", nullptr, nullptr, nullptr);
+
+    for (int i = 0; i < approximateBytes / 120; ++i)
+        sqlite3_exec (db, ("INSERT INTO main.words VALUES ('c" + juce::String (i) + "', " + juce::String (i) + ", '"
+                           + juce::String::repeatedString ("w", 100) + "')").toRawUTF8(), nullptr, nullptr, nullptr);
+
+    sqlite3_exec (db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close (db);
+    return file;
+}
+
+/** A small file system of its own (tmpfs), so a test can fill it; unmounted at the end. */
+struct SmallFileSystem
+{
+    explicit SmallFileSystem (const juce::File& folder) : mountPoint (folder)
+    {
+        mountPoint.createDirectory();
+        mounted = std::system (("mount -t tmpfs -o size=256k tmpfs '" + mountPoint.getFullPathName() + "' 2>/dev/null").toRawUTF8()) == 0;
+    }
+
+    ~SmallFileSystem()
+    {
+        if (mounted)
+            std::system (("umount -l '" + mountPoint.getFullPathName() + "'").toRawUTF8());
+    }
+
+    /** Writes filler until the file system has no room left. */
+    void fill() const
+    {
+        juce::FileOutputStream filler (mountPoint.getChildFile ("filler"));
+        const juce::MemoryBlock block (4096, true);
+
+        while (filler.write (block.getData(), block.getSize()) && filler.getPosition() < (1 << 20))
+            filler.flush();
+    }
+
+    juce::File mountPoint;
+    bool mounted = false;
+};
+} // namespace
+
+TEST_F (CoreTest, AFullDataFolderKeepsTheOldSearchDatabaseWhole)
+{
+    core = nullptr;
+    SmallFileSystem small (data);
+
+    if (! small.mounted)
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+
+    const auto old = makeFilledDatabase (data.getChildFile ("data.dat"), 100000);
+    juce::MemoryBlock before;
+    ASSERT_TRUE (old.loadFileAsData (before));
+    small.fill();
+
+    core = std::make_unique<Core> (data);
+    ASSERT_TRUE (core->isSearchDatabaseOpen());
+    const auto fresh = makeFilledDatabase (root.getChildFile ("fresh.tsy"), 150000);
+    core->installSearchDatabase (true, fresh, true);
+
+    juce::MemoryBlock after;
+    ASSERT_TRUE (old.loadFileAsData (after));
+    EXPECT_EQ (after.getSize(), before.getSize()) << "the copy that did not fit never replaced the old file";
+    EXPECT_TRUE (after == before);
+    EXPECT_TRUE (core->isSearchDatabaseOpen()) << "the old database is open again";
+    EXPECT_FALSE (fresh.exists());
+    EXPECT_EQ (data.findChildFiles (juce::File::findFiles, false, "*", juce::File::FollowSymlinks::no).size(), 2) << "no partial copy is left behind";
+
+    core = nullptr;
+}
+
+TEST_F (CoreTest, APipeInPlaceOfTheSearchDatabaseIsNeverOpened)
+{
+    core = nullptr;
+    ASSERT_TRUE (data.createDirectory());
+    const auto pipe = data.getChildFile ("data.dat");
+    ASSERT_EQ (mkfifo (pipe.getFullPathName().toRawUTF8(), 0600), 0);
+
+    std::atomic<bool> built { false };
+    Runner builder ([&] {
+        core = std::make_unique<Core> (data);
+        built = true;
+    });
+    builder.startThread();
+    const auto ready = builder.waitForThreadToExit (10000);
+
+    if (! ready)
+    {
+        // Lets a blocked open go on, so the test fails instead of hanging.
+        const auto fd = open (pipe.getFullPathName().toRawUTF8(), O_WRONLY | O_NONBLOCK);
+        builder.waitForThreadToExit (-1);
+        close (fd);
+    }
+
+    EXPECT_TRUE (ready) << "building Core blocked on the pipe";
+    ASSERT_TRUE (built);
+    EXPECT_FALSE (core->isSearchDatabaseOpen());
 }

@@ -161,7 +161,7 @@ TEST (LocalStorage, HostileStateFilesAreRefusedWithoutHarm)
     // A state file can grow with markers, but not beyond what markers could make of it.
     ASSERT_TRUE (file.deleteFile());
     juce::String huge ("<local favorite='1'><marker type='normal' text='");
-    huge << juce::String::repeatedString ("x", 2 << 20) << "' time='1'/></local>";
+    huge << juce::String::repeatedString ("x", 65 << 20) << "' time='1'/></local>";
     ASSERT_TRUE (file.replaceWithText (huge));
     MovieLocalInfo large;
     EXPECT_FALSE (LocalStorage::loadState (large, file));
@@ -172,4 +172,37 @@ TEST (LocalStorage, HostileStateFilesAreRefusedWithoutHarm)
     EXPECT_TRUE (LocalStorage::loadState (fine, file));
     EXPECT_TRUE (fine.favorite);
     EXPECT_EQ (fine.getNumMarkers(), 1);
+}
+
+TEST (LocalStorage, WhatIsSavedReadsBackAndARefusedFileIsNeverOverwritten)
+{
+    TempFolder temp;
+    const auto file = temp.folder.getChildFile ("ch.xml");
+
+    // Well above a mebibyte: many markers, and one with a very long label.
+    MovieLocalInfo many;
+    many.favorite = true;
+
+    for (int i = 0; i < 20002; ++i)
+        many.addMarker ("marker " + juce::String (i), i * 0.5);
+
+    many.addMarker (juce::String::repeatedString ("x", 4 << 20), 1.0);
+    const auto loaded = roundTrip (many, file);
+    ASSERT_GT (file.getSize(), 1 << 20);
+    EXPECT_EQ (loaded->getNumMarkers(), 20003);
+    EXPECT_EQ (loaded->getMarkerText (20001), "marker 20001");
+    EXPECT_EQ (loaded->getMarkerText (20002).length(), 4 << 20);
+
+    // A file that loading refuses moves aside, and the next save starts a new one beside it.
+    const juce::String refused ("<!DOCTYPE local><local favorite='1'><marker type='normal' text='kept' time='1'/></local>");
+    ASSERT_TRUE (file.replaceWithText (refused));
+    MovieLocalInfo info;
+    EXPECT_FALSE (LocalStorage::loadState (info, file));
+    const auto aside = temp.folder.getChildFile ("ch (refused).xml");
+    EXPECT_EQ (aside.loadFileAsString(), refused);
+
+    info.addMarker ("new", 2.0);
+    ASSERT_TRUE (LocalStorage::saveState (info, file));
+    EXPECT_EQ (aside.loadFileAsString(), refused) << "the refused file keeps its markers";
+    EXPECT_EQ (roundTrip (info, file)->getNumMarkers(), 1);
 }

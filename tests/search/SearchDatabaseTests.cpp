@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
+#include <cstdlib>
+
 using namespace SearchTestSupport;
 
 namespace
@@ -93,4 +95,25 @@ TEST_F (SearchDatabaseTest, ADatabaseThatCannotBeCreatedFails)
     file = scratch.folder.getChildFile ("missing/folder/db.tsy");
     EXPECT_EQ (TranscriptIndexer::build (document.getRoot(), file, {}), TranscriptIndexer::Result::failed);
     EXPECT_FALSE (file.exists());
+}
+
+TEST_F (SearchDatabaseTest, AFullDiskFailsTheBuildInsteadOfKeepingTheRowsThatFitted)
+{
+    const auto small = scratch.folder.getChildFile ("small");
+    ASSERT_TRUE (small.createDirectory());
+
+    if (std::system (("mount -t tmpfs -o size=64k tmpfs '" + small.getFullPathName() + "' 2>/dev/null").toRawUTF8()) != 0)
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+
+    std::vector<std::pair<juce::String, juce::String>> chapters;
+
+    for (int i = 0; i < 40; ++i)
+        chapters.emplace_back ("ch" + juce::String (i), juce::String::repeatedString ("parola" + juce::String (i) + " ", 200));
+
+    CatalogDocument document;
+    ASSERT_TRUE (document.parse (SearchDatabaseTest::document (chapters)));
+    const auto result = TranscriptIndexer::build (document.getRoot(), small.getChildFile ("temp_1tsy"), {});
+    std::system (("umount -l '" + small.getFullPathName() + "'").toRawUTF8());
+
+    EXPECT_EQ (result, TranscriptIndexer::Result::failed) << "a database missing the rows that did not fit is never installed";
 }

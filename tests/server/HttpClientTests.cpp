@@ -153,6 +153,38 @@ TEST (HttpClient, SilentStallingAndDrippingServersEndAsStalledButSlowSteadyOnesD
     EXPECT_EQ (body.getSize(), 1800u);
 }
 
+TEST (HttpClient, AnAnswerThatTricklesJustAboveTheStallFloorEndsAtTheTotalDeadline)
+{
+    // Headers, then 20 bytes every 100 ms: never stalled by 100 bytes a second, never done.
+    FaultServer::Reply trickle { makeTestBody (100000) };
+    trickle.pieceSize = 20;
+    trickle.pauseMs = 100;
+    FaultServer server;
+    server.answerWith (trickle);
+
+    auto limits = quick;
+    limits.totalTimeoutMs = 1500;
+    HttpClient client;
+    juce::MemoryBlock body;
+
+    const auto start = nowMs();
+    const auto response = client.get ({ server.getBaseUrl() + "catalog.php", limits }, body);
+    const auto took = nowMs() - start;
+
+    EXPECT_EQ (response.outcome, Outcome::timedOut);
+    EXPECT_TRUE (response.hasAnswer());
+    EXPECT_FALSE (response.isComplete());
+    EXPECT_GT (body.getSize(), 0u) << "it was trickling, not stalled";
+    // The whole answer would take 500 s; only a hang comes near the bound.
+    EXPECT_GE (took, limits.totalTimeoutMs - 50.0);
+    EXPECT_LT (took, 20000.0);
+
+    const auto whole = makeTestBody (3000);
+    server.answerWith ({ whole });
+    EXPECT_TRUE (client.get ({ server.getBaseUrl() + "catalog.php", limits }, body).isSuccess()) << "the deadline is per request";
+    EXPECT_EQ (body, whole);
+}
+
 TEST (HttpClient, AThreadAskedToStopEndsItsRequestAtOnce)
 {
     struct RequestThread final : juce::Thread

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
+
 namespace
 {
 juce::String catalogFor (const juce::String& userId)
@@ -223,4 +225,87 @@ TEST_F (StartupRetrievalTest, SilentStallingAndDrippingServersAreGivenUpOnWithin
         EXPECT_EQ (core->getUserId(), "u1") << name << ": the cached copy is used";
         EXPECT_FALSE (host.online) << name;
     }
+}
+
+namespace
+{
+/** Headers, then a catalog at 20 bytes a second: never stalled, never done. */
+FaultServer::Reply tricklingCatalog()
+{
+    const auto body = catalogFor ("u1").paddedRight (' ', 100000);
+    FaultServer::Reply reply { juce::MemoryBlock (body.toRawUTF8(), body.getNumBytesAsUTF8()) };
+    reply.pieceSize = 2;
+    reply.pauseMs = 100;
+    return reply;
+}
+
+/** Counts the turns of the message loop. */
+struct TickCounter final : juce::Timer
+{
+    TickCounter() { startTimer (20); }
+    ~TickCounter() override { stopTimer(); }
+    void timerCallback() override { ++ticks; }
+    int ticks = 0;
+};
+} // namespace
+
+TEST_F (StartupRetrievalTest, TheMessageLoopRunsWhileAnAnswerTricklesUntilItsTotalDeadline)
+{
+    preferences->setCredentials ("ada@example.com", hash);
+    answer (catalogFor ("u1"), "<error/>");
+    ASSERT_TRUE (run());
+
+    FaultServer trickling;
+    trickling.answerWith (tricklingCatalog());
+    core = std::make_unique<Core> (home.getUserDataFolder());
+    host = {};
+    const HttpClient::Limits limits { 1000, 1000, 10, 1500 };
+    StartupRetrieval retrieval (*core, host, { trickling.getBaseUrl() + "catalog.php", home.getUserDataFolder(), limits });
+
+    TickCounter counter;
+    const auto start = juce::Time::getMillisecondCounterHiRes();
+    ASSERT_TRUE (retrieval.run());
+    EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - start, limits.totalTimeoutMs + 3000.0) << "the deadline ended the request";
+    EXPECT_GT (counter.ticks, 5) << "events went on being dispatched while the request ran";
+    EXPECT_EQ (core->getUserId(), "u1") << "the cached copy is used";
+    EXPECT_FALSE (host.online);
+}
+
+TEST_F (StartupRetrievalTest, AQuitWhileTheRequestRunsCancelsItAndEndsTheFlowQuietly)
+{
+    // A quit cannot be taken back within a process, so this one runs in a child of its own.
+    GTEST_FLAG_SET (death_test_style, "threadsafe");
+
+    const auto quitDuringTheRequest = [this]
+    {
+        FaultServer trickling;
+        trickling.answerWith (tricklingCatalog());
+        preferences->setCredentials ("ada@example.com", hash);
+        StartupRetrieval retrieval (*core, host, { trickling.getBaseUrl() + "catalog.php", home.getUserDataFolder() });
+
+        // What the window's close button does, once the request has reached the server.
+        struct Closer final : juce::Timer
+        {
+            explicit Closer (FaultServer& s) : server (s) { startTimer (10); }
+            void timerCallback() override
+            {
+                if (server.getRequestCount() > 0)
+                {
+                    stopTimer();
+                    askedAt = juce::Time::getMillisecondCounterHiRes();
+                    juce::JUCEApplicationBase::quit();
+                }
+            }
+            FaultServer& server;
+            double askedAt = 0.0;
+        } closer (trickling);
+
+        const auto installed = retrieval.run();
+        const auto tookMs = juce::Time::getMillisecondCounterHiRes() - closer.askedAt;
+        std::cerr << "installed " << installed << ", prompts " << prompts.shown.size() << ", quit requests " << host.quitRequests
+                  << ", ended " << (closer.askedAt > 0.0 && tookMs < 2000.0 ? "promptly" : "late") << std::endl;
+        std::_Exit (0);
+    };
+
+    EXPECT_EXIT (quitDuringTheRequest(), ::testing::ExitedWithCode (0), "installed 0, prompts 0, quit requests 0, ended promptly");
 }
