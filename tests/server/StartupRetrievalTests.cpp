@@ -265,7 +265,7 @@ TEST_F (StartupRetrievalTest, TheMessageLoopRunsWhileAnAnswerTricklesUntilItsTot
     TickCounter counter;
     const auto start = juce::Time::getMillisecondCounterHiRes();
     ASSERT_TRUE (retrieval.run());
-    EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - start, limits.totalTimeoutMs + 3000.0) << "the deadline ended the request";
+    EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - start, 30000.0) << "the deadline ended the request (the whole answer would take over an hour)";
     EXPECT_GT (counter.ticks, 5) << "events went on being dispatched while the request ran";
     EXPECT_EQ (core->getUserId(), "u1") << "the cached copy is used";
     EXPECT_FALSE (host.online);
