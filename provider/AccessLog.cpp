@@ -1,5 +1,7 @@
 #include "provider/AccessLog.h"
 
+#include "provider/Utf8Text.h"
+
 namespace provider
 {
 AccessLog::AccessLog()
@@ -30,6 +32,65 @@ void AccessLog::write (const Entry& entry)
     std::fflush (out);
 }
 
+namespace
+{
+/** The bytes a query part stands for: escapes decoded, "+" as a blank, and the stand-ins of raw
+    bytes (Utf8Text) as those bytes again.
+*/
+std::string decodeQueryPart (const juce::String& part)
+{
+    std::string bytes;
+
+    for (auto p = part.getCharPointer(); ! p.isEmpty();)
+    {
+        const auto c = p.getAndAdvance();
+        const auto rest = p;
+
+        if (c == '%' && juce::CharacterFunctions::getHexDigitValue (*rest) >= 0 && juce::CharacterFunctions::getHexDigitValue (*(rest + 1)) >= 0)
+        {
+            bytes += (char) (juce::CharacterFunctions::getHexDigitValue (*rest) * 16 + juce::CharacterFunctions::getHexDigitValue (*(rest + 1)));
+            p += 2;
+        }
+        else if (c == '+')
+            bytes += ' ';
+        else if (const auto raw = Utf8Text::rawByteOf (c); raw >= 0)
+            bytes += (char) raw;
+        else
+        {
+            char encoded[8];
+            juce::CharPointer_UTF8 writer (encoded);
+            writer.write (c);
+            bytes.append (encoded, (size_t) (writer.getAddress() - encoded));
+        }
+    }
+
+    return bytes;
+}
+
+juce::String decodedQueryPart (const juce::String& part)
+{
+    return Utf8Text::decodeKeepingBytes (decodeQueryPart (part));
+}
+
+/** The name the service reads from a query part: its first segment between "=" that is not
+    empty after trimming (so "=password=X" names "password"), decoded.
+*/
+juce::String nameOfQueryPart (const juce::String& part)
+{
+    for (auto& segment : juce::StringArray::fromTokens (part, "=", {}))
+    {
+        if (segment.trim().isEmpty())
+            continue;
+
+        // The service's text would end at a NUL.
+        const auto name = decodedQueryPart (segment.trim());
+        return name.upToFirstOccurrenceOf (juce::String::charToString (Utf8Text::standInFor (0)), false, false).trim();
+    }
+
+    return {};
+}
+} // namespace
+
 juce::String AccessLog::maskPasswords (const juce::String& target)
 {
     const auto queryStart = target.indexOfChar ('?');
@@ -39,8 +100,9 @@ juce::String AccessLog::maskPasswords (const juce::String& target)
 
     auto parts = juce::StringArray::fromTokens (target.substring (queryStart + 1), "&", {});
 
+    // Whatever the part's shape, a name the service would read as "password" hides the value.
     for (auto& part : parts)
-        if (juce::URL::removeEscapeChars (part.upToFirstOccurrenceOf ("=", false, false)) == "password")
+        if (nameOfQueryPart (part).equalsIgnoreCase ("password"))
             part = "password=" + juce::String (passwordMask);
 
     return target.substring (0, queryStart + 1) + parts.joinIntoString ("&");
@@ -54,7 +116,9 @@ void appendEscaped (std::string& out, const juce::String& text)
     {
         const auto c = p.getAndAdvance();
 
-        if (c == '\\')
+        if (const auto raw = Utf8Text::rawByteOf (c); raw >= 0)
+            out += ("\\x" + juce::String::toHexString (raw).paddedLeft ('0', 2)).toStdString();
+        else if (c == '\\')
             out += "\\\\";
         else if (c == '\n')
             out += "\\n";
@@ -112,9 +176,9 @@ juce::String AccessLog::format (const Entry& entry)
                 continue;
 
             text += "    query ";
-            appendEscaped (text, juce::URL::removeEscapeChars (part.upToFirstOccurrenceOf ("=", false, false)));
+            appendEscaped (text, decodedQueryPart (part.upToFirstOccurrenceOf ("=", false, false)));
             text += "=";
-            appendEscaped (text, juce::URL::removeEscapeChars (part.fromFirstOccurrenceOf ("=", false, false)));
+            appendEscaped (text, decodedQueryPart (part.fromFirstOccurrenceOf ("=", false, false)));
             text += "\n";
         }
     }

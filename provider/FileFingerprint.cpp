@@ -25,10 +25,23 @@ void FileFingerprint::addEntry (const juce::String& path)
 
     struct stat info {};
 
-    if (::stat (utf8, &info) != 0)
+    if (::lstat (utf8, &info) != 0)
     {
         addBytes ("missing", 7);
         return;
+    }
+
+    // A link counts as itself and as what it leads to: swapping a file for a link to a copy
+    // keeps size and time but is a change.
+    if (S_ISLNK (info.st_mode))
+    {
+        addBytes ("link", 4);
+
+        if (::stat (utf8, &info) != 0)
+        {
+            addBytes ("missing", 7);
+            return;
+        }
     }
 
     const juce::int64 state[] = { (juce::int64) (info.st_mode & S_IFMT),

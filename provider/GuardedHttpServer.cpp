@@ -1,5 +1,8 @@
 #include "provider/GuardedHttpServer.h"
 
+#include "provider/ConnectionThreadPool.h"
+#include "provider/RequestHeadChecker.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -32,6 +35,9 @@ struct ConnectionState
     bool requestBegun = false;
     bool answered = false;
 
+    /** Whether an answer was cut off because the client took it too slowly. */
+    bool tooSlowToRead = false;
+
     std::string peerAddress;
     int peerPort = -1;
 
@@ -40,26 +46,28 @@ struct ConnectionState
 
 thread_local ConnectionState* currentConnection = nullptr;
 
-/** Waits for a socket event until the deadline; false on timeout, on error or when stopping. */
+/** Waits for a socket event until the deadline; false on timeout, on error or when stopping.
+    Past the deadline it still looks once, so what has already arrived is taken.
+*/
 template <typename StopCheck>
 bool waitFor (int socket, short events, Clock::time_point deadline, StopCheck&& isStopping)
 {
     for (;;)
     {
-        const auto now = Clock::now();
-
-        if (now >= deadline || isStopping())
+        if (isStopping())
             return false;
 
-        const auto slice = std::min<Clock::duration> (deadline - now, stopCheckInterval);
+        const auto remaining = std::max<Clock::duration> (deadline - Clock::now(), Clock::duration::zero());
+        const auto slice = std::min<Clock::duration> (remaining, stopCheckInterval);
+        const auto sliceMs = (int) std::chrono::duration_cast<Milliseconds> (slice).count() + (remaining > Clock::duration::zero() ? 1 : 0);
         pollfd descriptor { socket, events, 0 };
-        const auto result = ::poll (&descriptor, 1, (int) std::chrono::duration_cast<Milliseconds> (slice).count() + 1);
+        const auto result = ::poll (&descriptor, 1, sliceMs);
 
         // A hang-up counts as readable: the read that follows sees the end.
         if (result > 0)
             return (descriptor.revents & (events | POLLHUP | POLLERR)) != 0;
 
-        if (result < 0 && errno != EINTR)
+        if ((result < 0 && errno != EINTR) || remaining == Clock::duration::zero())
             return false;
     }
 }
@@ -141,14 +149,42 @@ public:
         return (ssize_t) count;
     }
 
+    /** Writes all of it or fails: a slow reader must take each piece within the socket timeout
+        or the time the minimum rate gives it, whichever is longer, however little it takes at a
+        time.
+    */
     ssize_t write (const char* source, size_t size) override
     {
-        if (! is_writable())
-            return -1;
+        auto allowedMs = (juce::int64) limits.socketTimeoutMs;
 
-        const auto sent = ::send (descriptor, source, size, MSG_NOSIGNAL);
-        state.answered = state.answered || sent > 0;
-        return sent;
+        if (limits.minSendBytesPerSecond > 0)
+            allowedMs = std::max (allowedMs, (juce::int64) size * 1000 / limits.minSendBytesPerSecond);
+
+        const auto deadline = Clock::now() + Milliseconds (allowedMs);
+
+        for (size_t sent = 0; sent < size;)
+        {
+            if (! waitFor (descriptor, POLLOUT, deadline, isStopping))
+            {
+                state.tooSlowToRead = ! isStopping();
+                return -1;
+            }
+
+            const auto count = ::send (descriptor, source + sent, size - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+
+            if (count < 0)
+            {
+                if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+                    continue;
+
+                return -1;
+            }
+
+            sent += (size_t) count;
+            state.answered = true;
+        }
+
+        return (ssize_t) size;
     }
 
     void get_remote_ip_and_port (std::string& ip, int& port) const override
@@ -209,6 +245,15 @@ private:
             return false;
         }
 
+        for (size_t i = 0; i < count && checker.getVerdict() == RequestHeadChecker::Verdict::incomplete; ++i)
+        {
+            if (checker.take (bytes[i]) == RequestHeadChecker::Verdict::refused)
+            {
+                state.refusedStatus = 400;
+                return false;
+            }
+        }
+
         headBytes += count;
         headLines += (size_t) std::count (bytes, bytes + count, '\n');
         return true;
@@ -221,6 +266,7 @@ private:
     std::function<bool()> isStopping;
     size_t headBytes = 0;
     size_t headLines = 0;
+    RequestHeadChecker checker;
 };
 
 /** The answer to a request refused before httplib had its request line, which httplib leaves
@@ -228,7 +274,8 @@ private:
 */
 void answerRefusedRequestLine (int socket, int status)
 {
-    const auto answer = "HTTP/1.1 " + std::to_string (status) + (status == 408 ? " Request Timeout" : " URI Too Long")
+    const auto reason = status == 408 ? " Request Timeout" : (status == 414 ? " URI Too Long" : " Bad Request");
+    const auto answer = "HTTP/1.1 " + std::to_string (status) + reason
                       + "\r\nConnection: close\r\nContent-Length: 0\r\n\r\n";
     ::send (socket, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
 }
@@ -259,11 +306,22 @@ void closeGently (int socket, bool clientMaySend)
     ::shutdown (socket, SHUT_RDWR);
     ::close (socket);
 }
+/** Ends a connection at once, dropping what is still queued for it: what a client too slow to
+    read has not taken would otherwise stay in the kernel, and keep going out, long after.
+*/
+void reset (int socket)
+{
+    const linger immediately { 1, 0 };
+    ::setsockopt (socket, SOL_SOCKET, SO_LINGER, &immediately, sizeof (immediately));
+    ::close (socket);
+}
 } // namespace
 
 GuardedHttpServer::GuardedHttpServer (Limits limitsToUse)
     : limits (limitsToUse)
 {
+    new_task_queue = [this] { return new ConnectionThreadPool (limits.requestThreads, limits.maxConnections); };
+
     set_write_timeout (limits.socketTimeoutMs / 1000, (limits.socketTimeoutMs % 1000) * 1000);
     set_keep_alive_timeout (std::max (1, limits.keepAliveTimeoutMs / 1000));
     set_keep_alive_max_count ((size_t) limits.maxRequestsPerConnection);
@@ -350,9 +408,10 @@ bool GuardedHttpServer::process_and_close_socket (int socket)
 
     const auto stopping = [this] { return isStopping(); };
 
-    // The first head's time runs from the acceptance: a client that connects and says nothing
-    // is as slow as one that dribbles.
-    auto headDeadline = Clock::now() + Milliseconds (limits.headTimeoutMs);
+    // The first head's time runs from the acceptance, however long the connection waited for a
+    // thread: a client that connects and says nothing is as slow as one that dribbles.
+    const auto acceptedAt = ConnectionThreadPool::getQueuedTimeOfCurrentTask().value_or (Clock::now());
+    auto headDeadline = acceptedAt + Milliseconds (limits.headTimeoutMs);
     bool served = false;
     bool clientMaySend = false;
 
@@ -391,7 +450,11 @@ bool GuardedHttpServer::process_and_close_socket (int socket)
             break;
     }
 
-    closeGently (socket, served && clientMaySend);
+    if (state.tooSlowToRead)
+        reset (socket);
+    else
+        closeGently (socket, served && clientMaySend);
+
     return served;
 }
 } // namespace provider

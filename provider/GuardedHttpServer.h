@@ -14,9 +14,15 @@ namespace provider
     number of header fields and bytes, idle kept-alive connections are let go, and connections
     end as soon as the server stops.
 
+    Every connection has a thread of its own (ConnectionThreadPool) up to a number of them, so
+    clients slow to send or to read cannot keep others waiting, and answers must flow at a
+    minimum rate. Heads are checked strictly as they arrive (RequestHeadChecker), so no field the
+    library would read otherwise than a strict reader can change a request's framing.
+
     Heads that break a limit are answered by the error handler; the status it should give is
-    refusedHeadStatus (408 for a head too slow, 431 for one too large). A request line that is
-    too slow (408) or too long (414) is answered here, without the handlers, since httplib has no
+    refusedHeadStatus (400 for a malformed or ambiguous head, 408 for a head too slow, 431 for one
+    too large). A request line that is malformed (400), too slow (408) or too long (414) is
+    answered here, without the handlers, since httplib has no
     request yet; a client that sends nothing at all is let go without a word. Request bodies are never
     read: a connection whose request announced one is closed after the answer, so the body's
     bytes are never taken for a next request. The routes, handlers and task queue are set up as
@@ -48,6 +54,20 @@ public:
 
         /** How long one read of a request or one write of an answer may wait for the client. */
         int socketTimeoutMs = 5000;
+
+        /** The slowest an answer may be taken, in bytes a second: each piece written (a file
+            answer's pieces are 64 KB) must leave within socketTimeoutMs or the time this rate
+            gives it, whichever is longer. 0 for no minimum.
+        */
+        int minSendBytesPerSecond = 8 * 1024;
+
+        /** Request threads kept ready for connections. */
+        int requestThreads = 64;
+
+        /** Most connections served at once, each on a thread of its own; more wait for one,
+            their head deadlines running.
+        */
+        int maxConnections = 1024;
     };
 
     /** Called with every request once its head is complete, before it is routed; may change
@@ -66,8 +86,8 @@ public:
     */
     bool raiseListenBacklog();
 
-    /** On a request thread: 408 or 431 when the head of the request being answered was refused
-        for its time or size, 0 otherwise.
+    /** On a request thread: 400, 408 or 431 when the head of the request being answered was
+        refused for its form, time or size, 0 otherwise.
     */
     static int refusedHeadStatus();
 

@@ -233,13 +233,15 @@ private:
             return {};
         }
 
+        // Watched even when refused, so that the real file put back is noticed.
+        watch (file);
+
         if (! leadsInside (file))
         {
             problem (where, "\"" + path + "\" leads outside the library folder through a symbolic link");
             return {};
         }
 
-        watch (file);
         return file;
     }
 

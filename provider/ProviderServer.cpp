@@ -2,14 +2,22 @@
 
 #include "provider/FileBody.h"
 #include "provider/HomePageBuilder.h"
+#include "provider/Utf8Text.h"
 
 namespace provider
 {
 namespace
 {
+/** Text already checked as clean (a path, a parameter): never asserts, whatever it holds. */
 juce::String fromStd (const std::string& text)
 {
-    return juce::String::fromUTF8 (text.data(), (int) text.size());
+    return Utf8Text::decode (text).value_or (juce::String());
+}
+
+/** Text of the wire as it came, for the log: bytes that are not text are kept as such. */
+juce::String asSent (const std::string& text)
+{
+    return Utf8Text::decodeKeepingBytes (text);
 }
 
 juce::StringPairArray queryOf (const httplib::Request& request)
@@ -37,6 +45,7 @@ juce::String describeStatus (int status)
 {
     switch (status)
     {
+        case 400: return "Bad request";
         case 404: return "Not found";
         case 405: return "Only GET and HEAD are answered here";
         case 408: return "The request head took too long to arrive";
@@ -56,8 +65,6 @@ ProviderServer::ProviderServer (const ProviderOptions& optionsToUse, LibraryMoni
       accessLog (log),
       server (std::make_unique<GuardedHttpServer> (connectionLimits()))
 {
-    server->new_task_queue = [] { return new httplib::ThreadPool (requestThreads); };
-
     // Ranges are resolved by the file answers themselves; httplib would apply them to every
     // answer, as they were asked.
     server->setHeadHandler ([] (httplib::Request& request) { request.ranges.clear(); });
@@ -74,7 +81,7 @@ ProviderServer::ProviderServer (const ProviderOptions& optionsToUse, LibraryMoni
             return httplib::Server::HandlerResponse::Handled;
         }
 
-        if (isAcceptablePath (request.path))
+        if (isAcceptablePath (request.path) && areAcceptableParameters (request.params))
             return httplib::Server::HandlerResponse::Unhandled;
 
         sendProblem (response, 400, "Bad request");
@@ -144,7 +151,9 @@ void ProviderServer::stop()
 
 GuardedHttpServer::Limits ProviderServer::connectionLimits()
 {
-    return {};
+    GuardedHttpServer::Limits limits;
+    limits.requestThreads = requestThreads;
+    return limits;
 }
 
 int ProviderServer::refusalStatusOf (const httplib::Request& request)
@@ -155,9 +164,16 @@ int ProviderServer::refusalStatusOf (const httplib::Request& request)
     return GuardedHttpServer::announcesBody (request) ? 413 : 0;
 }
 
+bool ProviderServer::areAcceptableParameters (const httplib::Params& parameters)
+{
+    return std::all_of (parameters.begin(), parameters.end(), [] (const auto& parameter) {
+        return Utf8Text::isCleanText (parameter.first) && Utf8Text::isCleanText (parameter.second);
+    });
+}
+
 bool ProviderServer::isAcceptablePath (const std::string& path)
 {
-    if (path.empty() || path.front() != '/' || path.find ('\\') != std::string::npos || path.find ('\0') != std::string::npos)
+    if (path.empty() || path.front() != '/' || path.find ('\\') != std::string::npos || ! Utf8Text::isCleanText (path))
         return false;
 
     size_t start = 1;
@@ -368,10 +384,10 @@ void ProviderServer::logRequest (const httplib::Request& request, const httplib:
     if (address.empty())
         GuardedHttpServer::getCurrentPeer (address, port);
 
-    entry.client = fromStd (address) + ":" + juce::String (port);
-    entry.method = fromStd (request.method);
-    entry.target = fromStd (request.target);
-    entry.version = fromStd (request.version);
+    entry.client = asSent (address) + ":" + juce::String (port);
+    entry.method = asSent (request.method);
+    entry.target = asSent (request.target);
+    entry.version = asSent (request.version);
     entry.status = response.status;
     entry.bodySize = response.body.empty() && response.has_header ("Content-Length")
                        ? fromStd (response.get_header_value ("Content-Length")).getLargeIntValue()
@@ -379,7 +395,7 @@ void ProviderServer::logRequest (const httplib::Request& request, const httplib:
 
     for (auto& [name, value] : request.headers)
         if (! isConnectionDetail (name))
-            entry.headers.emplace_back (fromStd (name), fromStd (value));
+            entry.headers.emplace_back (asSent (name), asSent (value));
 
     accessLog.write (entry);
 }

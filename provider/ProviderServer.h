@@ -44,16 +44,19 @@ public:
     std::optional<juce::String> getMaintenanceMessage() const;
 
     /** Whether a decoded request path may be looked at: absolute, without "..", backslashes or
-        NUL characters.
+        NUL characters, and strict UTF-8 (an overlong "%c0%ae" is not a ".").
     */
     static bool isAcceptablePath (const std::string& path);
+
+    /** Whether every decoded parameter name and value is strict UTF-8 without NUL characters,
+        which would otherwise cut it short ("auth=1%00" read as "1").
+    */
+    static bool areAcceptableParameters (const httplib::Params& parameters);
 
     /** The file name that switches maintenance on while it exists in the library folder. */
     static constexpr const char* maintenanceFileName = "MAINTENANCE";
 
-    /** Number of request threads: enough that a few clients holding theirs until the head
-        deadline leave plenty for everyone else.
-    */
+    /** Request threads kept ready; more are started while connections need them. */
     static constexpr int requestThreads = 64;
 
     /** The limits every connection is held to. */

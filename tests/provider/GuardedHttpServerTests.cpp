@@ -23,7 +23,6 @@ protected:
     void start (GuardedHttpServer::Limits limits)
     {
         server = std::make_unique<GuardedHttpServer> (limits);
-        server->new_task_queue = [] { return new httplib::ThreadPool (4); };
         server->Get ("/", [] (const httplib::Request&, httplib::Response& response) { response.set_content ("ok", "text/plain"); });
 
         server->set_error_handler ([] (const httplib::Request&, httplib::Response& response) {
@@ -82,6 +81,7 @@ protected:
         limits.headTimeoutMs = 400;
         limits.maxHeaderFields = 10;
         limits.maxHeadBytes = 4096;
+        limits.requestThreads = 4;
         return limits;
     }
 
@@ -204,6 +204,132 @@ TEST_F (GuardedServerTest, ServesPipelinedRequestsButNeverReadsABodyAsTheNextReq
     EXPECT_TRUE (withBody.waitForClose (3000));
     EXPECT_EQ (countAnswers (withBody.getReceived()), 1) << withBody.getReceived();
     EXPECT_EQ (getLoggedStatuses (3).size(), 3u);
+}
+
+TEST_F (GuardedServerTest, RefusesAmbiguousFramingSoNoBodyIsEverTakenForARequest)
+{
+    start (quickLimits());
+
+    // Each body is a request of its own, which a server reading the framing otherwise than the
+    // client meant would answer as a second one.
+    const std::string smuggled = "GET /secret HTTP/1.1\r\nHost: x\r\n\r\n";
+    const auto length = juce::String ((int) smuggled.size());
+    const std::vector<std::string> heads {
+        "GET / HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\nContent-Length: " + length.toStdString() + "\r\n\r\n",
+        "GET / HTTP/1.1\r\nHost: x\r\nContent-Length : " + length.toStdString() + "\r\n\r\n",
+        "GET / HTTP/1.1\r\nHost: x\r\nTransfer-Encoding : chunked\r\n\r\n",
+        "GET / HTTP/1.1\r\nHost: x\r\nContent-Length:\t" + length.toStdString() + "\n\r\n",
+        "GET / HTTP/1.1\r\nHost: x\r\nX-A: 1\r\n Content-Length: " + length.toStdString() + "\r\n\r\n",
+        "GET / HTTP/1.1\r\nHost: x\r\nContent-Length: +" + length.toStdString() + "\r\n\r\n",
+        "GET / HTTP/1.1\r\nHost: x\r\nContent-Length: %3" + length.substring (1).toStdString() + "\r\n\r\n",
+        "GET / HTTP/1.1\r\nHost: x\r\nContent-Length: " + length.toStdString() + "\r\nTransfer-Encoding: chunked\r\n\r\n",
+        "GET / HTTP/1.1\r\nHost: x\r\nContent\x01Length: " + length.toStdString() + "\r\n\r\n",
+    };
+
+    for (auto& head : heads)
+    {
+        RawHttpConnection connection (port);
+        connection.send (head + smuggled);
+        EXPECT_EQ (connection.receiveStatus (2000), 400) << head;
+        EXPECT_EQ (connection.getAnswerHeader ("Connection"), "close") << head;
+        EXPECT_TRUE (connection.waitForClose (3000)) << head;
+        EXPECT_EQ (countAnswers (connection.getReceived()), 1) << head << connection.getReceived();
+    }
+
+    // Fields repeated with one same length, or written with blanks after the colon, are fine.
+    RawHttpConnection repeated (port);
+    repeated.send ("GET / HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\ncontent-length:  0 \r\nConnection: close\r\n\r\n");
+    EXPECT_EQ (repeated.receiveStatus (2000), 200) << repeated.getReceived();
+}
+
+TEST_F (GuardedServerTest, AHeadsDeadlineRunsFromAcceptanceWhileEveryThreadIsBusy)
+{
+    auto limits = quickLimits();
+    limits.headTimeoutMs = 2000;
+    limits.requestThreads = 2;
+    limits.maxConnections = 2;
+    start (limits);
+
+    // Two silent clients take both threads until their deadline; the third waits for one.
+    RawHttpConnection first (port), second (port);
+    RawHttpConnection late (port);
+    const auto acceptedAt = juce::Time::getMillisecondCounter();
+    ASSERT_TRUE (late.send ("GET / HTTP/1.1\r\nHost: x\r\n"));
+
+    EXPECT_EQ (late.receiveStatus (4 * limits.headTimeoutMs), 408) << late.getReceived();
+    const auto answeredAfter = juce::Time::getMillisecondCounter() - acceptedAt;
+
+    // Counted from when a thread took it, the deadline would only have passed after twice its
+    // time; the margin is for a busy machine.
+    EXPECT_LT (answeredAfter, (juce::uint32) (limits.headTimeoutMs * 3 / 2)) << answeredAfter << " ms";
+    EXPECT_TRUE (first.waitForClose (1000));
+    EXPECT_TRUE (second.waitForClose (1000));
+}
+
+TEST_F (GuardedServerTest, AnAnswerTakenMoreSlowlyThanTheMinimumRateIsCutOff)
+{
+    auto limits = quickLimits();
+    limits.socketTimeoutMs = 500;
+    limits.minSendBytesPerSecond = 64 * 1024;
+    start (limits);
+
+    constexpr size_t bodyBytes = 8 * 1024 * 1024;
+    server->Get ("/large", [] (const httplib::Request&, httplib::Response& response) {
+        response.set_content_provider (bodyBytes, "application/octet-stream", [] (size_t, size_t length, httplib::DataSink& sink) {
+            const std::string block (std::min<size_t> (length, 64 * 1024), 'x');
+            return sink.write (block.data(), block.size());
+        });
+    });
+
+    // About 20 KB a second, never stalling long enough for one read or write to time out.
+    RawHttpConnection trickle (port, 8 * 1024);
+    trickle.send (RawHttpConnection::makeHead ("GET /large HTTP/1.1"));
+    const auto end = juce::Time::getMillisecondCounter() + 20000;
+    bool open = true;
+
+    while (open && juce::Time::getMillisecondCounter() < end && trickle.getReceived().size() < bodyBytes)
+    {
+        open = trickle.receiveSome (50, 1024);
+        juce::Thread::sleep (50);
+    }
+
+    EXPECT_FALSE (open) << "the connection stayed open for " << trickle.getReceived().size() << " bytes";
+    EXPECT_LT (trickle.getReceived().size(), bodyBytes);
+
+    // A client that keeps up gets it all.
+    RawHttpConnection quick (port);
+    quick.send (RawHttpConnection::makeHead ("GET /large HTTP/1.1", { "Connection: close" }));
+    EXPECT_TRUE (quick.waitForClose (30000));
+    EXPECT_GT (quick.getReceived().size(), bodyBytes);
+}
+
+TEST_F (GuardedServerTest, ReadersWhoStopReadingLeaveThreadsForEveryoneElse)
+{
+    auto limits = quickLimits();
+    limits.socketTimeoutMs = 60000;
+    limits.requestThreads = 2;
+    start (limits);
+
+    server->Get ("/large", [] (const httplib::Request&, httplib::Response& response) {
+        response.set_content_provider (64 * 1024 * 1024, "application/octet-stream", [] (size_t, size_t length, httplib::DataSink& sink) {
+            const std::string block (std::min<size_t> (length, 64 * 1024), 'x');
+            return sink.write (block.data(), block.size());
+        });
+    });
+
+    // Each stops once the answer has begun, holding its thread in a write.
+    std::vector<std::unique_ptr<RawHttpConnection>> stalled;
+
+    for (int i = 0; i < 12; ++i)
+    {
+        stalled.push_back (std::make_unique<RawHttpConnection> (port, 4096));
+        stalled.back()->send (RawHttpConnection::makeHead ("GET /large HTTP/1.1"));
+        ASSERT_EQ (stalled.back()->receiveStatus (10000), 200) << i;
+    }
+
+    RawHttpConnection ordinary (port);
+    ordinary.send (RawHttpConnection::makeHead ("GET / HTTP/1.1"));
+    EXPECT_EQ (ordinary.receiveStatus (10000), 200);
 }
 
 TEST_F (GuardedServerTest, StoppingEndsWaitingConnectionsAtOnce)

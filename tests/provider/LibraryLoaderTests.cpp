@@ -368,6 +368,49 @@ TEST (LibraryMonitor, ABrokenLibraryIsUnavailableUntilFixed)
     EXPECT_TRUE (monitor.getState().loadError.isEmpty());
 }
 
+TEST (LibraryMonitor, KeepsWatchingAFileRefusedForItsLinkUntilTheRealOneIsBack)
+{
+    ScratchFolder scratch;
+    const auto library = scratch.getChildFile ("library");
+    TestLibraryWriter::write (library, {});
+    LibraryMonitor monitor (library);
+    juce::String error;
+    ASSERT_TRUE (monitor.loadInitial (error)) << error;
+
+    const auto secret = scratch.getChildFile ("secret.txt");
+    secret.replaceWithText ("secret outside the library");
+    const auto video = library.getChildFile ("videos/" + TestLibraryWriter::chapterId ("en", 0, 0, 0) + ".mp4");
+    ASSERT_TRUE (video.deleteFile());
+    ASSERT_TRUE (secret.createSymbolicLink (video, false));
+    EXPECT_TRUE (monitor.checkForChanges());
+    EXPECT_EQ (monitor.getState().library, nullptr);
+    EXPECT_TRUE (monitor.getState().loadError.contains ("through a symbolic link")) << monitor.getState().loadError;
+
+    // Back as it was, long settled: only watching the refused path itself can tell.
+    ASSERT_TRUE (video.deleteFile());
+    TestLibraryWriter::writeBytes (video, 2000, 11);
+    video.setLastModificationTime (juce::Time::getCurrentTime() - juce::RelativeTime::minutes (5));
+    monitor.checkForChanges();
+    EXPECT_NE (monitor.getState().library, nullptr) << monitor.getState().loadError;
+    EXPECT_TRUE (monitor.getState().loadError.isEmpty());
+}
+
+TEST (FileFingerprint, TellsALinkFromTheFileItLeadsTo)
+{
+    ScratchFolder scratch;
+    const auto real = scratch.getChildFile ("real.bin");
+    const auto path = scratch.getChildFile ("path.bin");
+    TestLibraryWriter::writeBytes (real, 100, 1);
+    ASSERT_TRUE (real.copyFileTo (path));
+    const auto time = juce::Time (2024, 0, 2, 3, 4, 5, 0, false);
+    ASSERT_TRUE (real.setLastModificationTime (time) && path.setLastModificationTime (time));
+    const auto asFile = FileFingerprint::of ({ path });
+
+    ASSERT_TRUE (path.deleteFile());
+    ASSERT_TRUE (real.createSymbolicLink (path, false));
+    EXPECT_NE (FileFingerprint::of ({ path }), asFile) << "same size and time, but now a link";
+}
+
 namespace
 {
 /** A manifest whose elements nest this deep inside the root. */

@@ -191,6 +191,136 @@ TEST (ProviderHardening, LoggedValuesCannotForgeLogLines)
     EXPECT_TRUE (log.contains ("    header X-Tsy-Customuseragent: agent\\x7f\n")) << log;
 }
 
+TEST (ProviderHardening, RefusesNulAndInvalidUtf8InPathsAndValuesAndLogsRawBytesAsThey)
+{
+    GeneratedProvider provider;
+    ASSERT_TRUE (provider.process->isRunning()) << provider.process->readErrors();
+    auto client = clientFor (*provider.process);
+    const auto& user = TestLibraryWriter::firstUser();
+    const auto signIn = "auth=1&username=" + juce::URL::addEscapeChars (user.email, true) + "&password=" + md5OfPassword (user.password);
+
+    // A NUL would be cut off, an overlong or otherwise invalid sequence read as some other text.
+    for (auto target : { catalogQuery ("auth=1%00&lang=en&nocache=1"),
+                         catalogQuery ("auth=0&lang=en%00&nocache=1"),
+                         catalogQuery (signIn.replace ("%40", "%40%00") + "&lang=en&nocache=1"),
+                         catalogQuery ("auth=0&la%00ng=en&nocache=1"),
+                         catalogQuery ("auth=0&lang=%c0%80en&nocache=1"),
+                         juce::String ("/videos/%c0%ae%c0%ae/x/x.bin"),
+                         juce::String ("/home.php?needupdate=%c1%a5"),
+                         juce::String ("/home.php?needupdate=%ff"),
+                         juce::String ("/extras/%ed%a0%80.png"),
+                         juce::String ("/home.php?needupdate=%f4%90%80%80") })
+    {
+        const auto answer = client->Get (target.toStdString());
+        ASSERT_TRUE (answer) << target;
+        EXPECT_EQ (answer->status, 400) << target;
+    }
+
+    const auto valid = client->Get (catalogQuery ("auth=0&lang=en&nocache=1&x=%e2%82%ac%f0%9f%98%80").toStdString());
+    ASSERT_TRUE (valid);
+    EXPECT_EQ (valid->status, 200);
+
+    // Header values may carry any byte; they are taken, and logged as the bytes they are.
+    RawHttpConnection raw (provider.process->getPort());
+    raw.send ("GET /home.php?debug=1 HTTP/1.1\r\nHost: x\r\nX-Tsy-Customuseragent: agent\xff\xc0\xae\r\nX-Other: %ff%00\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ (raw.receiveStatus (5000), 200);
+
+    ASSERT_TRUE (provider.process->waitForOutput ("X-Other", 5000));
+    const auto log = provider.process->readOutput();
+    EXPECT_TRUE (log.contains ("    query needupdate=\\xff\n")) << log;
+    EXPECT_TRUE (log.contains ("    query needupdate=\\xc1\\xa5\n")) << log;
+    EXPECT_TRUE (log.contains ("    header X-Tsy-Customuseragent: agent\\xff\\xc0\\xae\n")) << log;
+    EXPECT_TRUE (log.contains ("    header X-Other: \\xff\\x00\n")) << log;
+    EXPECT_FALSE (provider.process->readErrors().contains ("Assertion")) << provider.process->readErrors();
+}
+
+TEST (ProviderHardening, MasksEveryValueUsedAsAPasswordWhateverTheQuerysShape)
+{
+    GeneratedProvider provider;
+    ASSERT_TRUE (provider.process->isRunning()) << provider.process->readErrors();
+    auto client = clientFor (*provider.process);
+    const auto& user = TestLibraryWriter::firstUser();
+    const auto hash = md5OfPassword (user.password);
+    const auto email = juce::URL::addEscapeChars (user.email, true);
+
+    int count = 0;
+
+    for (auto shape : { "&=password=", "&==password=", "&password==", "&%70assword=" })
+    {
+        const auto root = getXml (*client, catalogQuery ("auth=1&username=" + email + shape + hash + "&lang=en&nocache=1&shape=" + juce::String (++count)));
+        ASSERT_NE (root, nullptr) << shape;
+        EXPECT_EQ (root->getStringAttribute ("userid"), user.id) << shape << ": signed in, so it was taken as the password";
+    }
+
+    ASSERT_TRUE (provider.process->waitForOutput ("shape=4", 5000));
+    const auto log = provider.process->readOutput();
+    EXPECT_FALSE (log.contains (hash)) << log;
+    EXPECT_TRUE (log.contains ("    query password=********\n")) << log;
+}
+
+TEST (ProviderHardening, SilentClientsFillingEveryThreadDoNotStretchAnotherHeadsDeadline)
+{
+    GeneratedProvider provider;
+    ASSERT_TRUE (provider.process->isRunning()) << provider.process->readErrors();
+    const auto port = provider.process->getPort();
+
+    std::vector<std::unique_ptr<RawHttpConnection>> silent;
+
+    for (int i = 0; i < provider::ProviderServer::requestThreads + 6; ++i)
+        silent.push_back (std::make_unique<RawHttpConnection> (port));
+
+    RawHttpConnection slow (port);
+    const auto connectedAt = juce::Time::getMillisecondCounter();
+    ASSERT_TRUE (slow.send ("GET /catalog.php?auth=0&lang=it HTTP/1.1\r\nHost: 127.0.0.1\r\n"));
+
+    EXPECT_EQ (slow.receiveStatus (3 * headTimeoutMs), 408) << slow.getReceived();
+    const auto answeredAfter = juce::Time::getMillisecondCounter() - connectedAt;
+    EXPECT_LT (answeredAfter, (juce::uint32) (headTimeoutMs * 3 / 2)) << answeredAfter << " ms";
+
+    for (auto& connection : silent)
+        EXPECT_TRUE (connection->waitForClose (2000));
+}
+
+TEST (ProviderHardening, ReadersWhoStopReadingLeaveTheCatalogToEveryoneElse)
+{
+    TestLibraryWriter::Layout layout;
+    layout.lessonsPerCourse = 1;
+    layout.chaptersPerLesson = 1;
+    layout.videoBytes = 8 * 1024 * 1024;
+    GeneratedProvider provider ({}, layout);
+    ASSERT_TRUE (provider.process->isRunning()) << provider.process->readErrors();
+    const auto port = provider.process->getPort();
+    const auto id = TestLibraryWriter::chapterId ("en", 0, 0, 0);
+    const auto path = "/videos/" + TestLibraryWriter::courseId ("en", 0) + "/" + id + "/" + id + ".bin";
+    const auto socketTimeoutMs = provider::ProviderServer::connectionLimits().socketTimeoutMs;
+
+    // More of them than there are request threads kept ready; each stops once its answer has
+    // begun, far from its end, holding its thread in a write.
+    const auto startedAt = juce::Time::getMillisecondCounter();
+    std::vector<std::unique_ptr<RawHttpConnection>> stalled;
+
+    for (int i = 0; i < provider::ProviderServer::requestThreads + 16; ++i)
+    {
+        stalled.push_back (std::make_unique<RawHttpConnection> (port, 4096));
+        stalled.back()->send (RawHttpConnection::makeHead ("GET " + path + " HTTP/1.1"));
+    }
+
+    for (auto& reader : stalled)
+        EXPECT_EQ (reader->receiveStatus (3 * socketTimeoutMs), 200);
+
+    const auto answer = clientFor (*provider.process)->Get ("/catalog.php?auth=0&lang=en&nocache=1");
+    ASSERT_TRUE (answer);
+    EXPECT_EQ (answer->status, 200);
+
+    // Waiting for threads, the last readers and the catalog would only have been served once
+    // the first readers were cut off for their slowness, which takes a whole write timeout.
+    const auto servedAfter = juce::Time::getMillisecondCounter() - startedAt;
+    EXPECT_LT (servedAfter, (juce::uint32) socketTimeoutMs) << servedAfter << " ms";
+
+    for (auto& reader : stalled)
+        EXPECT_LT (reader->getReceived().size(), (size_t) layout.videoBytes) << "the answer was not held up";
+}
+
 TEST (ProviderHardening, AnswersRangesOnceEachAndRefusesRangesPastTheEnd)
 {
     GeneratedProvider provider;
@@ -316,6 +446,13 @@ TEST (ProviderHardening, NeverServesWhatALinkLeadsToOutsideTheLibrary)
     // Refused at start too.
     ProviderProcess refused ({ "--library", provider.library.getFullPathName() }, provider.scratch.get());
     EXPECT_FALSE (refused.isRunning());
+
+    // The refused path is still watched: the real file back in place is noticed.
+    ASSERT_TRUE (video.deleteFile());
+    TestLibraryWriter::writeBytes (video, 2000, 7);
+    video.setLastModificationTime (juce::Time::getCurrentTime() - juce::RelativeTime::minutes (5));
+    EXPECT_TRUE (eventually (5000, [&] { auto root = getXml (*client, request); return root != nullptr && root->hasTagName ("catalog"); }));
+    EXPECT_EQ (client->Get (path)->status, 200);
 }
 
 TEST (ProviderHardening, AKilledProvidersWorkFolderGoesWithTheNextStart)

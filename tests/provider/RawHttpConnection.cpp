@@ -2,13 +2,18 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-RawHttpConnection::RawHttpConnection (int port)
+RawHttpConnection::RawHttpConnection (int port, int receiveBufferBytes)
     : descriptor (::socket (AF_INET, SOCK_STREAM, 0))
 {
+    // Set before connecting, so the window the server is offered is small from the start.
+    if (descriptor >= 0 && receiveBufferBytes > 0)
+        ::setsockopt (descriptor, SOL_SOCKET, SO_RCVBUF, &receiveBufferBytes, sizeof (receiveBufferBytes));
+
     sockaddr_in address {};
     address.sin_family = AF_INET;
     address.sin_port = htons ((uint16_t) port);
@@ -42,7 +47,7 @@ bool RawHttpConnection::send (const std::string& text)
     return true;
 }
 
-bool RawHttpConnection::receiveSome (int timeoutMs)
+bool RawHttpConnection::receiveSome (int timeoutMs, size_t maxBytes)
 {
     pollfd request { descriptor, POLLIN, 0 };
 
@@ -50,7 +55,7 @@ bool RawHttpConnection::receiveSome (int timeoutMs)
         return true;
 
     char buffer[16384];
-    const auto count = ::recv (descriptor, buffer, sizeof (buffer), 0);
+    const auto count = ::recv (descriptor, buffer, std::min (sizeof (buffer), maxBytes), 0);
 
     if (count <= 0)
         return false;
@@ -82,6 +87,13 @@ bool RawHttpConnection::waitForClose (int timeoutMs)
             return true;
 
     return false;
+}
+
+bool RawHttpConnection::isEstablished() const
+{
+    tcp_info info {};
+    socklen_t length = sizeof (info);
+    return ::getsockopt (descriptor, IPPROTO_TCP, TCP_INFO, &info, &length) == 0 && info.tcpi_state == TCP_ESTABLISHED;
 }
 
 juce::String RawHttpConnection::getAnswerHeader (const juce::String& name) const

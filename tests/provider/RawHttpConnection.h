@@ -12,8 +12,10 @@
 class RawHttpConnection final
 {
 public:
-    /** Connects to 127.0.0.1:port; check isConnected. */
-    explicit RawHttpConnection (int port);
+    /** Connects to 127.0.0.1:port; check isConnected. A receive buffer size above 0 keeps
+        the kernel from taking more than about that much of an answer the test does not read.
+    */
+    explicit RawHttpConnection (int port, int receiveBufferBytes = 0);
     ~RawHttpConnection();
 
     bool isConnected() const noexcept { return descriptor >= 0; }
@@ -29,6 +31,16 @@ public:
     /** Reads until the server closes the connection; false after timeoutMs with it still open. */
     bool waitForClose (int timeoutMs);
 
+    /** Reads at most maxBytes of what arrives within timeoutMs; false at the end of the stream
+        or on error.
+    */
+    bool receiveSome (int timeoutMs, size_t maxBytes = 16384);
+
+    /** Whether the connection is still established both ways: false once the server has
+        closed or reset it, even while some of what it sent is still unread here.
+    */
+    bool isEstablished() const;
+
     /** Everything received so far. */
     const std::string& getReceived() const noexcept { return received; }
 
@@ -39,9 +51,6 @@ public:
     static std::string makeHead (const juce::String& requestLine, const juce::StringArray& fields = {});
 
 private:
-    /** Reads what is available within timeoutMs; false at the end of the stream or on error. */
-    bool receiveSome (int timeoutMs);
-
     int descriptor = -1;
     std::string received;
 
