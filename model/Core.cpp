@@ -800,6 +800,7 @@ void Core::openSearchDatabase (bool notify)
         }
 
         searchDbOpen = true;
+        startSearchIndexBuildLocked (file);
     }
 
     if (notify)
@@ -817,6 +818,9 @@ void Core::closeSearchDatabase (bool notify)
         sqlite3_close (searchDb);
         searchDb = nullptr;
         searchDbOpen = false;
+        ++searchDbGeneration;
+        searchIndex = nullptr;
+        searchIndexBuilder.cancel();
     }
 
     if (notify)
@@ -841,6 +845,39 @@ void Core::installSearchDatabase (bool use, const juce::File& newFile, bool noti
 
     if (newFile.existsAsFile())
         newFile.deleteFile();
+}
+
+void Core::startSearchIndexBuildLocked (const juce::File& databaseFile)
+{
+    // The builder's own connection is opened here, under the lock, so that it reads the very
+    // file Core has open even if a new one is installed before the build starts.
+    ++searchDbGeneration;
+    sqlite3* connection = nullptr;
+
+    if (sqlite3_open_v2 (databaseFile.getFullPathName().toRawUTF8(), &connection, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+    {
+        sqlite3_close (connection);
+        return;
+    }
+
+    searchIndexBuilder.build (connection, searchDbGeneration);
+}
+
+void Core::adoptSearchIndex (std::shared_ptr<const SearchDatabaseIndex> index, juce::uint64 generation)
+{
+    const juce::ScopedLock sl (searchDbLock);
+
+    if (generation == searchDbGeneration && searchDb != nullptr)
+        std::swap (searchIndex, index);
+}
+
+bool Core::waitForSearchIndex (int timeoutMs) const
+{
+    if (! searchIndexBuilder.waitUntilIdle (timeoutMs))
+        return false;
+
+    const juce::ScopedLock sl (searchDbLock);
+    return searchIndex != nullptr;
 }
 
 bool Core::isSearchDatabaseOpen() const

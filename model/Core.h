@@ -4,6 +4,7 @@
 #include "model/DownloadQueue.h"
 #include "model/ExtrasDownloader.h"
 #include "model/MovieLocalInfo.h"
+#include "model/SearchIndexBuilder.h"
 
 #include <atomic>
 #include <functional>
@@ -16,7 +17,8 @@ struct sqlite3;
     The program's model and the hub between the user interface and the worker threads.
 
     Core owns the current catalog, the user's per-chapter state, the download queue, the
-    read-only connection to the transcript search database and the results of the last search.
+    read-only connection to the transcript search database with the index built from it in the
+    background, and the results of the last search.
     Every read goes through one of its queries under the read side of catalogLock; every change
     takes the write side and is announced by a short broadcast (Notifications.h) that the
     framework delivers on the message thread. The worker threads it owns are made by factories
@@ -189,10 +191,14 @@ public:
     /** The search database file: "data.dat" in the data folder. */
     juce::File getSearchDatabaseFile() const;
 
-    /** Opens the search database read-only if it exists; "cd" when it opened and asked to. */
+    /** Opens the search database read-only if it exists and starts building its index in the
+        background; "cd" when it opened and asked to.
+    */
     void openSearchDatabase (bool notify);
 
-    /** Closes the search database if open; "cd" when it was open and asked to. */
+    /** Closes the search database if open, dropping its index; "cd" when it was open and asked
+        to.
+    */
     void closeSearchDatabase (bool notify);
 
     /** Puts a freshly built database in place of "data.dat" and reopens it; the new file is
@@ -220,6 +226,22 @@ public:
         const juce::ScopedLock sl (searchDbLock);
         return function (searchDb);
     }
+
+    /** Runs a function with the open connection (or nullptr) and the index of that database
+        (nullptr until it is built, or when it cannot be) while holding the database lock.
+        Never call a catalog query from inside it.
+    */
+    template <typename Function>
+    auto withSearchDatabaseAndIndex (Function&& function) const
+    {
+        const juce::ScopedLock sl (searchDbLock);
+        return function (searchDb, searchIndex.get());
+    }
+
+    /** Waits until the index of the open database is built or found impossible, for callers
+        that must know (tests, benchmarks); true when an index is in use.
+    */
+    bool waitForSearchIndex (int timeoutMs) const;
 
     //==============================================================================
     void setSearchWords (const juce::StringArray& words);
@@ -293,6 +315,9 @@ private:
 
     void recordCompletedDownloadLocked (const juce::String& chapterId);
 
+    void startSearchIndexBuildLocked (const juce::File& databaseFile);
+    void adoptSearchIndex (std::shared_ptr<const SearchDatabaseIndex> index, juce::uint64 generation);
+
     template <typename Value, typename Getter>
     Value readCourse (int course, Value fallback, Getter&& getter) const;
 
@@ -320,6 +345,15 @@ private:
     const std::function<std::unique_ptr<juce::Thread> (Core&)> makeSearchDatabaseUpdater;
     std::unique_ptr<juce::Thread> searchDbUpdater;
     juce::CriticalSection updaterLock;
+
+    // Counts the openings and closings of the search database, so that an index built from an
+    // earlier state is never taken for the current one. Both under searchDbLock.
+    juce::uint64 searchDbGeneration = 0;
+    std::shared_ptr<const SearchDatabaseIndex> searchIndex;
+
+    // Last, so that it stops before anything its deliveries touch goes.
+    SearchIndexBuilder searchIndexBuilder { [this] (std::shared_ptr<const SearchDatabaseIndex> index, juce::uint64 generation)
+                                            { adoptSearchIndex (std::move (index), generation); } };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Core)
 };

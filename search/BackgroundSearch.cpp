@@ -62,8 +62,8 @@ void BackgroundSearch::run()
         { return threadShouldExit() || generation != job->generation; };
         Core::SearchHits hits;
 
-        const auto finished = core.withSearchDatabase ([&] (sqlite3* db)
-                                                       { return TranscriptSearch::findSpokenWords (db, job->words, hits, isStale); });
+        const auto finished = core.withSearchDatabaseAndIndex ([&] (sqlite3* db, const SearchDatabaseIndex* index)
+                                                               { return TranscriptSearch::findSpokenWords (db, index, job->words, hits, isStale); });
 
         if (finished)
         {

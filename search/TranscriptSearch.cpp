@@ -95,6 +95,19 @@ bool followingWordsMatch (Statement& following, const std::string& chapterId, sq
 
     return true;
 }
+
+/** The stems of the searched words: the first one without the LIKE wildcards. */
+std::vector<std::string> getStems (const juce::StringArray& words)
+{
+    std::vector<std::string> stems { WordMatching::getStem (words[0], true).toStdString() };
+
+    for (int k = 1; k < words.size(); ++k)
+        stems.push_back (WordMatching::getStem (words[k], false).toStdString());
+
+    return stems;
+}
+
+constexpr int indexRowsBetweenStopChecks = 4096;
 } // namespace
 
 bool TranscriptSearch::search (Core& core, const juce::StringArray& words)
@@ -103,8 +116,8 @@ bool TranscriptSearch::search (Core& core, const juce::StringArray& words)
 
     if (! words.isEmpty())
     {
-        core.withSearchDatabase ([&] (sqlite3* db)
-                                 { return findSpokenWords (db, words, hits); });
+        core.withSearchDatabaseAndIndex ([&] (sqlite3* db, const SearchDatabaseIndex* index)
+                                         { return findSpokenWords (db, index, words, hits); });
         findMarkers (core, words, hits);
     }
 
@@ -118,11 +131,7 @@ bool TranscriptSearch::findSpokenWords (sqlite3* db, const juce::StringArray& wo
     if (words.isEmpty())
         return true;
 
-    std::vector<std::string> stems { WordMatching::getStem (words[0], true).toStdString() };
-
-    for (int k = 1; k < words.size(); ++k)
-        stems.push_back (WordMatching::getStem (words[k], false).toStdString());
-
+    const auto stems = getStems (words);
     const auto pattern = stems[0] + "%";
 
     Statement matches (db, wordsQuery);
@@ -181,6 +190,69 @@ bool TranscriptSearch::findSpokenWords (sqlite3* db, const juce::StringArray& wo
     }
 
     return shouldStop == nullptr || ! shouldStop();
+}
+
+bool TranscriptSearch::findSpokenWords (const SearchDatabaseIndex& index, const juce::StringArray& words, Core::SearchHits& hits, const StopCheck& shouldStop)
+{
+    if (words.isEmpty())
+        return true;
+
+    const auto stems = getStems (words);
+    int chapter = -1;
+    SearchDatabaseIndex::Position chapterBegin = 0, chapterEnd = 0;
+    std::vector<double>* chapterHits = nullptr;
+    int untilStopCheck = indexRowsBetweenStopChecks;
+
+    const auto finished = index.visitWordsStartingWith (stems[0], [&] (SearchDatabaseIndex::Position position)
+                                                        {
+        if (--untilStopCheck == 0)
+        {
+            untilStopCheck = indexRowsBetweenStopChecks;
+
+            if (shouldStop != nullptr && shouldStop())
+                return false;
+        }
+
+        // Matches mostly come chapter by chapter, so the chapter is looked up once per run.
+        if (chapter < 0 || position < chapterBegin || position >= chapterEnd)
+        {
+            chapter = index.getChapterOf (position);
+            chapterBegin = index.getChapterBegin (chapter);
+            chapterEnd = index.getChapterEnd (chapter);
+            chapterHits = nullptr;
+        }
+
+        // The indexed words after this one are the positions after it, up to the chapter's end.
+        for (size_t k = 1; k < stems.size(); ++k)
+        {
+            const auto next = position + (SearchDatabaseIndex::Position) k;
+
+            if (next >= chapterEnd)
+                return true;
+
+            const auto word = index.getWord (next);
+
+            if (! WordMatching::matchesStem (word.data(), word.size(), stems[k]))
+                return true;
+        }
+
+        const auto wordIndex = index.getWordIndex (position);
+        const auto before = index.findStampAtOrBefore (chapter, wordIndex).value_or (SearchDatabaseIndex::Stamp {});
+        const auto after = index.findStampAtOrAfter (chapter, wordIndex);
+
+        if (chapterHits == nullptr)
+            chapterHits = &hits[index.getChapterId (chapter)];
+
+        chapterHits->push_back (getHitTime (wordIndex, before.wordIndex, before.seconds, after.has_value(), after.has_value() ? after->wordIndex : 0, after.has_value() ? after->seconds : 0.0));
+        return true; });
+
+    return finished && (shouldStop == nullptr || ! shouldStop());
+}
+
+bool TranscriptSearch::findSpokenWords (sqlite3* db, const SearchDatabaseIndex* index, const juce::StringArray& words, Core::SearchHits& hits, const StopCheck& shouldStop)
+{
+    return index != nullptr ? findSpokenWords (*index, words, hits, shouldStop)
+                            : findSpokenWords (db, words, hits, shouldStop);
 }
 
 void TranscriptSearch::findMarkers (const Core& core, const juce::StringArray& words, Core::SearchHits& hits)

@@ -11,7 +11,8 @@ struct sqlite3;
     other, and the markers whose labels contain them.
 
     Words match by prefix after their stem is taken (WordMatching), so "casa" finds "case" and
-    "casetta". The spoken part asks the search database with four fixed queries and places each
+    "casetta". The spoken part asks the search database with four fixed queries (or, once Core
+    has built it, the database's index, which answers them the same way) and places each
     hit about five seconds before the moment the first word is estimated to be spoken,
     interpolated between the time stamps around it. Hits stay in the order they are found,
     per chapter, duplicates included.
@@ -32,6 +33,16 @@ public:
         hits incomplete. Any thread.
     */
     static bool findSpokenWords (sqlite3* db, const juce::StringArray& words, Core::SearchHits& hits, const StopCheck& shouldStop = {});
+
+    /** The spoken part from an index of the search database: the same hits, with the same
+        times in the same order, as the queries give on that database. Any thread.
+    */
+    static bool findSpokenWords (const SearchDatabaseIndex& index, const juce::StringArray& words, Core::SearchHits& hits, const StopCheck& shouldStop = {});
+
+    /** The spoken part from the index when there is one, else from the database; for callers
+        of Core::withSearchDatabaseAndIndex. Any thread.
+    */
+    static bool findSpokenWords (sqlite3* db, const SearchDatabaseIndex* index, const juce::StringArray& words, Core::SearchHits& hits, const StopCheck& shouldStop = {});
 
     /** The marker part: every marker whose label holds the words as a phrase adds its own time
         to its chapter's hits. Takes Core's catalog lock; any thread.
