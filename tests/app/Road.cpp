@@ -305,16 +305,26 @@ juce::String Road::openChapterRows()
     if (! window->waitUntilSettled (courseRow.getUnion (chapterRow), stateWaitMs))
         return gaveUp ("the tree's first rows to settle", stateWaitMs);
 
-    const auto beforeLesson = window->grab (lessonRow);
-    window->click (firstCourseMark);
+    // A click the window dropped (it arrived while the home page was taking over) leaves the
+    // row as it was, so clicking again cannot close what the first click opened.
+    const auto openRow = [&] (juce::Point<int> mark, juce::Rectangle<int> rowBelow) {
+        const auto before = window->grab (rowBelow);
 
-    if (! window->waitForChange (lessonRow, beforeLesson, stateWaitMs))
+        for (int attempt = 0; attempt < 3; ++attempt)
+        {
+            window->click (mark);
+
+            if (window->waitForChange (rowBelow, before, stateWaitMs / 3))
+                return true;
+        }
+
+        return false;
+    };
+
+    if (! openRow (firstCourseMark, lessonRow))
         return gaveUp ("the first course to open its lesson under it", stateWaitMs) + describeOpenBoxes();
 
-    const auto beforeChapter = window->grab (chapterRow);
-    window->click (firstLessonMark);
-
-    if (! window->waitForChange (chapterRow, beforeChapter, stateWaitMs))
+    if (! openRow (firstLessonMark, chapterRow))
         return gaveUp ("the first lesson to open its chapter under it", stateWaitMs) + describeOpenBoxes();
 
     return {};
