@@ -1,6 +1,7 @@
 #include "desktop/SessionBus.h"
 
 #include <gio/gio.h>
+#include <sys/stat.h>
 
 namespace
 {
@@ -59,8 +60,11 @@ juce::String SessionBus::findSessionAddress()
     if (juce::File::isAbsolutePath (runtimeFolder))
     {
         const auto socket = juce::File (runtimeFolder).getChildFile ("bus");
+        struct stat info {};
 
-        if (socket.exists() && ! socket.isDirectory())
+        // By stat itself: the framework's test for a folder takes a socket for one, as the
+        // two share a mode bit.
+        if (::stat (socket.getFullPathName().toRawUTF8(), &info) == 0 && S_ISSOCK (info.st_mode))
         {
             auto* escaped = g_dbus_address_escape_value (socket.getFullPathName().toRawUTF8());
             const auto result = "unix:path=" + juce::String::fromUTF8 (escaped);

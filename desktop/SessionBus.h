@@ -33,7 +33,7 @@ public:
     ~SessionBus() override;
 
     /** The address of the user's session bus: DBUS_SESSION_BUS_ADDRESS when set, else the
-        socket "bus" in XDG_RUNTIME_DIR when it exists, else empty. Nothing is started to find
+        socket "bus" in XDG_RUNTIME_DIR when there is one, else empty. Nothing is started to find
         one. Any thread.
     */
     static juce::String findSessionAddress();

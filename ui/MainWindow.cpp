@@ -13,6 +13,7 @@
 #include "ui/kit/BackgroundPanel.h"
 #include "ui/kit/CustomLookAndFeel2.h"
 #include "ui/kit/PictureDecoder.h"
+#include "ui/DesktopBridge.h"
 #include "ui/MainWindowContent.h"
 #include "ui/kit/ComponentPaths.h"
 
@@ -82,11 +83,13 @@ MainWindow::MainWindow (const juce::String& title, Core& c, const WebPanel::Brow
 
     handleMessage ({ Notifications::enableControls });
     core.addActionListener (this);
+    desktopBridge = std::make_unique<DesktopBridge> (core, *this, *moviePanel, SessionBus::findSessionAddress());
     core.broadcast (Notifications::windowReady);
 }
 
 MainWindow::~MainWindow()
 {
+    desktopBridge = nullptr;
     searchPanel = nullptr;
     catalogTree = nullptr;
     catalogUpdateThread->stopThread (10000);

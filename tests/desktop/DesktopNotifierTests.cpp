@@ -1,76 +1,10 @@
 #include "desktop/DesktopNotifier.h"
-#include "tests/desktop/PrivateBus.h"
+#include "tests/desktop/NotificationService.h"
 
 #include <gtest/gtest.h>
 
 namespace
 {
-const char* const serviceXml = R"(
-<node>
-  <interface name="org.freedesktop.Notifications">
-    <method name="Notify">
-      <arg direction="in" type="s"/><arg direction="in" type="u"/><arg direction="in" type="s"/>
-      <arg direction="in" type="s"/><arg direction="in" type="s"/><arg direction="in" type="as"/>
-      <arg direction="in" type="a{sv}"/><arg direction="in" type="i"/>
-      <arg direction="out" type="u"/>
-    </method>
-  </interface>
-</node>)";
-
-/** The desktop's notification service, played by a peer of the test's own: it keeps the
-    arguments of every Notify and answers with ids from 7 up.
-*/
-struct NotificationService
-{
-    explicit NotificationService (const juce::String& address) : peer (address)
-    {
-        peer.runOnLoop ([this]
-                        {
-                            node = g_dbus_node_info_new_for_xml (serviceXml, nullptr);
-                            static const GDBusInterfaceVTable vtable {
-                                [] (GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* parameters, GDBusMethodInvocation* invocation, gpointer data)
-                                {
-                                    auto& self = *static_cast<NotificationService*> (data);
-                                    const juce::ScopedLock sl (self.lock);
-                                    self.notifications.add (printVariant (parameters));
-                                    g_dbus_method_invocation_return_value (invocation, g_variant_new ("(u)", (guint32) (6 + self.notifications.size())));
-                                },
-                                nullptr,
-                                nullptr,
-                                { nullptr }
-                            };
-                            objectId = g_dbus_connection_register_object (peer.getConnection(), DesktopNotifier::servicePath, node->interfaces[0], &vtable, this, nullptr, nullptr);
-                        });
-    }
-
-    ~NotificationService()
-    {
-        peer.runOnLoop ([this]
-                        {
-                            g_dbus_connection_unregister_object (peer.getConnection(), objectId);
-                            g_dbus_node_info_unref (node);
-                        });
-    }
-
-    juce::StringArray getNotifications() const
-    {
-        const juce::ScopedLock sl (lock);
-        return notifications;
-    }
-
-    void invokeAction (guint32 id, const char* action)
-    {
-        peer.runOnLoop ([this, id, action]
-                        { g_dbus_connection_emit_signal (peer.getConnection(), nullptr, DesktopNotifier::servicePath, DesktopNotifier::serviceName, "ActionInvoked", g_variant_new ("(us)", id, action), nullptr); });
-    }
-
-    BusPeer peer;
-    GDBusNodeInfo* node = nullptr;
-    guint objectId = 0;
-    juce::CriticalSection lock;
-    juce::StringArray notifications;
-};
-
 struct CountingHost final : DesktopNotifier::Host
 {
     void notificationClicked() override
@@ -141,7 +75,7 @@ TEST (DesktopNotifier, NotifiesTheServiceAndAClickReachesTheHost)
     PrivateBus daemon;
     ASSERT_TRUE (daemon.getAddress().isNotEmpty());
     NotificationService service (daemon.getAddress());
-    ASSERT_TRUE (service.peer.ownName (DesktopNotifier::serviceName));
+    ASSERT_TRUE (service.ownName());
 
     CountingHost host;
     SessionBus bus (daemon.getAddress());
@@ -186,7 +120,7 @@ TEST (DesktopNotifier, WithoutANotificationServiceNothingShowsAndTheLogSaysSoOnc
     // Once a service is there, a notification that replaces the one before shows that every
     // reply before it has been handled: the second failure wrote nothing.
     NotificationService service (daemon.getAddress());
-    ASSERT_TRUE (service.peer.ownName (DesktopNotifier::serviceName));
+    ASSERT_TRUE (service.ownName());
     notifier.show ("1 chapter downloaded", {});
     ASSERT_TRUE (dispatchUntil ([&] { return service.getNotifications().size() == 1; }));
     notifier.show ("1 chapter downloaded", {});
@@ -203,7 +137,7 @@ TEST (DesktopNotifier, ClicksAfterTheNotifierWentAreDropped)
     PrivateBus daemon;
     ASSERT_TRUE (daemon.getAddress().isNotEmpty());
     NotificationService service (daemon.getAddress());
-    ASSERT_TRUE (service.peer.ownName (DesktopNotifier::serviceName));
+    ASSERT_TRUE (service.ownName());
 
     CountingHost host;
     SessionBus bus (daemon.getAddress());

@@ -1,10 +1,12 @@
 #include "tests/desktop/PrivateBus.h"
 
-PrivateBus::PrivateBus()
+PrivateBus::PrivateBus (const juce::File& socketFile)
 {
     folder = juce::File::createTempFile ("tsy-bus");
     folder.createDirectory();
-    const auto socket = folder.getChildFile ("bus").getFullPathName();
+    auto* escaped = g_dbus_address_escape_value ((socketFile == juce::File() ? folder.getChildFile ("bus") : socketFile).getFullPathName().toRawUTF8());
+    const auto socket = juce::String::fromUTF8 (escaped);
+    g_free (escaped);
 
     // --nofork with --print-address: the daemon prints the address once it listens, so reading
     // the first line waits exactly for that.

@@ -14,7 +14,8 @@
 class PrivateBus final
 {
 public:
-    PrivateBus();
+    /** Listens on this socket file, or on one in a fresh folder when none is given. */
+    explicit PrivateBus (const juce::File& socketFile = {});
     ~PrivateBus();
 
     /** The bus's address, empty when the daemon did not start. */

@@ -149,9 +149,21 @@ TEST (SessionBus, FindsTheSessionAddressWithoutStartingABus)
     const ScopedEnvironment withRuntime ("XDG_RUNTIME_DIR", folder.getFullPathName().toRawUTF8());
     EXPECT_EQ (SessionBus::findSessionAddress(), "");
 
+    // A plain file of that name is no bus; the daemon's socket is.
     ASSERT_TRUE (folder.getChildFile ("bus").create());
-    const auto found = SessionBus::findSessionAddress();
-    EXPECT_TRUE (found.startsWith ("unix:path=/")) << found;
-    EXPECT_FALSE (found.contains (" ")) << "the space must be escaped: " << found;
+    EXPECT_EQ (SessionBus::findSessionAddress(), "");
+    ASSERT_TRUE (folder.getChildFile ("bus").deleteFile());
+
+    {
+        PrivateBus daemon (folder.getChildFile ("bus"));
+        ASSERT_TRUE (daemon.getAddress().isNotEmpty());
+        const auto found = SessionBus::findSessionAddress();
+        EXPECT_TRUE (found.startsWith ("unix:path=/")) << found;
+        EXPECT_FALSE (found.contains (" ")) << "the space must be escaped: " << found;
+
+        SessionBus bus (found);
+        EXPECT_TRUE (bus.waitUntilSettled (20000)) << found;
+    }
+
     folder.deleteRecursively();
 }
