@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Catalog.h"
+#include "model/CoreListener.h"
 #include "model/DownloadQueue.h"
 #include "model/ExtrasDownloader.h"
 #include "model/MovieLocalInfo.h"
@@ -63,6 +64,13 @@ public:
 
     /** Joins notification tokens: none gives "", one gives itself. */
     static juce::String joinTokens (const juce::StringArray& tokens);
+
+    /** The typed form of the broadcasts, decoded once for every listener. */
+    using Listener = CoreListener;
+
+    /** Adds or removes a typed listener. Message thread. */
+    void addListener (Listener* listener) { typedListeners.add (listener); }
+    void removeListener (Listener* listener) { typedListeners.remove (listener); }
 
     //==============================================================================
     /** Installs a newly built catalog in place of the current one, rebuilds the local state,
@@ -350,6 +358,8 @@ private:
     // earlier state is never taken for the current one. Both under searchDbLock.
     juce::uint64 searchDbGeneration = 0;
     std::shared_ptr<const SearchDatabaseIndex> searchIndex;
+
+    CoreListenerList typedListeners { *this };
 
     // Last, so that it stops before anything its deliveries touch goes.
     SearchIndexBuilder searchIndexBuilder { [this] (std::shared_ptr<const SearchDatabaseIndex> index, juce::uint64 generation)

@@ -57,11 +57,11 @@ MainWindow::MainWindow (const juce::String& title, Core& c, const WebPanel::Brow
     catalogUpdateThread = std::make_unique<CatalogUpdateThread> (static_cast<CatalogUpdateThread::Host&> (*this), core);
 
     content = std::make_unique<qo::ComponentContainer> ("content");
+    moviePanel = std::make_unique<MoviePanel> (core, static_cast<MoviePanel::Host&> (*this));
     auto* browser = makeBrowser().release();
-    MainWindowContent::build (*content, { *this, *this, *this, *this, *this, *this }, &browser->getComponent());
+    MainWindowContent::build (*content, { *this, *this, *this, *this, *this }, { moviePanel->getVideo(), *moviePanel }, &browser->getComponent());
     content->addKeyListener (this);
     catalogTree = std::make_unique<CatalogTree> (*get<juce::TreeView> (ComponentPaths::treeView), core, static_cast<CatalogTreeHost&> (*this));
-    moviePanel = std::make_unique<MoviePanel> (core, *content, static_cast<MoviePanel::Host&> (*this));
     searchPanel = std::make_unique<SearchPanel> (core, *content);
     imagePanel = get<BackgroundPanel> (ComponentPaths::imagePanel);
     webPanel = std::make_unique<WebPanel> (core, *content, *browser, static_cast<WebPanel::Host&> (*this));
@@ -80,8 +80,8 @@ MainWindow::MainWindow (const juce::String& title, Core& c, const WebPanel::Brow
     if (auto* custom = SharedRes::getInstance()->getObject<CustomLookAndFeel2> ("/custom"))
         juce::LookAndFeel::setDefaultLookAndFeel (custom);
 
-    handleMessage ({ Notifications::enableControls });
-    core.addActionListener (this);
+    enableControls();
+    core.addListener (this);
     core.broadcast (Notifications::windowReady);
 }
 
@@ -90,9 +90,11 @@ MainWindow::~MainWindow()
     searchPanel = nullptr;
     catalogTree = nullptr;
     catalogUpdateThread->stopThread (10000);
+    content->removeComponent (ComponentPaths::movieControlsPanel);
+    content->removeComponent (ComponentPaths::movieComponent);
     moviePanel = nullptr;
     webPanel = nullptr;
-    core.removeActionListener (this);
+    core.removeListener (this);
     content->removeKeyListener (this);
     get<juce::Viewport> (ComponentPaths::downloadViewport)->setViewedComponent (nullptr, false);
     downloadPanel = nullptr;
@@ -570,35 +572,6 @@ void MainWindow::buttonClicked (juce::Button* button)
     {
         setLeftPanelVisible (! leftPanelVisible);
     }
-    else if (path == ComponentPaths::minVolumeButton || path == ComponentPaths::maxVolumeButton)
-    {
-        moviePanel->setVolume (path == ComponentPaths::minVolumeButton ? 0.0f : 1.0f);
-        get<juce::Slider> (ComponentPaths::volumeSlider)->setValue (moviePanel->getVolume(), juce::dontSendNotification);
-    }
-    else if (path == ComponentPaths::playPauseButton)
-    {
-        moviePanel->togglePlayPause();
-    }
-    else if (path == ComponentPaths::nextButton || path == ComponentPaths::prevButton)
-    {
-        moviePanel->stepChapter (path == ComponentPaths::nextButton);
-    }
-    else if (path == ComponentPaths::backButton)
-    {
-        moviePanel->stepBack();
-    }
-    else if (path == ComponentPaths::forwardButton)
-    {
-        moviePanel->stepForward();
-    }
-    else if (path == ComponentPaths::originalSizeButton)
-    {
-        moviePanel->showOriginalSize();
-    }
-    else if (path == ComponentPaths::addMarkerButton)
-    {
-        moviePanel->addMarker();
-    }
     else if (path == ComponentPaths::clearSearchButton)
     {
         searchPanel->clearPressed();
@@ -615,10 +588,6 @@ void MainWindow::buttonClicked (juce::Button* button)
         get<juce::FilenameComponent> (ComponentPaths::moviesRootDirectoryComponent)
             ->setCurrentFile (SharedRes::getInstance()->getUserDataFolder(), false, juce::sendNotificationAsync);
     }
-    else if (path == ComponentPaths::favoriteToggleButton)
-    {
-        moviePanel->toggleFavorite();
-    }
     else if (path == ComponentPaths::backupButton)
     {
         backupTutorials();
@@ -631,22 +600,14 @@ void MainWindow::buttonClicked (juce::Button* button)
     get (ComponentPaths::toggleLeftPanelButton)->grabKeyboardFocus();
 }
 
-void MainWindow::sliderValueChanged (juce::Slider* slider)
+void MainWindow::focusSearchField()
 {
-    if (slider == get (ComponentPaths::volumeSlider))
-        moviePanel->setVolume ((float) slider->getValue());
+    get (ComponentPaths::searchEditor)->grabKeyboardFocus();
 }
 
-void MainWindow::sliderDragStarted (juce::Slider* slider)
+void MainWindow::controlUsed()
 {
-    if (slider == get (ComponentPaths::positionSlider))
-        moviePanel->positionDragStarted();
-}
-
-void MainWindow::sliderDragEnded (juce::Slider* slider)
-{
-    if (slider == get (ComponentPaths::positionSlider))
-        moviePanel->positionDragEnded();
+    get (ComponentPaths::toggleLeftPanelButton)->grabKeyboardFocus();
 }
 
 bool MainWindow::keyPressed (const juce::KeyPress& key, juce::Component*)
@@ -705,91 +666,88 @@ void MainWindow::textEditorReturnKeyPressed (juce::TextEditor& editor)
 }
 
 //==============================================================================
-void MainWindow::actionListenerCallback (const juce::String& message)
+void MainWindow::enableControls()
 {
-    handleMessage (juce::StringArray::fromTokens (message, ";", {}));
+    for (auto* path : { ComponentPaths::leftPanel, ComponentPaths::resizeBar, ComponentPaths::searchPanel })
+        get (path)->setVisible (leftPanelVisible);
+
+    moviePanel->refreshControls();
+    searchPanel->refresh();
+    updateDownloadPanel();
+    refreshPreferencesPanel();
+    refreshExtrasButtons();
+    layoutContent();
 }
 
-void MainWindow::handleMessage (const juce::StringArray& pieces)
+void MainWindow::windowReady()
 {
-    const auto& code = pieces[0];
+    auto* preferences = PreferencesManager::getInstance();
 
-    if (code == Notifications::enableControls)
-    {
-        for (auto* path : { ComponentPaths::leftPanel, ComponentPaths::resizeBar, ComponentPaths::searchPanel })
-            get (path)->setVisible (leftPanelVisible);
+    if (preferences->getLoggingEnabled())
+        Prompts::get().showMessage (Prompts::Icon::info,
+                                    TRANS ("Logging enabled"),
+                                    TRANS ("The logging of operations is currently enabled.\nThis will write a log file on your Desktop and may "
+                                           "degrade performances in some cases.\nWhen not needed, you can disable the logging in the Preferences panel"),
+                                    TRANS ("OK"));
 
-        get<juce::Slider> (ComponentPaths::volumeSlider)->setValue (moviePanel->getVolume(), juce::dontSendNotification);
-        moviePanel->refreshControls();
-        searchPanel->refresh();
-        updateDownloadPanel();
-        refreshPreferencesPanel();
-        refreshExtrasButtons();
-        layoutContent();
-    }
-    else if (code == Notifications::windowReady)
-    {
-        auto* preferences = PreferencesManager::getInstance();
+    core.setUsersDirectory (preferences->getMoviesRootDirectory().getChildFile ("users"), false);
+    juce::Logger::writeToLog ("main window ready, retrieving catalog");
 
-        if (preferences->getLoggingEnabled())
-            Prompts::get().showMessage (Prompts::Icon::info,
-                                        TRANS ("Logging enabled"),
-                                        TRANS ("The logging of operations is currently enabled.\nThis will write a log file on your Desktop and may "
-                                               "degrade performances in some cases.\nWhen not needed, you can disable the logging in the Preferences panel"),
-                                        TRANS ("OK"));
-
-        core.setUsersDirectory (preferences->getMoviesRootDirectory().getChildFile ("users"), false);
-        juce::Logger::writeToLog ("main window ready, retrieving catalog");
-
-        if (runStartupRetrieval())
-        {
-            catalogTree->rebuild();
-            refreshPreferencesPanel();
-            showHomePage();
-            core.startSearchDatabaseUpdate();
-        }
-    }
-    else if (code == Notifications::catalogChanged)
+    if (runStartupRetrieval())
     {
         catalogTree->rebuild();
         refreshPreferencesPanel();
+        showHomePage();
+        core.startSearchDatabaseUpdate();
+    }
+}
 
-        if (pendingFirstPaintReport() != juce::File())
-            repaint();
-    }
-    else if (code == Notifications::usersDirectoryChanged)
-    {
-        catalogTree->rebuild();
-    }
-    else if (code == Notifications::chapterRestored || code == Notifications::chapterRemoved || code == Notifications::seenChanged)
-    {
-        catalogTree->repaint();
-    }
-    else if (code == Notifications::downloadFinished || code == Notifications::downloadListChanged)
-    {
-        catalogTree->repaint();
-        updateDownloadPanel();
-    }
-    else if (code == Notifications::downloadProgress)
-    {
-        downloadPanel->progressChanged (pieces[1]);
-    }
-    else if (code == Notifications::markersChanged || code == Notifications::markerModified)
-    {
-        layoutContent();
-    }
-    else if (code == Notifications::searchChanged)
-    {
-        searchPanel->refresh();
-        catalogTree->repaint();
-        layoutContent();
-    }
-    else if (code == Notifications::searchDatabaseChanged)
-    {
-        searchPanel->refresh();
-    }
-    else if (code == Notifications::favoriteChanged)
-    {
+void MainWindow::catalogChanged()
+{
+    catalogTree->rebuild();
+    refreshPreferencesPanel();
+
+    if (pendingFirstPaintReport() != juce::File())
+        repaint();
+}
+
+void MainWindow::usersDirectoryChanged()
+{
+    catalogTree->rebuild();
+}
+
+void MainWindow::chapterStateChanged (const juce::String&, ChapterChange change)
+{
+    if (change == ChapterChange::favourite)
         catalogTree->filterChanged();
-    }
+    else
+        catalogTree->repaint();
+}
+
+void MainWindow::downloadListChanged()
+{
+    catalogTree->repaint();
+    updateDownloadPanel();
+}
+
+void MainWindow::downloadFinished (const juce::String&)
+{
+    downloadListChanged();
+}
+
+void MainWindow::downloadProgress (const juce::String& chapterId)
+{
+    downloadPanel->progressChanged (chapterId);
+}
+
+void MainWindow::searchResultsChanged()
+{
+    searchPanel->refresh();
+    catalogTree->repaint();
+    layoutContent();
+}
+
+void MainWindow::searchDatabaseChanged()
+{
+    searchPanel->refresh();
 }

@@ -25,8 +25,7 @@ class DownloadPanel;
 */
 class MainWindow : public juce::DocumentWindow,
                    private juce::Button::Listener,
-                   private juce::ActionListener,
-                   private juce::Slider::Listener,
+                   private Core::Listener,
                    private juce::ComboBox::Listener,
                    private juce::TextEditor::Listener,
                    private juce::FilenameComponentListener,
@@ -176,13 +175,21 @@ protected:
 
 private:
     void buttonClicked (juce::Button* button) override;
-    void actionListenerCallback (const juce::String& message) override;
-    void sliderValueChanged (juce::Slider* slider) override;
     void comboBoxChanged (juce::ComboBox* comboBox) override;
     void filenameComponentChanged (juce::FilenameComponent* component) override;
     void textEditorReturnKeyPressed (juce::TextEditor& editor) override;
 
-    void handleMessage (const juce::StringArray& pieces);
+    void enableControls();
+
+    void windowReady() override;
+    void catalogChanged() override;
+    void usersDirectoryChanged() override;
+    void chapterStateChanged (const juce::String& chapterId, ChapterChange change) override;
+    void downloadListChanged() override;
+    void downloadFinished (const juce::String& chapterId) override;
+    void downloadProgress (const juce::String& chapterId) override;
+    void searchResultsChanged() override;
+    void searchDatabaseChanged() override;
 
     void setPasswordHash (const juce::String& hash) override;
     juce::String getPasswordHash() const override;
@@ -214,8 +221,8 @@ private:
     void selectChapterInTree (int course, int lesson, int chapter) override;
     void setWindowTitle (const juce::String& title) override;
     void resizeWindowBy (int deltaWidth, int deltaHeight) override;
-    void sliderDragStarted (juce::Slider* slider) override;
-    void sliderDragEnded (juce::Slider* slider) override;
+    void focusSearchField() override;
+    void controlUsed() override;
     bool keyPressed (const juce::KeyPress& key, juce::Component* originatingComponent) override;
 
     template <typename ComponentType = juce::Component>

@@ -1,8 +1,6 @@
 #include "ui/MainWindowContent.h"
 
 #include "app/SharedRes.h"
-#include "playback/ProSlider.h"
-#include "playback/VideoComponent.h"
 #include "ui/kit/BackgroundPanel.h"
 #include "ui/kit/ComponentPaths.h"
 #include "ui/kit/CustomLookAndFeel2.h"
@@ -76,60 +74,6 @@ juce::ComboBox* makeComboBox (const juce::StringArray& items, juce::ComboBox::Li
     return combo;
 }
 
-void buildPlaybackControls (qo::ComponentContainer& content, const MainWindowContent::Listeners& listeners)
-{
-    using namespace ComponentPaths;
-    content.addComponentAt (minVolumeButton, makeDrawableButton ("/vector/min-volume", listeners.buttons), true);
-
-    auto* volume = new qo::ProSlider ({});
-    volume->addListener (&listeners.sliders);
-    content.addComponentAt (volumeSlider, volume, true);
-
-    content.addComponentAt (maxVolumeButton, makeDrawableButton ("/vector/max-volume", listeners.buttons), true);
-
-    // The play/pause and favourite pictures follow the movie's state.
-    auto* playPause = new juce::ImageButton();
-    playPause->addListener (&listeners.buttons);
-    playPause->addShortcut (juce::KeyPress (juce::KeyPress::spaceKey));
-    playPause->addShortcut (juce::KeyPress ('k'));
-    content.addComponentAt (playPauseButton, playPause, true);
-
-    auto* next = makeImageButton ("next", listeners.buttons);
-    next->addShortcut (juce::KeyPress ('L', juce::ModifierKeys::shiftModifier, 'L'));
-    content.addComponentAt (nextButton, next, true);
-
-    auto* forward = makeImageButton ("ffwd", listeners.buttons);
-    forward->addShortcut (juce::KeyPress ('l'));
-    content.addComponentAt (forwardButton, forward, true);
-
-    auto* prev = makeImageButton ("prev", listeners.buttons);
-    prev->addShortcut (juce::KeyPress ('J', juce::ModifierKeys::shiftModifier, 'J'));
-    content.addComponentAt (prevButton, prev, true);
-
-    auto* back = makeImageButton ("rwnd", listeners.buttons);
-    back->addShortcut (juce::KeyPress ('j'));
-    content.addComponentAt (backButton, back, true);
-
-    auto* marker = makeImageButton ("marker", listeners.buttons);
-    marker->addShortcut (juce::KeyPress ('m'));
-    content.addComponentAt (addMarkerButton, marker, true);
-
-    content.addComponentAt (originalSizeButton, makeImageButton ("originalsize", listeners.buttons), true);
-
-    auto* favorite = new juce::ImageButton();
-    favorite->addListener (&listeners.buttons);
-    content.addComponentAt (favoriteToggleButton, favorite, true);
-
-    auto* position = new qo::ProSlider ({});
-    position->addListener (&listeners.sliders);
-    content.addComponentAt (positionSlider, position, true);
-
-    auto* time = new juce::Label();
-    time->setFont (juce::Font (SharedRes::getInstance()->getTypeface ("Lucida Grande Bold")).withHeight (12.0f));
-    time->setColour (juce::Label::textColourId, juce::Colour (0xff333333));
-    content.addComponentAt (timeLabel, time, true);
-}
-
 void buildExtrasControls (qo::ComponentContainer& content, juce::Button::Listener& listener)
 {
     const struct
@@ -199,7 +143,7 @@ void buildSearchControls (qo::ComponentContainer& content, const MainWindowConte
 }
 } // namespace
 
-void MainWindowContent::build (qo::ComponentContainer& content, const Listeners& listeners, juce::Component* browser)
+void MainWindowContent::build (qo::ComponentContainer& content, const Listeners& listeners, const Panels& panels, juce::Component* browser)
 {
     using namespace ComponentPaths;
     content.addComponentAt (leftPanel, new juce::Component(), false);
@@ -210,7 +154,7 @@ void MainWindowContent::build (qo::ComponentContainer& content, const Listeners&
 
     content.addComponentAt (resizeBar, new ResizeBar (listeners.resizeTarget), false);
     content.addComponentAt (moviePanel, makePanel(), false);
-    content.addComponentAt (movieComponent, new VideoComponent(), true);
+    content.attachComponentAt (movieComponent, panels.video, true);
 
     content.addComponentAt (downloadPanel, makePanel(), false);
     content.addComponentAt (clearCompletedDownloadsButton, makeTextButton (TRANS ("Clear completed"), listeners.buttons), true);
@@ -239,6 +183,5 @@ void MainWindowContent::build (qo::ComponentContainer& content, const Listeners&
     content.addComponentAt (extrasControlsPanel, new juce::Component(), false);
     buildExtrasControls (content, listeners.buttons);
 
-    content.addComponentAt (movieControlsPanel, new juce::Component(), false);
-    buildPlaybackControls (content, listeners);
+    content.attachComponentAt (movieControlsPanel, panels.movieControls, false);
 }

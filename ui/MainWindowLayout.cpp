@@ -30,25 +30,6 @@ juce::Rectangle<int> MainWindowLayout::getMovieBounds (int areaWidth, int areaHe
     return { (areaWidth - width) / 2, (areaHeight - height) / 2, width, height };
 }
 
-std::vector<MainWindowLayout::Placement> MainWindowLayout::getPlaybackControls (int p)
-{
-    return {
-        { ComponentPaths::minVolumeButton, { 5, 19, 17, 17 } },
-        { ComponentPaths::volumeSlider, { 27, 19, 70, 17 } },
-        { ComponentPaths::maxVolumeButton, { 97, 19, 17, 17 } },
-        { ComponentPaths::prevButton, { 129, 13, 28, 28 } },
-        { ComponentPaths::backButton, { 167, 13, 28, 28 } },
-        { ComponentPaths::playPauseButton, { 205, 13, 28, 28 } },
-        { ComponentPaths::forwardButton, { 244, 13, 28, 28 } },
-        { ComponentPaths::nextButton, { 282, 13, 28, 28 } },
-        { ComponentPaths::originalSizeButton, { p - 45, 13, 28, 28 } },
-        { ComponentPaths::favoriteToggleButton, { p - 82, 13, 28, 28 } },
-        { ComponentPaths::addMarkerButton, { p - 120, 13, 28, 28 } },
-        { ComponentPaths::timeLabel, { p - 204, 17, 80, 20 } },
-        { ComponentPaths::positionSlider, { 325, 19, p - 534, 16 } },
-    };
-}
-
 std::vector<MainWindowLayout::Placement> MainWindowLayout::getPreferencesControls (int r)
 {
     // Sections at x 5, each row 15 pixels under its heading, the next section 35 pixels under
@@ -110,9 +91,6 @@ std::vector<MainWindowLayout::Placement> MainWindowLayout::compute (const State&
     const auto p = w - b;
     placements.push_back ({ ComponentPaths::movieControlsPanel, { b, 0, p, bottomBarHeight } });
     placements.push_back ({ ComponentPaths::extrasControlsPanel, { b, 0, p, bottomBarHeight } });
-
-    for (const auto& control : getPlaybackControls (p))
-        placements.push_back (control);
 
     placements.push_back ({ ComponentPaths::coverButton, { p - 82, 15, 24, 24 } });
     placements.push_back ({ ComponentPaths::creditsButton, { p - 59, 15, 24, 24 } });
