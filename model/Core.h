@@ -85,7 +85,7 @@ public:
     /** Sets the root of the per-user folders; rebuilds the local state when it changed and then
         broadcasts "cu" if asked to.
     */
-    bool setUsersDirectory (const juce::File& folder, bool notify);
+    bool setUsersDirectory (const juce::File& folder, juce::NotificationType notification);
 
     juce::File getUsersDirectory() const;
 
@@ -158,7 +158,7 @@ public:
     /** Change a chapter's state, save it when it changed, and broadcast as documented:
         "cs" (only when asked), "cf", "mc", "mm;<chapter>;<index>".
     */
-    bool setYetToBeSeen (const juce::String& chapterId, bool shouldBeUnseen, bool notify);
+    bool setYetToBeSeen (const juce::String& chapterId, bool shouldBeUnseen, juce::NotificationType notification);
     bool setFavorite (const juce::String& chapterId, bool shouldBeFavorite);
     void addMarker (const juce::String& chapterId, const juce::String& text, double seconds);
     void removeMarker (const juce::String& chapterId, int index);
@@ -193,7 +193,7 @@ public:
     ExtrasDownloader* getExtrasDownloader() const noexcept { return extrasDownloader.get(); }
 
     /** How long a worker is given to stop before it is ended by force. */
-    static constexpr int threadStopTimeoutMs = 10000;
+    static constexpr int threadStopTimeoutMs = ThreadStop::timeoutMs;
 
     //==============================================================================
     /** The search database file: "data.dat" in the data folder. */
@@ -202,17 +202,17 @@ public:
     /** Opens the search database read-only if it exists and starts building its index in the
         background; "cd" when it opened and asked to.
     */
-    void openSearchDatabase (bool notify);
+    void openSearchDatabase (juce::NotificationType notification);
 
     /** Closes the search database if open, dropping its index; "cd" when it was open and asked
         to.
     */
-    void closeSearchDatabase (bool notify);
+    void closeSearchDatabase (juce::NotificationType notification);
 
     /** Puts a freshly built database in place of "data.dat" and reopens it; the new file is
         gone afterwards in every case.
     */
-    void installSearchDatabase (bool use, const juce::File& newFile, bool notify);
+    void installSearchDatabase (bool use, const juce::File& newFile, juce::NotificationType notification);
 
     /** Whether the search database is open. Answers at once, even while a search holds the
         database.

@@ -248,7 +248,7 @@ void MoviePanel::startPlaying()
         return;
 
     loadCurrentChapter();
-    core.setYetToBeSeen (currentChapterId, false, true);
+    core.setYetToBeSeen (currentChapterId, false, juce::sendNotification);
     video.setLooping (false);
     video.play();
 }

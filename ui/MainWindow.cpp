@@ -8,6 +8,7 @@
 #include "maintenance/MoviesRootChange.h"
 #include "model/Notifications.h"
 #include "model/RegularFile.h"
+#include "model/ThreadStop.h"
 #include "playback/CatalogTree.h"
 #include "server/ProgramUpgrade.h"
 #include "ui/kit/BackgroundPanel.h"
@@ -89,7 +90,7 @@ MainWindow::~MainWindow()
 {
     searchPanel = nullptr;
     catalogTree = nullptr;
-    catalogUpdateThread->stopThread (10000);
+    catalogUpdateThread->stopThread (ThreadStop::timeoutMs);
     content->removeComponent (ComponentPaths::movieControlsPanel);
     content->removeComponent (ComponentPaths::movieComponent);
     moviePanel = nullptr;
@@ -690,7 +691,7 @@ void MainWindow::windowReady()
                                            "degrade performances in some cases.\nWhen not needed, you can disable the logging in the Preferences panel"),
                                     TRANS ("OK"));
 
-    core.setUsersDirectory (preferences->getMoviesRootDirectory().getChildFile ("users"), false);
+    core.setUsersDirectory (preferences->getMoviesRootDirectory().getChildFile ("users"), juce::dontSendNotification);
     juce::Logger::writeToLog ("main window ready, retrieving catalog");
 
     if (runStartupRetrieval())

@@ -56,7 +56,7 @@ protected:
             <lesson title="L"><chapter id="a" title="A" duration="10"/></lesson></course></catalog>)");
         auto catalog = std::make_unique<Catalog>();
         ASSERT_TRUE (CatalogParser::parseCatalog (*catalog, *xml, true));
-        core.setUsersDirectory (root.getChildFile ("users"), false);
+        core.setUsersDirectory (root.getChildFile ("users"), juce::dontSendNotification);
         ASSERT_TRUE (core.setCatalog (std::move (catalog)));
     }
 

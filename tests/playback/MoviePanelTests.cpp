@@ -86,7 +86,7 @@ protected:
 
         auto catalog = std::make_unique<Catalog>();
         ASSERT_TRUE (CatalogParser::parseCatalog (*catalog, *juce::parseXML (catalogText), true));
-        core.setUsersDirectory (users, false);
+        core.setUsersDirectory (users, juce::dontSendNotification);
         core.setCatalog (std::move (catalog));
 
         download ("a", sampleVideo ("COMP-EN-0201.mp4"));
@@ -100,8 +100,8 @@ protected:
         const auto folder = users.getChildFile ("u1").getChildFile (chapterId);
         ASSERT_TRUE (folder.createDirectory());
         ASSERT_TRUE (source.copyFileTo (LocalStorage::getVideoFile (folder, chapterId)));
-        core.setUsersDirectory (users.getSiblingFile ("elsewhere"), false);
-        core.setUsersDirectory (users, false);
+        core.setUsersDirectory (users.getSiblingFile ("elsewhere"), juce::dontSendNotification);
+        core.setUsersDirectory (users, juce::dontSendNotification);
     }
 
     VideoComponent& video() { return panel.getVideo(); }
@@ -139,7 +139,7 @@ protected:
 
 TEST_F (MoviePanelTest, OpeningShowsThePausedChapterAndOnlyPlayingMarksItSeen)
 {
-    core.setYetToBeSeen ("a", true, false);
+    core.setYetToBeSeen ("a", true, juce::dontSendNotification);
     panel.openChapter (0, 0, 0, false);
     EXPECT_EQ (window.selected, (PlaybackRules::Place { 0, 0, 0 }));
     EXPECT_FALSE (video().isPlaying());

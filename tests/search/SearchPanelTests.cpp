@@ -66,7 +66,7 @@ TEST_F (SearchPanelTest, IsUsableOnceIndexedAndShowsTheSearchAsCoreRemembersIt)
     // The indexer installs the database: "cd" makes the field usable.
     const auto built = scratch.folder.getChildFile ("new.tsy");
     ASSERT_TRUE (writeDatabase (built, { { "ch", { "casa", "bella", "e", "nuova", "casa" }, { { 20, 0 } } } }));
-    core->installSearchDatabase (true, built, true);
+    core->installSearchDatabase (true, built, juce::sendNotification);
     panel->refresh();
     EXPECT_TRUE (editor().isEnabled());
     EXPECT_TRUE (clearButton().isEnabled());
