@@ -4,8 +4,6 @@
 #include "app/Prompts.h"
 #include "app/SharedRes.h"
 #include "downloads/DownloadPanel.h"
-#include "maintenance/BackupDialogs.h"
-#include "maintenance/MoviesRootChange.h"
 #include "model/Notifications.h"
 #include "model/RegularFile.h"
 #include "model/ThreadStop.h"
@@ -59,8 +57,9 @@ MainWindow::MainWindow (const juce::String& title, Core& c, const WebPanel::Brow
 
     content = std::make_unique<qo::ComponentContainer> ("content");
     moviePanel = std::make_unique<MoviePanel> (core, static_cast<MoviePanel::Host&> (*this));
+    preferencesPanel = std::make_unique<PreferencesPanel> (core, static_cast<PreferencesPanel::Host&> (*this));
     auto* browser = makeBrowser().release();
-    MainWindowContent::build (*content, { *this, *this, *this, *this, *this }, { moviePanel->getVideo(), *moviePanel }, &browser->getComponent());
+    MainWindowContent::build (*content, { *this, *this, *this }, { moviePanel->getVideo(), *moviePanel, *preferencesPanel }, &browser->getComponent());
     content->addKeyListener (this);
     catalogTree = std::make_unique<CatalogTree> (*get<juce::TreeView> (ComponentPaths::treeView), core, static_cast<CatalogTreeHost&> (*this));
     searchPanel = std::make_unique<SearchPanel> (core, *content);
@@ -93,6 +92,8 @@ MainWindow::~MainWindow()
     catalogUpdateThread->stopThread (ThreadStop::timeoutMs);
     content->removeComponent (ComponentPaths::movieControlsPanel);
     content->removeComponent (ComponentPaths::movieComponent);
+    content->removeComponent (ComponentPaths::preferencesPanel);
+    preferencesPanel = nullptr;
     moviePanel = nullptr;
     webPanel = nullptr;
     core.removeListener (this);
@@ -475,33 +476,7 @@ void MainWindow::refreshExtrasButtons()
 
 void MainWindow::refreshPreferencesPanel()
 {
-    auto* preferences = PreferencesManager::getInstance();
-    get<juce::ComboBox> (ComponentPaths::coursesLanguageCombo)->setSelectedId (preferences->getLanguage() + 1, juce::dontSendNotification);
-    get<juce::ComboBox> (ComponentPaths::loggingCombo)->setSelectedId (preferences->getLoggingEnabled() ? 1 : 2, juce::dontSendNotification);
-    get<juce::FilenameComponent> (ComponentPaths::moviesRootDirectoryComponent)
-        ->setCurrentFile (preferences->getMoviesRootDirectory(), true, juce::dontSendNotification);
-
-    const auto signedIn = core.hasUser();
-    get (ComponentPaths::backupButton)->setEnabled (signedIn);
-    get (ComponentPaths::restoreButton)->setEnabled (signedIn);
-}
-
-void MainWindow::moviesRootChanged()
-{
-    MoviesRootChange::apply (core, get<juce::FilenameComponent> (ComponentPaths::moviesRootDirectoryComponent)->getCurrentFile());
-
-    // A cancelled or unchanged choice leaves the chooser showing the root in use.
-    refreshPreferencesPanel();
-}
-
-void MainWindow::backupTutorials()
-{
-    BackupDialogs::backupTutorials (core);
-}
-
-void MainWindow::restoreTutorials()
-{
-    BackupDialogs::restoreTutorials (core);
+    preferencesPanel->refresh();
 }
 
 juce::Image MainWindow::loadExtrasPicture (const juce::File& file)
@@ -584,19 +559,6 @@ void MainWindow::buttonClicked (juce::Button* button)
         if (getCurrentCourse() >= 0)
             showExtrasPage (extrasKind);
     }
-    else if (path == ComponentPaths::resetMoviesRootToDefaultButton)
-    {
-        get<juce::FilenameComponent> (ComponentPaths::moviesRootDirectoryComponent)
-            ->setCurrentFile (SharedRes::getInstance()->getUserDataFolder(), false, juce::sendNotificationAsync);
-    }
-    else if (path == ComponentPaths::backupButton)
-    {
-        backupTutorials();
-    }
-    else if (path == ComponentPaths::restoreButton)
-    {
-        restoreTutorials();
-    }
 
     get (ComponentPaths::toggleLeftPanelButton)->grabKeyboardFocus();
 }
@@ -614,50 +576,6 @@ void MainWindow::controlUsed()
 bool MainWindow::keyPressed (const juce::KeyPress& key, juce::Component*)
 {
     return moviePanel->keyPressed (key);
-}
-
-void MainWindow::comboBoxChanged (juce::ComboBox* comboBox)
-{
-    if (comboBox == get (ComponentPaths::loggingCombo))
-        PreferencesManager::getInstance()->setLoggingEnabled (comboBox->getSelectedId() == 1);
-    else if (comboBox == get (ComponentPaths::coursesLanguageCombo))
-        languageChosen (comboBox->getSelectedId());
-}
-
-void MainWindow::languageChosen (int comboId)
-{
-    auto* preferences = PreferencesManager::getInstance();
-    const auto& downloads = core.getDownloads();
-
-    const auto downloadsEnded = core.withReadLock ([&downloads] {
-        for (int i = 0; i < downloads.getDownloadCount(); ++i)
-            if (const auto state = downloads.getDownloadState (i); state != DownloadState::Completed && state != DownloadState::Failed)
-                return false;
-
-        return true;
-    });
-
-    if (! downloadsEnded)
-    {
-        Prompts::get().showMessage (Prompts::Icon::none,
-                                    TRANS ("Downloads in progress"),
-                                    TRANS ("Wait for the downloads to complete before changing language"),
-                                    TRANS ("OK"));
-        get<juce::ComboBox> (ComponentPaths::coursesLanguageCombo)->setSelectedId (preferences->getLanguage() + 1, juce::dontSendNotification);
-        return;
-    }
-
-    core.getDownloads().removeFinishedDownloads();
-    preferences->setLanguage (comboId - 1);
-
-    if (runStartupRetrieval())
-        refreshPreferencesPanel();
-}
-
-void MainWindow::filenameComponentChanged (juce::FilenameComponent* component)
-{
-    if (component == get (ComponentPaths::moviesRootDirectoryComponent))
-        moviesRootChanged();
 }
 
 void MainWindow::textEditorReturnKeyPressed (juce::TextEditor& editor)

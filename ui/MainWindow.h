@@ -4,6 +4,7 @@
 #include "playback/CatalogTreeHost.h"
 #include "playback/MoviePanel.h"
 #include "search/SearchPanel.h"
+#include "ui/PreferencesPanel.h"
 #include "server/CatalogUpdateThread.h"
 #include "server/StartupRetrieval.h"
 #include "ui/MainWindowLayout.h"
@@ -26,14 +27,13 @@ class DownloadPanel;
 class MainWindow : public juce::DocumentWindow,
                    private juce::Button::Listener,
                    private Core::Listener,
-                   private juce::ComboBox::Listener,
                    private juce::TextEditor::Listener,
-                   private juce::FilenameComponentListener,
                    private ResizeBar::Target,
                    private StartupRetrieval::Host,
                    private CatalogUpdateThread::Host,
                    private CatalogTreeHost,
                    private MoviePanel::Host,
+                   private PreferencesPanel::Host,
                    private WebPanel::Host,
                    private juce::KeyListener
 {
@@ -72,7 +72,7 @@ public:
     void setCatalogState (std::unique_ptr<Catalog> catalog, bool online, bool maintenance) override;
 
     /** Reaches a catalog at start-up or after a language change; false when the program quits. */
-    bool runStartupRetrieval();
+    bool runStartupRetrieval() override;
 
     /** "Course, Lesson, 2.3 - Chapter" for a chapter given by its position. */
     juce::String getChapterCaption (int course, int lesson, int chapter) const override;
@@ -129,17 +129,6 @@ public:
     /** Loads the preferences panel's controls from the preferences, without notifications. */
     void refreshPreferencesPanel();
 
-    /** Takes the movies root shown by the preferences panel's chooser into use, offering to move
-        the downloaded chapters there; the panel then shows the root in use.
-    */
-    void moviesRootChanged();
-
-    /** Backs the downloaded chapters of chosen courses up into a folder ("backupButton"). */
-    void backupTutorials();
-
-    /** Restores missing chapters from a backup folder ("restoreButton"). */
-    void restoreTutorials();
-
     /** The startup size: the stored size within the window's minimum and the display's usable area. */
     static juce::Rectangle<int> getStartupBounds (juce::Rectangle<int> userArea, int storedWidth, int storedHeight);
 
@@ -175,8 +164,6 @@ protected:
 
 private:
     void buttonClicked (juce::Button* button) override;
-    void comboBoxChanged (juce::ComboBox* comboBox) override;
-    void filenameComponentChanged (juce::FilenameComponent* component) override;
     void textEditorReturnKeyPressed (juce::TextEditor& editor) override;
 
     void enableControls();
@@ -200,7 +187,6 @@ private:
     void requestQuit() override;
     void showOnly (const juce::String& panelPath) override;
     void updateDownloadPanel();
-    void languageChosen (int comboId);
     void showExtrasPage (int kind);
 
     /** A course's picture file decoded for showing; an empty picture when there is none or it
@@ -239,6 +225,7 @@ private:
     std::unique_ptr<CatalogTree> catalogTree;
     std::unique_ptr<MoviePanel> moviePanel;
     std::unique_ptr<SearchPanel> searchPanel;
+    std::unique_ptr<PreferencesPanel> preferencesPanel;
     std::unique_ptr<WebPanel> webPanel;
     BackgroundPanel* imagePanel = nullptr;
     juce::TooltipWindow tooltipWindow;

@@ -44,34 +44,12 @@ juce::DrawableButton* makeDrawableButton (const char* key, juce::Button::Listene
     return button;
 }
 
-juce::Label* makeLabel (const juce::String& text, float boldHeight = 0.0f)
-{
-    auto* label = new juce::Label ({}, text);
-
-    if (boldHeight > 0.0f)
-        label->setFont (juce::Font (SharedRes::getInstance()->getTypeface ("Lucida Grande Bold")).withHeight (boldHeight));
-
-    return label;
-}
-
 juce::TextButton* makeTextButton (const juce::String& text, juce::Button::Listener& listener)
 {
     auto* button = new juce::TextButton();
     button->setButtonText (text);
     button->addListener (&listener);
     return button;
-}
-
-juce::ComboBox* makeComboBox (const juce::StringArray& items, juce::ComboBox::Listener& listener)
-{
-    auto* combo = new juce::ComboBox();
-    combo->setEditableText (false);
-
-    for (int i = 0; i < items.size(); ++i)
-        combo->addItem (items[i], i + 1);
-
-    combo->addListener (&listener);
-    return combo;
 }
 
 void buildExtrasControls (qo::ComponentContainer& content, juce::Button::Listener& listener)
@@ -98,28 +76,6 @@ void buildExtrasControls (qo::ComponentContainer& content, juce::Button::Listene
         button->setConnectedEdges (b.connectedEdges);
         content.addComponentAt (b.path, button, true);
     }
-}
-
-void buildPreferencesControls (qo::ComponentContainer& content, const MainWindowContent::Listeners& listeners)
-{
-    using namespace ComponentPaths;
-    content.addComponentAt (languageSectionLabel, makeLabel (TRANS ("Language"), 18.0f), true);
-    content.addComponentAt (coursesLanguageLabel, makeLabel (TRANS ("Tutorials language:")), true);
-    content.addComponentAt (coursesLanguageCombo, makeComboBox ({ TRANS ("Italian"), TRANS ("English") }, listeners.comboBoxes), true);
-    content.addComponentAt (storageSectionLabel, makeLabel (TRANS ("Storage"), 18.0f), true);
-    content.addComponentAt (moviesRootDirectoryLabel, makeLabel (TRANS ("Folder where to store video files:")), true);
-
-    auto* chooser = new juce::FilenameComponent ({}, {}, false, true, true, {}, {}, {});
-    chooser->addListener (&listeners.filenames);
-    content.addComponentAt (moviesRootDirectoryComponent, chooser, true);
-
-    content.addComponentAt (resetMoviesRootToDefaultButton, makeTextButton (TRANS ("Reset to default location"), listeners.buttons), true);
-    content.addComponentAt (backupSectionLabel, makeLabel (TRANS ("Backup"), 18.0f), true);
-    content.addComponentAt (backupButton, makeTextButton (TRANS ("Tutorials backup"), listeners.buttons), true);
-    content.addComponentAt (restoreButton, makeTextButton (TRANS ("Restore tutorials from backup"), listeners.buttons), true);
-    content.addComponentAt (loggingSectionLabel, makeLabel (TRANS ("Monitoring"), 18.0f), true);
-    content.addComponentAt (loggingLabel, makeLabel (TRANS ("Log operations to file:")), true);
-    content.addComponentAt (loggingCombo, makeComboBox ({ TRANS ("Enabled"), TRANS ("Disabled") }, listeners.comboBoxes), true);
 }
 
 void buildSearchControls (qo::ComponentContainer& content, const MainWindowContent::Listeners& listeners)
@@ -162,8 +118,7 @@ void MainWindowContent::build (qo::ComponentContainer& content, const Listeners&
     viewport->setScrollBarsShown (true, false);
     content.addComponentAt (downloadViewport, viewport, true);
 
-    content.addComponentAt (preferencesPanel, makePanel(), false);
-    buildPreferencesControls (content, listeners);
+    content.attachComponentAt (preferencesPanel, panels.preferences, false);
 
     content.addComponentAt (webPanel, new juce::Component(), false);
     content.addComponentAt (webBrowser, browser, true);

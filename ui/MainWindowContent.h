@@ -16,9 +16,7 @@ public:
     struct Listeners
     {
         juce::Button::Listener& buttons;
-        juce::ComboBox::Listener& comboBoxes;
         juce::TextEditor::Listener& textEditors;
-        juce::FilenameComponentListener& filenames;
         ResizeBar::Target& resizeTarget;
     };
 
@@ -27,6 +25,7 @@ public:
     {
         juce::Component& video;
         juce::Component& movieControls;
+        juce::Component& preferences;
     };
 
     /** Adds every component of the fixed tree to the content container, the web browser's

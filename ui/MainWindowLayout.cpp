@@ -96,8 +96,5 @@ std::vector<MainWindowLayout::Placement> MainWindowLayout::compute (const State&
     placements.push_back ({ ComponentPaths::creditsButton, { p - 59, 15, 24, 24 } });
     placements.push_back ({ ComponentPaths::partnersButton, { p - 36, 15, 24, 24 } });
 
-    for (const auto& control : getPreferencesControls (r))
-        placements.push_back (control);
-
     return placements;
 }

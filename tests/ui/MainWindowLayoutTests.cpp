@@ -87,14 +87,10 @@ TEST (MainWindowLayout, Preferences)
 TEST (MainWindowLayout, EveryPlacedPathIsBuilt)
 {
     struct Listeners final : juce::Button::Listener,
-                             juce::ComboBox::Listener,
                              juce::TextEditor::Listener,
-                             juce::FilenameComponentListener,
                              ResizeBar::Target
     {
         void buttonClicked (juce::Button*) override {}
-        void comboBoxChanged (juce::ComboBox*) override {}
-        void filenameComponentChanged (juce::FilenameComponent*) override {}
         void setLeftPanelVisible (bool) override {}
         void setLeftPanelWidth (int) override {}
         int getLeftPanelWidth() const override { return 291; }
@@ -103,9 +99,9 @@ TEST (MainWindowLayout, EveryPlacedPathIsBuilt)
 
     const ScratchHome home;
     const ScriptedPrompts prompts;
-    juce::Component video, movieControls;
+    juce::Component video, movieControls, preferences;
     qo::ComponentContainer content ("content");
-    MainWindowContent::build (content, { listeners, listeners, listeners, listeners, listeners }, { video, movieControls }, new juce::Component());
+    MainWindowContent::build (content, { listeners, listeners, listeners }, { video, movieControls, preferences }, new juce::Component());
 
     for (const auto& placement : MainWindowLayout::compute (state (1200, 778, 300, true)))
         EXPECT_NE (content.getComponent (placement.path), nullptr) << placement.path;
