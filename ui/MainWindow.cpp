@@ -58,11 +58,12 @@ MainWindow::MainWindow (const juce::String& title, Core& c, const WebPanel::Brow
     content = std::make_unique<qo::ComponentContainer> ("content");
     moviePanel = std::make_unique<MoviePanel> (core, static_cast<MoviePanel::Host&> (*this));
     preferencesPanel = std::make_unique<PreferencesPanel> (core, static_cast<PreferencesPanel::Host&> (*this));
+    searchPanel = std::make_unique<SearchPanel> (core);
+    searchPanel->onControlUsed = [this] { controlUsed(); };
     auto* browser = makeBrowser().release();
-    MainWindowContent::build (*content, { *this, *this, *this }, { moviePanel->getVideo(), *moviePanel, *preferencesPanel }, &browser->getComponent());
+    MainWindowContent::build (*content, { *this, *this }, { moviePanel->getVideo(), *moviePanel, *preferencesPanel, *searchPanel }, &browser->getComponent());
     content->addKeyListener (this);
     catalogTree = std::make_unique<CatalogTree> (*get<juce::TreeView> (ComponentPaths::treeView), core, static_cast<CatalogTreeHost&> (*this));
-    searchPanel = std::make_unique<SearchPanel> (core, *content);
     imagePanel = get<BackgroundPanel> (ComponentPaths::imagePanel);
     webPanel = std::make_unique<WebPanel> (core, *content, *browser, static_cast<WebPanel::Host&> (*this));
 
@@ -87,6 +88,7 @@ MainWindow::MainWindow (const juce::String& title, Core& c, const WebPanel::Brow
 
 MainWindow::~MainWindow()
 {
+    content->removeComponent (ComponentPaths::searchPanel);
     searchPanel = nullptr;
     catalogTree = nullptr;
     catalogUpdateThread->stopThread (ThreadStop::timeoutMs);
@@ -548,10 +550,6 @@ void MainWindow::buttonClicked (juce::Button* button)
     {
         setLeftPanelVisible (! leftPanelVisible);
     }
-    else if (path == ComponentPaths::clearSearchButton)
-    {
-        searchPanel->clearPressed();
-    }
     else if (path == ComponentPaths::coverButton || path == ComponentPaths::creditsButton || path == ComponentPaths::partnersButton)
     {
         extrasKind = path == ComponentPaths::coverButton ? 0 : (path == ComponentPaths::creditsButton ? 1 : 2);
@@ -565,7 +563,7 @@ void MainWindow::buttonClicked (juce::Button* button)
 
 void MainWindow::focusSearchField()
 {
-    get (ComponentPaths::searchEditor)->grabKeyboardFocus();
+    searchPanel->getEditor().grabKeyboardFocus();
 }
 
 void MainWindow::controlUsed()
@@ -576,12 +574,6 @@ void MainWindow::controlUsed()
 bool MainWindow::keyPressed (const juce::KeyPress& key, juce::Component*)
 {
     return moviePanel->keyPressed (key);
-}
-
-void MainWindow::textEditorReturnKeyPressed (juce::TextEditor& editor)
-{
-    if (&editor == get (ComponentPaths::searchEditor))
-        searchPanel->returnPressed();
 }
 
 //==============================================================================

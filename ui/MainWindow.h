@@ -27,7 +27,6 @@ class DownloadPanel;
 class MainWindow : public juce::DocumentWindow,
                    private juce::Button::Listener,
                    private Core::Listener,
-                   private juce::TextEditor::Listener,
                    private ResizeBar::Target,
                    private StartupRetrieval::Host,
                    private CatalogUpdateThread::Host,
@@ -164,7 +163,6 @@ protected:
 
 private:
     void buttonClicked (juce::Button* button) override;
-    void textEditorReturnKeyPressed (juce::TextEditor& editor) override;
 
     void enableControls();
 

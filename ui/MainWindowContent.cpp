@@ -5,7 +5,6 @@
 #include "ui/kit/ComponentPaths.h"
 #include "ui/kit/CustomLookAndFeel2.h"
 #include "ui/kit/ResizeBar.h"
-#include "ui/kit/SearchTextEditorLookAndFeel.h"
 
 namespace
 {
@@ -78,25 +77,6 @@ void buildExtrasControls (qo::ComponentContainer& content, juce::Button::Listene
     }
 }
 
-void buildSearchControls (qo::ComponentContainer& content, const MainWindowContent::Listeners& listeners)
-{
-    auto* editor = new juce::TextEditor();
-    editor->setColour (juce::TextEditor::backgroundColourId, juce::Colours::transparentWhite);
-    editor->setOpaque (false);
-
-    if (auto* lookAndFeel = SharedRes::getInstance()->getObject<SearchTextEditorLookAndFeel> ("/searchEditor"))
-        editor->setLookAndFeel (lookAndFeel);
-
-    editor->setBorder ({ 4, 22, 1, 22 });
-    editor->addListener (&listeners.textEditors);
-    content.addComponentAt (ComponentPaths::searchEditor, editor, true);
-
-    content.addComponentAt (ComponentPaths::clearSearchButton, makeDrawableButton ("/vector/clear-search", listeners.buttons), true);
-
-    auto* result = new juce::Label();
-    result->setFont (juce::Font (13.0f));
-    content.addComponentAt (ComponentPaths::searchResultLabel, result, true);
-}
 } // namespace
 
 void MainWindowContent::build (qo::ComponentContainer& content, const Listeners& listeners, const Panels& panels, juce::Component* browser)
@@ -132,8 +112,7 @@ void MainWindowContent::build (qo::ComponentContainer& content, const Listeners&
     toggle->setWantsKeyboardFocus (true);
     content.addComponentAt (toggleLeftPanelButton, toggle, true);
 
-    content.addComponentAt (searchPanel, new juce::Component(), false);
-    buildSearchControls (content, listeners);
+    content.attachComponentAt (searchPanel, panels.search, false);
 
     content.addComponentAt (extrasControlsPanel, new juce::Component(), false);
     buildExtrasControls (content, listeners.buttons);

@@ -16,7 +16,6 @@ public:
     struct Listeners
     {
         juce::Button::Listener& buttons;
-        juce::TextEditor::Listener& textEditors;
         ResizeBar::Target& resizeTarget;
     };
 
@@ -26,6 +25,7 @@ public:
         juce::Component& video;
         juce::Component& movieControls;
         juce::Component& preferences;
+        juce::Component& search;
     };
 
     /** Adds every component of the fixed tree to the content container, the web browser's

@@ -78,9 +78,6 @@ std::vector<MainWindowLayout::Placement> MainWindowLayout::compute (const State&
         { ComponentPaths::bottomPanel, { 0, a, w, bottomBarHeight } },
         { ComponentPaths::toggleLeftPanelButton, { 10, 13, 28, 28 } },
         { ComponentPaths::searchPanel, { 48, 0, 220, bottomBarHeight } },
-        { ComponentPaths::searchEditor, { 0, 16, 150, 22 } },
-        { ComponentPaths::clearSearchButton, { 128, 16, 22, 22 } },
-        { ComponentPaths::searchResultLabel, { 150, 16, 70, 22 } },
     };
 
     const auto movie = getMovieBounds (r, a, s.movieSize);

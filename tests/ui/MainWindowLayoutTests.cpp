@@ -87,7 +87,6 @@ TEST (MainWindowLayout, Preferences)
 TEST (MainWindowLayout, EveryPlacedPathIsBuilt)
 {
     struct Listeners final : juce::Button::Listener,
-                             juce::TextEditor::Listener,
                              ResizeBar::Target
     {
         void buttonClicked (juce::Button*) override {}
@@ -99,9 +98,9 @@ TEST (MainWindowLayout, EveryPlacedPathIsBuilt)
 
     const ScratchHome home;
     const ScriptedPrompts prompts;
-    juce::Component video, movieControls, preferences;
+    juce::Component video, movieControls, preferences, search;
     qo::ComponentContainer content ("content");
-    MainWindowContent::build (content, { listeners, listeners, listeners }, { video, movieControls, preferences }, new juce::Component());
+    MainWindowContent::build (content, { listeners, listeners }, { video, movieControls, preferences, search }, new juce::Component());
 
     for (const auto& placement : MainWindowLayout::compute (state (1200, 778, 300, true)))
         EXPECT_NE (content.getComponent (placement.path), nullptr) << placement.path;
