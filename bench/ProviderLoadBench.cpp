@@ -1,3 +1,4 @@
+#include "tests/provider/NginxProcess.h"
 #include "tests/provider/ProviderProcess.h"
 #include "tests/provider/TestLibraryWriter.h"
 
@@ -34,6 +35,12 @@
     Counters: catalog_ms_alone, catalog_ms_beside, download_MBps_alone, download_MBps_beside,
     and their ratios (beside / alone); errors (failed requests, statuses other than 200, bodies
     of another length) and slow_connections (the slow clients' connections while measured).
+
+    BM_ChapterDownloadProviderAndNginx/N: the same chapter downloaded whole by N clients at once
+    from tsy-provider and from nginx serving an export of the same library (tsy-provider
+    --export-media), a round from each in turn. Counters: provider_MBps and nginx_MBps (the
+    median over rounds of all clients' bytes over the round's time), their ratio
+    nginx_to_provider, and errors.
 
     Run: tsy_provider_bench [--benchmark_filter=...] (scripts/bench takes medians of five).
 */
@@ -478,6 +485,101 @@ void BM_ProviderBesideSlowReaders (benchmark::State& state)
     state.counters["errors"] = (double) errors.load();
     state.counters["slow_connections"] = (double) slowConnections;
 }
+/** An export of the benchmark's library served by nginx, made once per run after the provider. */
+struct NginxMirror
+{
+    NginxMirror()
+        : exported (makeExport (LoadedProvider::get())),
+          nginx (exported, LoadedProvider::get().folder)
+    {
+    }
+
+    static NginxMirror& get()
+    {
+        static NginxMirror mirror;
+        return mirror;
+    }
+
+    /** The export's folder; a default File when the export failed. */
+    static juce::File makeExport (const LoadedProvider& provider)
+    {
+        const auto folder = provider.folder.getChildFile ("media");
+        juce::ChildProcess exporter;
+
+        if (! exporter.start (juce::StringArray { ProviderProcess::getExecutable().getFullPathName(), "--library", provider.library.getFullPathName(),
+                                                  "--export-media", folder.getFullPathName() }))
+            return {};
+
+        exporter.readAllProcessOutput();
+        return exporter.waitForProcessToFinish (120000) && exporter.getExitCode() == 0 ? folder : juce::File();
+    }
+
+    const juce::File exported;
+    NginxProcess nginx;
+};
+
+/** One round of clients downloading the chapter whole at the same moment: all their bytes over
+    the round's time, in MB/s.
+*/
+double runDownloadRound (int port, int clients, std::atomic<int>& errors)
+{
+    std::vector<std::thread> threads;
+    const auto begin = Clock::now();
+
+    for (int c = 0; c < clients; ++c)
+        threads.emplace_back ([&] { runDownloads (port, chapterPath, 1, chapterBytes, errors); });
+
+    for (auto& thread : threads)
+        thread.join();
+
+    const auto seconds = std::chrono::duration<double> (Clock::now() - begin).count();
+    return (double) clients * (double) chapterBytes / (1024.0 * 1024.0) / std::max (seconds, 1e-6);
+}
+
+void BM_ChapterDownloadProviderAndNginx (benchmark::State& state)
+{
+    size_t catalogLength = 0;
+    const auto providerPort = getServingPort (state, catalogLength);
+
+    if (providerPort == 0)
+        return;
+
+    auto& mirror = NginxMirror::get();
+
+    if (! mirror.nginx.isRunning())
+    {
+        state.SkipWithError (NginxProcess::getExecutable() == juce::File() ? "nginx is not installed (scripts/install-deps installs nginx-light)"
+                                                                           : "the export or nginx did not start");
+        return;
+    }
+
+    constexpr int downloadRounds = 7;
+    const auto clients = (int) state.range (0);
+    std::atomic<int> errors { 0 };
+    std::vector<double> fromProvider, fromNginx;
+
+    // The first reads come from the disk; every measured one from the page cache.
+    runDownloads (providerPort, chapterPath, 1, chapterBytes, errors);
+    runDownloads (mirror.nginx.getPort(), chapterPath, 1, chapterBytes, errors);
+
+    for (auto _ : state)
+    {
+        fromProvider.clear();
+        fromNginx.clear();
+
+        for (int round = 0; round < downloadRounds; ++round)
+        {
+            fromProvider.push_back (runDownloadRound (providerPort, clients, errors));
+            fromNginx.push_back (runDownloadRound (mirror.nginx.getPort(), clients, errors));
+        }
+    }
+
+    const auto provider = percentile (fromProvider, 0.5), nginx = percentile (fromNginx, 0.5);
+    state.counters["provider_MBps"] = provider;
+    state.counters["nginx_MBps"] = nginx;
+    state.counters["nginx_to_provider"] = nginx / std::max (provider, 1e-9);
+    state.counters["errors"] = (double) errors.load();
+}
 } // namespace
 
 // 200 clients at once, 20 rounds; then the same with 16 slow clients holding connections.
@@ -485,3 +587,6 @@ BENCHMARK (BM_ProviderConcurrentCatalog)->Args ({ 200, 0 })->Args ({ 200, 16 })-
 
 // Normal clients alone and beside 64, then 256 slow clients (more than the threads kept ready).
 BENCHMARK (BM_ProviderBesideSlowReaders)->Arg (64)->Arg (256)->Iterations (1)->Unit (benchmark::kMillisecond)->UseRealTime();
+
+// One download at a time, then four at once, from each server in turn.
+BENCHMARK (BM_ChapterDownloadProviderAndNginx)->Arg (1)->Arg (4)->Iterations (1)->Unit (benchmark::kMillisecond)->UseRealTime();
