@@ -104,7 +104,7 @@ TEST (RequestHeadChecker, RefusesABlankBeforeTheColon)
 
 TEST (RequestHeadChecker, RefusesFieldsThatAreNotANameAColonAndAValue)
 {
-    for (const std::string line : { " Content-Length: 5", "\tX-A: 1", "NoColonHere", ": value", "X(A): 1", "X/A: 1", "X\x01" "A: 1", "X\xc3\xa4: 1" })
+    for (const std::string line : { " Content-Length: 5", "\tX-A: 1", "NoColonHere", ": value", "X(A): 1", "X/A: 1", "X\x01-A: 1", "X\xc3\xa4: 1" })
         EXPECT_EQ (verdictOf (headWith (line + "\r\n")), Verdict::refused) << line;
 
     // Every character a name may hold.

@@ -146,7 +146,7 @@ TEST (Utf8Text, TakesExactlyTheShortestFormOfEveryCodePoint)
 
 TEST (Utf8Text, ShowsAnyBytesWithStandInsThatTellTheBytesApart)
 {
-    const std::string sent ("a\xff" "b\xc0\xae" "\xc3\xb6\0z", 9);
+    const auto sent = std::string ("a\xff") + "b\xc0\xae" + "\xc3\xb6" + std::string (1, '\0') + "z";
     const auto shown = Utf8Text::decodeKeepingBytes (sent);
 
     ASSERT_EQ (shown.length(), 8);
