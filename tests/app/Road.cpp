@@ -140,9 +140,9 @@ bool Road::step (const juce::String& name, const Check& check)
 
 bool Road::startProvider()
 {
-    provider = std::make_unique<ProviderProcess> (juce::StringArray { "--library", libraryCopy.getFullPathName(),
-                                                                     "--access-log", getAccessLog().getFullPathName() },
-                                                  home.getFolder().getChildFile ("provider"));
+    juce::StringArray arguments { "--library", libraryCopy.getFullPathName(), "--access-log", getAccessLog().getFullPathName() };
+    arguments.addArray (providerArguments);
+    provider = std::make_unique<ProviderProcess> (arguments, home.getFolder().getChildFile ("provider"));
     home.getFolder().getChildFile ("tsy-testurl.txt").replaceWithText (provider->getOrigin() + "/");
     return provider->isRunning();
 }
