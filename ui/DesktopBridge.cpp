@@ -1,7 +1,6 @@
 #include "ui/DesktopBridge.h"
 
 #include "model/Core.h"
-#include "model/Notifications.h"
 #include "playback/MoviePanel.h"
 #include "playback/PlaybackRules.h"
 #include "playback/VideoComponent.h"
@@ -25,7 +24,7 @@ DesktopBridge::DesktopBridge (Core& c, juce::DocumentWindow& w, MoviePanel& pane
       notifier (bus, static_cast<DesktopNotifier::Host&> (*this), juce::JUCEApplicationBase::getInstance() != nullptr ? juce::JUCEApplicationBase::getInstance()->getApplicationName() : MediaControls::identity, desktopEntry)
 {
     JUCE_ASSERT_MESSAGE_THREAD
-    core.addActionListener (this);
+    core.addListener (this);
     startTimer (refreshIntervalMs);
 }
 
@@ -34,7 +33,7 @@ DesktopBridge::~DesktopBridge()
     JUCE_ASSERT_MESSAGE_THREAD
     cancelPendingUpdate();
     stopTimer();
-    core.removeActionListener (this);
+    core.removeListener (this);
 }
 
 MediaControls::State DesktopBridge::makeState() const
@@ -109,16 +108,19 @@ void DesktopBridge::timerCallback()
     publishState();
 }
 
-void DesktopBridge::actionListenerCallback (const juce::String& message)
+void DesktopBridge::downloadFinished (const juce::String& chapterId)
 {
-    const auto pieces = juce::StringArray::fromTokens (message, ";", {});
-    const auto& code = pieces[0];
+    downloadRun.noteFinished (core.getDownloads(), chapterId);
+    checkForEndOfRun();
+}
 
-    if (code == Notifications::downloadFinished)
-        downloadRun.noteFinished (core.getDownloads(), pieces[1]);
-    else if (code != Notifications::downloadListChanged)
-        return;
+void DesktopBridge::downloadListChanged()
+{
+    checkForEndOfRun();
+}
 
+void DesktopBridge::checkForEndOfRun()
+{
     // Ends with the last entry finished, or with the last queued one taken away. Entries that
     // finished before the queue was seen idle have had their broadcasts posted already; the
     // update, posted after them, sees the whole run.

@@ -2,6 +2,7 @@
 
 #include "desktop/DesktopNotifier.h"
 #include "desktop/MediaControls.h"
+#include "model/CoreListener.h"
 #include "ui/DownloadRunSummary.h"
 
 class Core;
@@ -17,7 +18,7 @@ class MoviePanel;
 */
 class DesktopBridge final : private MediaControls::Host,
                             private DesktopNotifier::Host,
-                            private juce::ActionListener,
+                            private CoreListener,
                             private juce::AsyncUpdater,
                             private juce::Timer
 {
@@ -46,7 +47,11 @@ private:
     void setPosition (juce::int64 positionMicroseconds) override;
     void notificationClicked() override;
 
-    void actionListenerCallback (const juce::String& message) override;
+    void downloadFinished (const juce::String& chapterId) override;
+    void downloadListChanged() override;
+
+    /** Ends the run once the queue is idle and every finished entry has been heard of. */
+    void checkForEndOfRun();
     void handleAsyncUpdate() override;
     void timerCallback() override;
 
