@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <signal.h>
 
 namespace
@@ -174,6 +175,14 @@ TEST (PlayerOnBus, TheDesktopsMediaControlsDriveThePlayingChapter)
     ASSERT_TRUE (watcher.call ("Seek", g_variant_new ("(x)", (gint64) -2000000)));
     EXPECT_TRUE (near (1000000)) << watcher.getPosition();
     EXPECT_TRUE (watcher.waitForSignal ("Seeked (int64 1")) << watcher.signals.joinIntoString ("\n");
+
+    // What a desktop's own tools see of it.
+    const auto introspected = DesktopDriver::run ({ "env", "DBUS_SESSION_BUS_ADDRESS=" + bus.daemon.getAddress(), "gdbus", "introspect", "--session", "--dest", playerName,
+                                                    "--object-path", objectPath });
+    std::cout << introspected << std::endl;
+    EXPECT_TRUE (introspected.contains ("readonly s Identity = 'TSY-Player';")) << introspected;
+    EXPECT_TRUE (introspected.contains ("readonly s PlaybackStatus = 'Paused';")) << introspected;
+    EXPECT_TRUE (introspected.contains ("'xesam:title': <'Welcome to the course'>")) << introspected;
 }
 
 TEST (PlayerOnBus, DownloadsEndingBehindAnotherWindowAreNotifiedAndAClickAsksForTheWindow)
