@@ -20,12 +20,10 @@ juce::File screenshotFolder (const juce::String& name)
     return juce::File::getCurrentWorkingDirectory().getChildFile (name);
 }
 
-/** A private session bus where the player looks for the user's own: the socket "bus" of the
-    runtime folder, with no address in the environment.
-*/
-struct PlayerBus
+/** No session bus address in the environment while it lives. */
+struct NoBusAddress
 {
-    PlayerBus()
+    NoBusAddress()
     {
         if (const auto* address = std::getenv ("DBUS_SESSION_BUS_ADDRESS"))
             previousAddress = address;
@@ -33,13 +31,21 @@ struct PlayerBus
         unsetenv ("DBUS_SESSION_BUS_ADDRESS");
     }
 
-    ~PlayerBus()
+    ~NoBusAddress()
     {
         if (previousAddress.has_value())
             setenv ("DBUS_SESSION_BUS_ADDRESS", previousAddress->c_str(), 1);
     }
 
     std::optional<std::string> previousAddress;
+};
+
+/** A private session bus where the player looks for the user's own: the socket "bus" of the
+    runtime folder, with no address in the environment.
+*/
+struct PlayerBus
+{
+    NoBusAddress noAddress;
     PrivateBus daemon { juce::File (juce::SystemStats::getEnvironmentVariable ("XDG_RUNTIME_DIR", {})).getChildFile ("bus") };
 };
 
@@ -224,4 +230,16 @@ TEST (PlayerOnBus, DownloadsEndingBehindAnotherWindowAreNotifiedAndAClickAsksFor
     EXPECT_TRUE (raised) << road.getLog();
     EXPECT_EQ (road.getLog().indexOf ("desktop bus: notification clicked"), road.getLog().lastIndexOf ("desktop bus: notification clicked"));
     EXPECT_TRUE (road.getLog().contains ("desktop bus: downloads ended (3 chapters downloaded), notified")) << road.getLog();
+}
+
+TEST (PlayerOnBus, WithoutASessionBusThePlayerRunsAsBeforeAndItsLogSaysSoOnce)
+{
+    ASSERT_NE (std::getenv ("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
+    Road road (sampleLibrary, screenshotFolder ("player-without-bus"));
+    const NoBusAddress noBus;
+
+    ASSERT_EQ (road.walkToOpenLesson(), "") << road.getLog();
+    const auto log = road.getLog();
+    EXPECT_EQ (log.indexOf ("desktop bus:"), log.lastIndexOf ("desktop bus:")) << log;
+    EXPECT_TRUE (log.contains ("desktop bus: no session bus (none found)")) << log;
 }
