@@ -58,8 +58,7 @@ DesktopNotifier::DesktopNotifier (SessionBus& sessionBus, Host& notifierHost, co
                                                            });
                       },
                       new std::shared_ptr<Shared> (s),
-                      [] (gpointer data) { delete static_cast<std::shared_ptr<Shared>*> (data); });
-              });
+                      [] (gpointer data) { delete static_cast<std::shared_ptr<Shared>*> (data); }); });
 }
 
 DesktopNotifier::~DesktopNotifier()
@@ -72,8 +71,7 @@ DesktopNotifier::~DesktopNotifier()
                          if (connection != nullptr && s->subscription != 0)
                              g_dbus_connection_signal_unsubscribe (connection, s->subscription);
 
-                         s->subscription = 0;
-                     });
+                         s->subscription = 0; });
 }
 
 void DesktopNotifier::show (const juce::String& summary, const juce::String& body)
@@ -135,6 +133,5 @@ void DesktopNotifier::show (const juce::String& summary, const juce::String& bod
                           g_variant_get (reply, "(u)", &(*self)->lastId);
                           g_variant_unref (reply);
                       },
-                      new std::shared_ptr<Shared> (s));
-              });
+                      new std::shared_ptr<Shared> (s)); });
 }

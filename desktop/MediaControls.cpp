@@ -56,9 +56,12 @@ const char* statusName (MediaControls::Status status)
 {
     switch (status)
     {
-        case MediaControls::Status::playing: return "Playing";
-        case MediaControls::Status::paused: return "Paused";
-        case MediaControls::Status::stopped: break;
+        case MediaControls::Status::playing:
+            return "Playing";
+        case MediaControls::Status::paused:
+            return "Paused";
+        case MediaControls::Status::stopped:
+            break;
     }
 
     return "Stopped";
@@ -118,8 +121,7 @@ struct MediaControls::Shared
         juce::MessageManager::callAsync ([shared, call = std::move (call)]
                                          {
                                              if (shared->host != nullptr)
-                                                 call (*shared->host);
-                                         });
+                                                 call (*shared->host); });
     }
 
     /** The position now: the last one pushed, moved on by the time since while playing. */
@@ -183,26 +185,35 @@ struct MediaControls::Shared
         const auto& state = shared->state;
 
         if (method == "Raise")
-            forward (shared, [] (Host& h) { h.raise(); });
+            forward (shared, [] (Host& h)
+                     { h.raise(); });
         else if (method == "Quit")
-            forward (shared, [] (Host& h) { h.quit(); });
+            forward (shared, [] (Host& h)
+                     { h.quit(); });
         else if (method == "Play" && state.canPlay)
-            forward (shared, [] (Host& h) { h.play(); });
+            forward (shared, [] (Host& h)
+                     { h.play(); });
         else if (method == "Pause" && state.canPause)
-            forward (shared, [] (Host& h) { h.pause(); });
+            forward (shared, [] (Host& h)
+                     { h.pause(); });
         else if (method == "PlayPause" && (state.canPlay || state.canPause))
-            forward (shared, [] (Host& h) { h.playPause(); });
+            forward (shared, [] (Host& h)
+                     { h.playPause(); });
         else if (method == "Stop" && state.trackId.isNotEmpty())
-            forward (shared, [] (Host& h) { h.stop(); });
+            forward (shared, [] (Host& h)
+                     { h.stop(); });
         else if (method == "Next" && state.canGoNext)
-            forward (shared, [] (Host& h) { h.next(); });
+            forward (shared, [] (Host& h)
+                     { h.next(); });
         else if (method == "Previous" && state.canGoPrevious)
-            forward (shared, [] (Host& h) { h.previous(); });
+            forward (shared, [] (Host& h)
+                     { h.previous(); });
         else if (method == "Seek" && state.canSeek)
         {
             gint64 offset = 0;
             g_variant_get (parameters, "(x)", &offset);
-            forward (shared, [offset] (Host& h) { h.seekBy (offset); });
+            forward (shared, [offset] (Host& h)
+                     { h.seekBy (offset); });
         }
         else if (method == "SetPosition" && state.canSeek)
         {
@@ -212,7 +223,8 @@ struct MediaControls::Shared
 
             // A position for another track, before the start or past the end is ignored.
             if (juce::String::fromUTF8 (track) == state.trackId && position >= 0 && position <= state.lengthMicroseconds)
-                forward (shared, [position] (Host& h) { h.setPosition (position); });
+                forward (shared, [position] (Host& h)
+                         { h.setPosition (position); });
         }
     }
 
@@ -309,8 +321,7 @@ MediaControls::MediaControls (SessionBus& sessionBus, Host& controlsHost, const 
                       [] (GDBusConnection*, const gchar* name, gpointer)
                       { juce::Logger::writeToLog ("desktop bus: the name " + juce::String::fromUTF8 (name) + " belongs to another program"); },
                       nullptr,
-                      nullptr);
-              });
+                      nullptr); });
 }
 
 MediaControls::~MediaControls()
@@ -327,8 +338,7 @@ MediaControls::~MediaControls()
                          g_dbus_connection_unregister_object (connection, s->playerObjectId);
                          g_dbus_connection_unregister_object (connection, s->objectId);
                          g_dbus_node_info_unref (s->node);
-                         s->node = nullptr;
-                     });
+                         s->node = nullptr; });
 }
 
 void MediaControls::setState (const State& newState)
@@ -343,8 +353,7 @@ void MediaControls::setState (const State& newState)
                   s->stateTimeMs = now;
 
                   if (connection != nullptr && s->node != nullptr)
-                      s->announceChanges (connection, before);
-              });
+                      s->announceChanges (connection, before); });
 }
 
 void MediaControls::seeked (juce::int64 positionMicroseconds)
@@ -354,8 +363,7 @@ void MediaControls::seeked (juce::int64 positionMicroseconds)
     bus.post ([s = shared, positionMicroseconds] (SessionBus::Connection* connection)
               {
                   if (connection != nullptr && s->node != nullptr)
-                      g_dbus_connection_emit_signal (connection, nullptr, objectPath, playerInterface, "Seeked", g_variant_new ("(x)", (gint64) positionMicroseconds), nullptr);
-              });
+                      g_dbus_connection_emit_signal (connection, nullptr, objectPath, playerInterface, "Seeked", g_variant_new ("(x)", (gint64) positionMicroseconds), nullptr); });
 }
 
 juce::String MediaControls::makeTrackId (const juce::String& chapterId)

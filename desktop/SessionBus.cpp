@@ -60,7 +60,9 @@ juce::String SessionBus::findSessionAddress()
     if (juce::File::isAbsolutePath (runtimeFolder))
     {
         const auto socket = juce::File (runtimeFolder).getChildFile ("bus");
-        struct stat info {};
+        struct stat info
+        {
+        };
 
         // By stat itself: the framework's test for a folder takes a socket for one, as the
         // two share a mode bit.
@@ -89,7 +91,8 @@ void SessionBus::post (Task task)
             return G_SOURCE_REMOVE;
         },
         new PostedTask { this, std::move (task) },
-        [] (gpointer data) { delete static_cast<PostedTask*> (data); });
+        [] (gpointer data)
+        { delete static_cast<PostedTask*> (data); });
     g_source_attach (source, context);
     g_source_unref (source);
 }
@@ -101,8 +104,7 @@ void SessionBus::postAndWait (Task task)
     post ([&task, &done] (Connection* c)
           {
               task (c);
-              done.signal();
-          });
+              done.signal(); });
     done.wait();
 }
 
@@ -183,7 +185,8 @@ void SessionBus::run()
             flags,
             nullptr,
             cancellable,
-            [] (GObject* source, GAsyncResult* result, gpointer self) { connectionReady (source, result, self); },
+            [] (GObject* source, GAsyncResult* result, gpointer self)
+            { connectionReady (source, result, self); },
             this);
     }
 

@@ -56,10 +56,12 @@ std::optional<DownloadRunSummary::Notice> DownloadRunSummary::takeNoticeIfEnded 
         return Notice { downloaded, {} };
 
     if (failed > 1)
-        notice.body << "\n" << (failed == 2 ? TRANS ("1 more chapter failed") : TRANS ("N more chapters failed").replace ("N", juce::String (failed - 1)));
+        notice.body << "\n"
+                    << (failed == 2 ? TRANS ("1 more chapter failed") : TRANS ("N more chapters failed").replace ("N", juce::String (failed - 1)));
 
     if (completed > 0)
-        notice.body << "\n" << downloaded;
+        notice.body << "\n"
+                    << downloaded;
 
     return notice;
 }
@@ -77,13 +79,20 @@ juce::String DownloadRunSummary::describe (DownloadError error)
 {
     switch (error)
     {
-        case DownloadError::TempFileError: return TRANS ("The temporary file could not be written");
-        case DownloadError::FileSystemError: return TRANS ("The chapter could not be saved on this computer");
-        case DownloadError::ConnectionError: return TRANS ("No connection to the server");
-        case DownloadError::AbortedByUser: return TRANS ("The download was stopped");
-        case DownloadError::ChecksumMismatch: return TRANS ("The downloaded video is damaged (checksum mismatch)");
-        case DownloadError::NotInCatalog: return TRANS ("The chapter is no longer in the catalog");
-        case DownloadError::NoError: break;
+        case DownloadError::TempFileError:
+            return TRANS ("The temporary file could not be written");
+        case DownloadError::FileSystemError:
+            return TRANS ("The chapter could not be saved on this computer");
+        case DownloadError::ConnectionError:
+            return TRANS ("No connection to the server");
+        case DownloadError::AbortedByUser:
+            return TRANS ("The download was stopped");
+        case DownloadError::ChecksumMismatch:
+            return TRANS ("The downloaded video is damaged (checksum mismatch)");
+        case DownloadError::NotInCatalog:
+            return TRANS ("The chapter is no longer in the catalog");
+        case DownloadError::NoError:
+            break;
     }
 
     return {};

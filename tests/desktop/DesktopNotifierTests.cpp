@@ -25,19 +25,17 @@ struct ActionsHandled
     explicit ActionsHandled (SessionBus& busToWatch) : bus (busToWatch)
     {
         bus.postAndWait ([this] (SessionBus::Connection* connection)
-                         {
-                             subscription = g_dbus_connection_signal_subscribe (
-                                 connection, nullptr, DesktopNotifier::serviceName, "ActionInvoked", DesktopNotifier::servicePath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
-                                 [] (GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*, gpointer data)
-                                 { ++static_cast<ActionsHandled*> (data)->count; },
-                                 this,
-                                 nullptr);
-                         });
+                         { subscription = g_dbus_connection_signal_subscribe (
+                               connection, nullptr, DesktopNotifier::serviceName, "ActionInvoked", DesktopNotifier::servicePath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE, [] (GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*, gpointer data)
+                               { ++static_cast<ActionsHandled*> (data)->count; },
+                               this,
+                               nullptr); });
     }
 
     ~ActionsHandled()
     {
-        bus.postAndWait ([this] (SessionBus::Connection* connection) { g_dbus_connection_signal_unsubscribe (connection, subscription); });
+        bus.postAndWait ([this] (SessionBus::Connection* connection)
+                         { g_dbus_connection_signal_unsubscribe (connection, subscription); });
     }
 
     SessionBus& bus;
@@ -65,8 +63,10 @@ bool waitWithoutMessages (const std::function<bool()>& condition)
 void deliverPendingMessages()
 {
     bool delivered = false;
-    juce::MessageManager::callAsync ([&delivered] { delivered = true; });
-    ASSERT_TRUE (dispatchUntil ([&delivered] { return delivered; }));
+    juce::MessageManager::callAsync ([&delivered]
+                                     { delivered = true; });
+    ASSERT_TRUE (dispatchUntil ([&delivered]
+                                { return delivered; }));
 }
 } // namespace
 
@@ -82,7 +82,8 @@ TEST (DesktopNotifier, NotifiesTheServiceAndAClickReachesTheHost)
     DesktopNotifier notifier (bus, host, "TSY-Player", "tsy-player");
 
     notifier.show ("3 chapters downloaded", {});
-    ASSERT_TRUE (dispatchUntil ([&] { return service.getNotifications().size() == 1; }));
+    ASSERT_TRUE (dispatchUntil ([&]
+                                { return service.getNotifications().size() == 1; }));
     EXPECT_EQ (service.getNotifications()[0],
                "('TSY-Player', uint32 0, 'tsy-player', '3 chapters downloaded', '', ['default', 'TSY-Player'], {'desktop-entry': <'tsy-player'>}, -1)");
 
@@ -91,14 +92,16 @@ TEST (DesktopNotifier, NotifiesTheServiceAndAClickReachesTheHost)
     service.invokeAction (3, "default");
     service.invokeAction (7, "other");
     service.invokeAction (7, "default");
-    ASSERT_TRUE (dispatchUntil ([&] { return handled.count == 3; }));
+    ASSERT_TRUE (dispatchUntil ([&]
+                                { return handled.count == 3; }));
     deliverPendingMessages();
     EXPECT_EQ (host.clicks, 1);
     EXPECT_TRUE (host.onMessageThread);
 
     // A new notification takes the place of the last one.
     notifier.show ("Il piano di lavoro", "Checksum mismatch");
-    ASSERT_TRUE (dispatchUntil ([&] { return service.getNotifications().size() == 2; }));
+    ASSERT_TRUE (dispatchUntil ([&]
+                                { return service.getNotifications().size() == 2; }));
     EXPECT_TRUE (service.getNotifications()[1].startsWith ("('TSY-Player', uint32 7, 'tsy-player', 'Il piano di lavoro', 'Checksum mismatch',"))
         << service.getNotifications()[1];
 }
@@ -115,16 +118,19 @@ TEST (DesktopNotifier, WithoutANotificationServiceNothingShowsAndTheLogSaysSoOnc
 
     notifier.show ("3 chapters downloaded", {});
     notifier.show ("2 chapters downloaded", {});
-    ASSERT_TRUE (dispatchUntil ([&] { return log.linesStartingWith ("desktop bus: no notification shown").size() == 1; }));
+    ASSERT_TRUE (dispatchUntil ([&]
+                                { return log.linesStartingWith ("desktop bus: no notification shown").size() == 1; }));
 
     // Once a service is there, a notification that replaces the one before shows that every
     // reply before it has been handled: the second failure wrote nothing.
     NotificationService service (daemon.getAddress());
     ASSERT_TRUE (service.ownName());
     notifier.show ("1 chapter downloaded", {});
-    ASSERT_TRUE (dispatchUntil ([&] { return service.getNotifications().size() == 1; }));
+    ASSERT_TRUE (dispatchUntil ([&]
+                                { return service.getNotifications().size() == 1; }));
     notifier.show ("1 chapter downloaded", {});
-    ASSERT_TRUE (dispatchUntil ([&] { return service.getNotifications().size() == 2; }));
+    ASSERT_TRUE (dispatchUntil ([&]
+                                { return service.getNotifications().size() == 2; }));
     EXPECT_TRUE (service.getNotifications()[0].contains ("uint32 0,"));
     EXPECT_TRUE (service.getNotifications()[1].contains ("uint32 7,")) << service.getNotifications()[1];
 
@@ -143,12 +149,14 @@ TEST (DesktopNotifier, ClicksAfterTheNotifierWentAreDropped)
     SessionBus bus (daemon.getAddress());
     auto notifier = std::make_unique<DesktopNotifier> (bus, host, "TSY-Player", "tsy-player");
     notifier->show ("3 chapters downloaded", {});
-    ASSERT_TRUE (dispatchUntil ([&] { return service.getNotifications().size() == 1; }));
+    ASSERT_TRUE (dispatchUntil ([&]
+                                { return service.getNotifications().size() == 1; }));
 
     // The click is handed to the message thread, which is busy until the notifier has gone.
     ActionsHandled handled (bus);
     service.invokeAction (7, "default");
-    ASSERT_TRUE (waitWithoutMessages ([&] { return handled.count == 1; }));
+    ASSERT_TRUE (waitWithoutMessages ([&]
+                                      { return handled.count == 1; }));
 
     notifier = nullptr;
     deliverPendingMessages();

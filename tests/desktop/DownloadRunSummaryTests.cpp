@@ -161,8 +161,7 @@ TEST_F (DownloadRun, AChapterNotInTheQueueIsIgnored)
 
 TEST (DownloadRunReasons, EveryFailureHasAReason)
 {
-    for (const auto error : { DownloadError::TempFileError, DownloadError::FileSystemError, DownloadError::ConnectionError, DownloadError::AbortedByUser,
-                              DownloadError::ChecksumMismatch, DownloadError::NotInCatalog })
+    for (const auto error : { DownloadError::TempFileError, DownloadError::FileSystemError, DownloadError::ConnectionError, DownloadError::AbortedByUser, DownloadError::ChecksumMismatch, DownloadError::NotInCatalog })
         EXPECT_TRUE (DownloadRunSummary::describe (error).isNotEmpty()) << (int) error;
 
     EXPECT_EQ (DownloadRunSummary::describe (DownloadError::NoError), "");

@@ -78,7 +78,8 @@ struct ControlsOnBus : ::testing::Test
         ASSERT_TRUE (peer.getConnection() != nullptr);
 
         // The name comes after the object, so once it is owned the object answers.
-        ASSERT_TRUE (dispatchUntil ([this] { return peer.getNameOwner (MediaControls::busName).isNotEmpty(); }));
+        ASSERT_TRUE (dispatchUntil ([this]
+                                    { return peer.getNameOwner (MediaControls::busName).isNotEmpty(); }));
     }
 
     bool callPlayer (const char* method, GVariant* parameters = nullptr)
@@ -124,7 +125,8 @@ TEST_F (ControlsOnBus, NothingPlayingIsStoppedWithoutMetadata)
     auto* reply = peer.call (MediaControls::busName, MediaControls::objectPath, application, "Raise", nullptr);
     ASSERT_NE (reply, nullptr);
     g_variant_unref (reply);
-    ASSERT_TRUE (dispatchUntil ([this] { return host.calls.size() == 1; }));
+    ASSERT_TRUE (dispatchUntil ([this]
+                                { return host.calls.size() == 1; }));
     EXPECT_EQ (host.calls, juce::StringArray ("raise"));
 }
 
@@ -132,7 +134,8 @@ TEST_F (ControlsOnBus, MetadataAndStatusFollowTheStatePushed)
 {
     controls->setState (makePausedChapter());
 
-    ASSERT_TRUE (dispatchUntil ([this] { return stringOf (peer.getProperty (MediaControls::busName, player, "PlaybackStatus")) == "Paused"; }));
+    ASSERT_TRUE (dispatchUntil ([this]
+                                { return stringOf (peer.getProperty (MediaControls::busName, player, "PlaybackStatus")) == "Paused"; }));
     EXPECT_EQ (metadataEntry (peer.getProperty (MediaControls::busName, player, "Metadata"), "xesam:title"), "Il piano di lavoro");
     EXPECT_EQ (metadataEntry (peer.getProperty (MediaControls::busName, player, "Metadata"), "xesam:album"), "Corso base");
     EXPECT_EQ (metadataEntry (peer.getProperty (MediaControls::busName, player, "Metadata"), "mpris:artUrl"), "file:///tmp/cover.jpg");
@@ -147,21 +150,22 @@ TEST_F (ControlsOnBus, MetadataAndStatusFollowTheStatePushed)
     auto playing = makePausedChapter();
     playing.status = MediaControls::Status::playing;
     controls->setState (playing);
-    ASSERT_TRUE (dispatchUntil ([this] { return stringOf (peer.getProperty (MediaControls::busName, player, "PlaybackStatus")) == "Playing"; }));
+    ASSERT_TRUE (dispatchUntil ([this]
+                                { return stringOf (peer.getProperty (MediaControls::busName, player, "PlaybackStatus")) == "Playing"; }));
     ASSERT_TRUE (dispatchUntil ([this]
                                 {
                                     gint64 position = 0;
                                     auto* value = peer.getProperty (MediaControls::busName, player, "Position");
                                     g_variant_get (value, "x", &position);
                                     g_variant_unref (value);
-                                    return position > 5000000 && position < 90000000;
-                                }));
+                                    return position > 5000000 && position < 90000000; }));
 }
 
 TEST_F (ControlsOnBus, MethodsReachTheHostOnTheMessageThread)
 {
     controls->setState (makePausedChapter());
-    ASSERT_TRUE (dispatchUntil ([this] { return stringOf (peer.getProperty (MediaControls::busName, player, "CanPlay")) == "true"; }));
+    ASSERT_TRUE (dispatchUntil ([this]
+                                { return stringOf (peer.getProperty (MediaControls::busName, player, "CanPlay")) == "true"; }));
 
     // These calls block the message thread until answered: the answers never wait for it.
     for (auto* method : { "Play", "Pause", "PlayPause", "Stop", "Next" })
@@ -171,7 +175,7 @@ TEST_F (ControlsOnBus, MethodsReachTheHostOnTheMessageThread)
     ASSERT_TRUE (callPlayer ("Seek", g_variant_new ("(x)", (gint64) -3000000)));
     const auto track = MediaControls::makeTrackId ("ch-1.2");
     ASSERT_TRUE (callPlayer ("SetPosition", g_variant_new ("(ox)", track.toRawUTF8(), (gint64) 60000000)));
-    ASSERT_TRUE (callPlayer ("SetPosition", g_variant_new ("(ox)", track.toRawUTF8(), (gint64) 99000000)));            // past the end
+    ASSERT_TRUE (callPlayer ("SetPosition", g_variant_new ("(ox)", track.toRawUTF8(), (gint64) 99000000))); // past the end
     ASSERT_TRUE (callPlayer ("SetPosition", g_variant_new ("(ox)", "/org/tsyplayer/chapter/other", (gint64) 1000000))); // another track
     EXPECT_TRUE (host.calls.isEmpty()) << "a host call ran before the message thread was free";
 
@@ -180,7 +184,8 @@ TEST_F (ControlsOnBus, MethodsReachTheHostOnTheMessageThread)
     g_variant_unref (reply);
 
     const juce::StringArray expected { "play", "pause", "playPause", "stop", "next", "seekBy -3000000", "setPosition 60000000", "quit" };
-    ASSERT_TRUE (dispatchUntil ([this, &expected] { return host.calls.size() >= expected.size(); }));
+    ASSERT_TRUE (dispatchUntil ([this, &expected]
+                                { return host.calls.size() >= expected.size(); }));
     EXPECT_EQ (host.calls, expected);
     EXPECT_TRUE (host.allOnMessageThread);
 }
@@ -195,18 +200,14 @@ TEST_F (ControlsOnBus, ChangesAreSignalledAsTheyHappen)
 
     guint subscription = 0;
     peer.runOnLoop ([&]
-                    {
-                        subscription = g_dbus_connection_signal_subscribe (
-                            peer.getConnection(), nullptr, nullptr, nullptr, MediaControls::objectPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
-                            [] (GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* name, GVariant* parameters, gpointer data)
-                            {
+                    { subscription = g_dbus_connection_signal_subscribe (
+                          peer.getConnection(), nullptr, nullptr, nullptr, MediaControls::objectPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE, [] (GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* name, GVariant* parameters, gpointer data)
+                          {
                                 auto& s = *static_cast<Signals*> (data);
                                 const juce::ScopedLock sl (s.lock);
-                                s.received.add (juce::String::fromUTF8 (name) + " " + printVariant (parameters));
-                            },
-                            &signals,
-                            nullptr);
-                    });
+                                s.received.add (juce::String::fromUTF8 (name) + " " + printVariant (parameters)); },
+                          &signals,
+                          nullptr); });
 
     // The match rule is in place once a call made after it has been answered.
     ASSERT_NE (peer.getNameOwner (MediaControls::busName), "");
@@ -218,7 +219,8 @@ TEST_F (ControlsOnBus, ChangesAreSignalledAsTheyHappen)
     };
 
     controls->setState (makePausedChapter());
-    ASSERT_TRUE (dispatchUntil ([&] { return receivedContaining ("'Il piano di lavoro'"); }));
+    ASSERT_TRUE (dispatchUntil ([&]
+                                { return receivedContaining ("'Il piano di lavoro'"); }));
     EXPECT_TRUE (receivedContaining ("'PlaybackStatus': <'Paused'>"));
     EXPECT_TRUE (receivedContaining ("'CanGoNext': <true>"));
 
@@ -226,7 +228,8 @@ TEST_F (ControlsOnBus, ChangesAreSignalledAsTheyHappen)
     playing.status = MediaControls::Status::playing;
     playing.positionMicroseconds = 6000000;
     controls->setState (playing);
-    ASSERT_TRUE (dispatchUntil ([&] { return receivedContaining ("'PlaybackStatus': <'Playing'>"); }));
+    ASSERT_TRUE (dispatchUntil ([&]
+                                { return receivedContaining ("'PlaybackStatus': <'Playing'>"); }));
 
     {
         // Only what changed: the metadata stayed the same.
@@ -235,15 +238,18 @@ TEST_F (ControlsOnBus, ChangesAreSignalledAsTheyHappen)
     }
 
     controls->seeked (42000000);
-    ASSERT_TRUE (dispatchUntil ([&] { return receivedContaining ("Seeked (int64 42000000,)"); }));
+    ASSERT_TRUE (dispatchUntil ([&]
+                                { return receivedContaining ("Seeked (int64 42000000,)"); }));
 
-    peer.runOnLoop ([&] { g_dbus_connection_signal_unsubscribe (peer.getConnection(), subscription); });
+    peer.runOnLoop ([&]
+                    { g_dbus_connection_signal_unsubscribe (peer.getConnection(), subscription); });
 }
 
 TEST_F (ControlsOnBus, GoingTakesTheNameOffTheBusAndDropsPendingCalls)
 {
     controls->setState (makePausedChapter());
-    ASSERT_TRUE (dispatchUntil ([this] { return stringOf (peer.getProperty (MediaControls::busName, player, "CanPlay")) == "true"; }));
+    ASSERT_TRUE (dispatchUntil ([this]
+                                { return stringOf (peer.getProperty (MediaControls::busName, player, "CanPlay")) == "true"; }));
 
     // Answered on the bus thread, then handed to a message thread that is busy until the
     // controls are gone: the host must never hear of it.

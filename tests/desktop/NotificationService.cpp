@@ -37,8 +37,7 @@ NotificationService::NotificationService (const juce::String& address) : peer (a
                         };
 
                         if (peer.getConnection() != nullptr)
-                            objectId = g_dbus_connection_register_object (peer.getConnection(), servicePath, node->interfaces[0], &vtable, this, nullptr, nullptr);
-                    });
+                            objectId = g_dbus_connection_register_object (peer.getConnection(), servicePath, node->interfaces[0], &vtable, this, nullptr, nullptr); });
 }
 
 NotificationService::~NotificationService()
@@ -48,8 +47,7 @@ NotificationService::~NotificationService()
                         if (objectId != 0)
                             g_dbus_connection_unregister_object (peer.getConnection(), objectId);
 
-                        g_dbus_node_info_unref (node);
-                    });
+                        g_dbus_node_info_unref (node); });
 }
 
 juce::StringArray NotificationService::getNotifications() const

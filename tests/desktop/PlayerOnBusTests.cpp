@@ -55,23 +55,20 @@ struct PlayerWatcher
     explicit PlayerWatcher (const juce::String& address) : peer (address)
     {
         peer.runOnLoop ([this]
-                        {
-                            subscription = g_dbus_connection_signal_subscribe (
-                                peer.getConnection(), nullptr, nullptr, nullptr, objectPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
-                                [] (GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* name, GVariant* parameters, gpointer data)
-                                {
+                        { subscription = g_dbus_connection_signal_subscribe (
+                              peer.getConnection(), nullptr, nullptr, nullptr, objectPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE, [] (GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* name, GVariant* parameters, gpointer data)
+                              {
                                     auto& self = *static_cast<PlayerWatcher*> (data);
                                     const juce::ScopedLock sl (self.lock);
-                                    self.signals.add (juce::String::fromUTF8 (name) + " " + printVariant (parameters));
-                                },
-                                this,
-                                nullptr);
-                        });
+                                    self.signals.add (juce::String::fromUTF8 (name) + " " + printVariant (parameters)); },
+                              this,
+                              nullptr); });
     }
 
     ~PlayerWatcher()
     {
-        peer.runOnLoop ([this] { g_dbus_connection_signal_unsubscribe (peer.getConnection(), subscription); });
+        peer.runOnLoop ([this]
+                        { g_dbus_connection_signal_unsubscribe (peer.getConnection(), subscription); });
     }
 
     juce::String get (const char* name)
@@ -110,15 +107,18 @@ struct PlayerWatcher
 
     bool waitForSignal (const juce::String& text)
     {
-        return DesktopDriver::waitFor ([&] {
+        return DesktopDriver::waitFor ([&]
+                                       {
             const juce::ScopedLock sl (lock);
-            return signals.joinIntoString ("\n").contains (text);
-        }, stateWaitMs);
+            return signals.joinIntoString ("\n").contains (text); },
+                                       stateWaitMs);
     }
 
     bool waitForProperty (const char* name, const juce::String& value)
     {
-        return DesktopDriver::waitFor ([&] { return get (name) == value; }, stateWaitMs);
+        return DesktopDriver::waitFor ([&]
+                                       { return get (name) == value; },
+                                       stateWaitMs);
     }
 
     BusPeer peer;
@@ -170,8 +170,11 @@ TEST (PlayerOnBus, TheDesktopsMediaControlsDriveThePlayingChapter)
     ASSERT_TRUE (watcher.waitForProperty ("PlaybackStatus", "'Paused'"));
 
     // Paused, the position stays where it is put.
-    const auto near = [&] (juce::int64 target) {
-        return DesktopDriver::waitFor ([&] { return std::abs (watcher.getPosition() - target) < 300000; }, stateWaitMs);
+    const auto near = [&] (juce::int64 target)
+    {
+        return DesktopDriver::waitFor ([&]
+                                       { return std::abs (watcher.getPosition() - target) < 300000; },
+                                       stateWaitMs);
     };
 
     ASSERT_TRUE (watcher.call ("SetPosition", g_variant_new ("(ox)", "/org/tsyplayer/chapter/MOD3D_2dEN_2d0101", (gint64) 3000000)));
@@ -183,8 +186,7 @@ TEST (PlayerOnBus, TheDesktopsMediaControlsDriveThePlayingChapter)
     EXPECT_TRUE (watcher.waitForSignal ("Seeked (int64 1")) << watcher.signals.joinIntoString ("\n");
 
     // What a desktop's own tools see of it.
-    const auto introspected = DesktopDriver::run ({ "env", "DBUS_SESSION_BUS_ADDRESS=" + bus.daemon.getAddress(), "gdbus", "introspect", "--session", "--dest", playerName,
-                                                    "--object-path", objectPath });
+    const auto introspected = DesktopDriver::run ({ "env", "DBUS_SESSION_BUS_ADDRESS=" + bus.daemon.getAddress(), "gdbus", "introspect", "--session", "--dest", playerName, "--object-path", objectPath });
     std::cout << introspected << std::endl;
     EXPECT_TRUE (introspected.contains ("readonly s Identity = 'TSY-Player';")) << introspected;
     EXPECT_TRUE (introspected.contains ("readonly s PlaybackStatus = 'Paused';")) << introspected;
@@ -212,12 +214,17 @@ TEST (PlayerOnBus, DownloadsEndingBehindAnotherWindowAreNotifiedAndAClickAsksFor
     // Another window takes the keyboard: the screen's root, as with no window of a program in front.
     const auto rootWindow = DesktopDriver::run ({ "xwininfo", "-root" }).fromFirstOccurrenceOf ("Window id: ", false, false).upToFirstOccurrenceOf (" ", false, false);
     DesktopDriver::run ({ "xdotool", "windowfocus", rootWindow });
-    const auto turnedAway = DesktopDriver::waitFor ([&] { return ! road.getWindow().hasKeyboardFocus(); }, stateWaitMs);
+    const auto turnedAway = DesktopDriver::waitFor ([&]
+                                                    { return ! road.getWindow().hasKeyboardFocus(); },
+                                                    stateWaitMs);
     ASSERT_EQ (::kill (provider, SIGCONT), 0);
     ASSERT_EQ (queued, "") << road.getLog();
     ASSERT_TRUE (turnedAway) << "the player's window kept the keyboard";
 
-    ASSERT_TRUE (DesktopDriver::waitFor ([&] { return ! notifications.getNotifications().isEmpty(); }, downloadWaitMs)) << road.getLog();
+    ASSERT_TRUE (DesktopDriver::waitFor ([&]
+                                         { return ! notifications.getNotifications().isEmpty(); },
+                                         downloadWaitMs))
+        << road.getLog();
     const auto shown = notifications.getNotifications();
     ASSERT_EQ (shown.size(), 1) << shown.joinIntoString ("\n");
     EXPECT_TRUE (shown[0].startsWith ("('TSY-Player', uint32 0, 'tsy-player', '3 chapters downloaded', '',")) << shown[0];
@@ -226,7 +233,9 @@ TEST (PlayerOnBus, DownloadsEndingBehindAnotherWindowAreNotifiedAndAClickAsksFor
     // the request is all there is to see; another program's click is not the player's.
     notifications.invokeAction (3, "default");
     notifications.invokeAction (7, "default");
-    const auto raised = DesktopDriver::waitFor ([&] { return road.getLog().contains ("desktop bus: notification clicked, raising the window"); }, stateWaitMs);
+    const auto raised = DesktopDriver::waitFor ([&]
+                                                { return road.getLog().contains ("desktop bus: notification clicked, raising the window"); },
+                                                stateWaitMs);
     EXPECT_TRUE (raised) << road.getLog();
     EXPECT_EQ (road.getLog().indexOf ("desktop bus: notification clicked"), road.getLog().lastIndexOf ("desktop bus: notification clicked"));
     EXPECT_TRUE (road.getLog().contains ("desktop bus: downloads ended (3 chapters downloaded), notified")) << road.getLog();

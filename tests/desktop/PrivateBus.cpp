@@ -49,8 +49,7 @@ BusPeer::BusPeer (const juce::String& address)
                           {
                               g_main_context_push_thread_default (context);
                               g_main_loop_run (loop);
-                              g_main_context_pop_thread_default (context);
-                          });
+                              g_main_context_pop_thread_default (context); });
 }
 
 BusPeer::~BusPeer()
@@ -64,8 +63,7 @@ BusPeer::~BusPeer()
                    }
 
                    connection = nullptr;
-                   g_main_loop_quit (loop);
-               });
+                   g_main_loop_quit (loop); });
     thread.join();
     g_main_loop_unref (loop);
     g_main_context_unref (context);

@@ -69,7 +69,8 @@ TEST (SessionBus, WithoutABusThePlayerGoesOnAndTheLogSaysSoOnce)
 
         // Every task was given no connection and returned; the queue is still served.
         bool ran = false;
-        bus.postAndWait ([&ran] (SessionBus::Connection* connection) { ran = connection == nullptr; });
+        bus.postAndWait ([&ran] (SessionBus::Connection* connection)
+                         { ran = connection == nullptr; });
         EXPECT_TRUE (ran);
     }
 
@@ -85,7 +86,8 @@ TEST (SessionBus, ABusThatIsNotThereIsNoBusEither)
     SessionBus bus ("unix:path=" + missing.getFullPathName());
 
     EXPECT_FALSE (bus.waitUntilSettled (20000));
-    bus.postAndWait ([] (SessionBus::Connection* connection) { EXPECT_EQ (connection, nullptr); });
+    bus.postAndWait ([] (SessionBus::Connection* connection)
+                     { EXPECT_EQ (connection, nullptr); });
     const auto lines = log.linesStartingWith (SessionBus::noBusLogPrefix);
     ASSERT_EQ (lines.size(), 1);
     EXPECT_TRUE (lines[0].contains (missing.getFileName())) << lines[0];
@@ -104,8 +106,7 @@ TEST (SessionBus, TasksPostedWhileConnectingRunInOrderOnceConnected)
         bus.post ([i, &order, &lock, &bus] (SessionBus::Connection* connection)
                   {
                       const juce::ScopedLock sl (lock);
-                      order.add (juce::String (i) + (connection != nullptr && bus.isBusThread() ? "" : "!"));
-                  });
+                      order.add (juce::String (i) + (connection != nullptr && bus.isBusThread() ? "" : "!")); });
 
     bus.postAndWait ([] (SessionBus::Connection*) {});
     EXPECT_TRUE (bus.waitUntilSettled (0));
@@ -127,7 +128,8 @@ TEST (SessionBus, GoesAwayAtOnceWhileStillConnecting)
         int ran = 0;
         {
             SessionBus bus (daemon.getAddress());
-            bus.post ([&ran] (SessionBus::Connection*) { ++ran; });
+            bus.post ([&ran] (SessionBus::Connection*)
+                      { ++ran; });
         }
         EXPECT_EQ (ran, 1);
     }
