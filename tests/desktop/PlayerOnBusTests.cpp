@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <iostream>
 #include <signal.h>
+#include <sys/stat.h>
 
 namespace
 {
@@ -193,6 +195,68 @@ TEST (PlayerOnBus, TheDesktopsMediaControlsDriveThePlayingChapter)
     EXPECT_TRUE (introspected.contains ("'xesam:title': <'Welcome to the course'>")) << introspected;
 }
 
+namespace
+{
+/** Queues the first lesson by its icon while the provider is held up, turns the keyboard to the
+    screen's root (as when another program is in front), lets the provider go on and waits for
+    the queue's end: "" when the notifications came, else what went wrong.
+*/
+juce::String queueLessonBehindAnotherWindow (Road& road, const NotificationService& notifications)
+{
+    if (auto problem = road.walkToOpenLesson(); problem.isNotEmpty())
+        return problem;
+
+    // Held up, the provider keeps the queue from ending before the user has turned away.
+    const auto provider = road.getProviderPid();
+
+    if (provider <= 0 || ::kill (provider, SIGSTOP) != 0)
+        return "the provider could not be held up";
+
+    const auto queued = road.queueFirstLesson();
+    const auto rootWindow = DesktopDriver::run ({ "xwininfo", "-root" }).fromFirstOccurrenceOf ("Window id: ", false, false).upToFirstOccurrenceOf (" ", false, false);
+    DesktopDriver::run ({ "xdotool", "windowfocus", rootWindow });
+    const auto turnedAway = DesktopDriver::waitFor ([&]
+                                                    { return ! road.getWindow().hasKeyboardFocus(); },
+                                                    stateWaitMs);
+    ::kill (provider, SIGCONT);
+
+    if (queued.isNotEmpty())
+        return queued;
+
+    if (! turnedAway)
+        return "the player's window kept the keyboard";
+
+    if (! DesktopDriver::waitFor ([&]
+                                  { return ! notifications.getNotifications().isEmpty(); },
+                                  downloadWaitMs))
+        return "no notification came: " + road.getLog();
+
+    return {};
+}
+
+/** Flips one byte of a file and gives it back its modification time, so that the provider,
+    which knows files by size and time, keeps announcing the old checksum.
+*/
+bool corruptKeepingTime (const juce::File& file)
+{
+    struct stat before
+    {
+    };
+    juce::MemoryBlock bytes;
+
+    if (::stat (file.getFullPathName().toRawUTF8(), &before) != 0 || ! file.loadFileAsData (bytes) || bytes.getSize() < 100)
+        return false;
+
+    bytes[bytes.getSize() / 2] = (char) ~bytes[bytes.getSize() / 2];
+
+    if (! file.replaceWithData (bytes.getData(), bytes.getSize()))
+        return false;
+
+    const timespec times[] = { before.st_atim, before.st_mtim };
+    return ::utimensat (AT_FDCWD, file.getFullPathName().toRawUTF8(), times, 0) == 0;
+}
+} // namespace
+
 TEST (PlayerOnBus, DownloadsEndingBehindAnotherWindowAreNotifiedAndAClickAsksForTheWindow)
 {
     ASSERT_NE (std::getenv ("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
@@ -202,29 +266,7 @@ TEST (PlayerOnBus, DownloadsEndingBehindAnotherWindowAreNotifiedAndAClickAsksFor
     NotificationService notifications (bus.daemon.getAddress());
     ASSERT_TRUE (notifications.ownName());
 
-    ASSERT_EQ (road.walkToOpenLesson(), "") << road.getLog();
-
-    // The provider is held up while the lesson is queued, so the queue cannot end before the
-    // user has turned to another window.
-    const auto provider = road.getProviderPid();
-    ASSERT_GT (provider, 0);
-    ASSERT_EQ (::kill (provider, SIGSTOP), 0);
-    const auto queued = road.queueFirstLesson();
-
-    // Another window takes the keyboard: the screen's root, as with no window of a program in front.
-    const auto rootWindow = DesktopDriver::run ({ "xwininfo", "-root" }).fromFirstOccurrenceOf ("Window id: ", false, false).upToFirstOccurrenceOf (" ", false, false);
-    DesktopDriver::run ({ "xdotool", "windowfocus", rootWindow });
-    const auto turnedAway = DesktopDriver::waitFor ([&]
-                                                    { return ! road.getWindow().hasKeyboardFocus(); },
-                                                    stateWaitMs);
-    ASSERT_EQ (::kill (provider, SIGCONT), 0);
-    ASSERT_EQ (queued, "") << road.getLog();
-    ASSERT_TRUE (turnedAway) << "the player's window kept the keyboard";
-
-    ASSERT_TRUE (DesktopDriver::waitFor ([&]
-                                         { return ! notifications.getNotifications().isEmpty(); },
-                                         downloadWaitMs))
-        << road.getLog();
+    ASSERT_EQ (queueLessonBehindAnotherWindow (road, notifications), "");
     const auto shown = notifications.getNotifications();
     ASSERT_EQ (shown.size(), 1) << shown.joinIntoString ("\n");
     EXPECT_TRUE (shown[0].startsWith ("('TSY-Player', uint32 0, 'tsy-player', '3 chapters downloaded', '',")) << shown[0];
@@ -239,6 +281,26 @@ TEST (PlayerOnBus, DownloadsEndingBehindAnotherWindowAreNotifiedAndAClickAsksFor
     EXPECT_TRUE (raised) << road.getLog();
     EXPECT_EQ (road.getLog().indexOf ("desktop bus: notification clicked"), road.getLog().lastIndexOf ("desktop bus: notification clicked"));
     EXPECT_TRUE (road.getLog().contains ("desktop bus: downloads ended (3 chapters downloaded), notified")) << road.getLog();
+}
+
+TEST (PlayerOnBus, AFailedDownloadIsNotifiedByTheChaptersTitleAndWhy)
+{
+    ASSERT_NE (std::getenv ("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
+    Road road (sampleLibrary, screenshotFolder ("player-notified-failure"));
+    ASSERT_TRUE (road.startProvider());
+    ASSERT_TRUE (corruptKeepingTime (road.getLibrary().getChildFile ("videos/MOD3D-EN-0102.mp4")));
+    PlayerBus bus;
+    ASSERT_TRUE (bus.daemon.getAddress().isNotEmpty()) << "dbus-daemon did not start";
+    NotificationService notifications (bus.daemon.getAddress());
+    ASSERT_TRUE (notifications.ownName());
+
+    // Named as the download list names it, with its course and lesson.
+    ASSERT_EQ (queueLessonBehindAnotherWindow (road, notifications), "");
+    const auto shown = notifications.getNotifications();
+    ASSERT_EQ (shown.size(), 1) << shown.joinIntoString ("\n");
+    EXPECT_TRUE (shown[0].startsWith ("('TSY-Player', uint32 0, 'tsy-player', '3D Modelling Fundamentals, Interface and navigation, 1.2 - Viewports and navigation', "
+                                      "'The downloaded video is damaged (checksum mismatch)\\n2 chapters downloaded',"))
+        << shown[0];
 }
 
 TEST (PlayerOnBus, WithoutASessionBusThePlayerRunsAsBeforeAndItsLogSaysSoOnce)
