@@ -28,13 +28,13 @@ public:
 
     ~DesktopBridge() override;
 
-    /** The media controls' state for what the panel shows now. Message thread. */
-    MediaControls::State makeState() const;
-
     /** The name of the installed desktop entry, without ".desktop". */
     static constexpr const char* desktopEntry = "tsy-player";
 
 private:
+    /** The media controls' state for what the panel shows now. */
+    MediaControls::State makeState() const;
+
     void raise() override;
     void quit() override;
     void play() override;
