@@ -12,6 +12,7 @@
 #include "ui/kit/BackgroundPanel.h"
 #include "ui/kit/CustomLookAndFeel2.h"
 #include "ui/kit/PictureDecoder.h"
+#include "ui/DesktopBridge.h"
 #include "ui/MainWindowContent.h"
 #include "ui/kit/ComponentPaths.h"
 
@@ -83,11 +84,13 @@ MainWindow::MainWindow (const juce::String& title, Core& c, const WebPanel::Brow
 
     enableControls();
     core.addListener (this);
+    desktopBridge = std::make_unique<DesktopBridge> (core, *this, *moviePanel, SessionBus::findSessionAddress());
     core.broadcast (Notifications::windowReady);
 }
 
 MainWindow::~MainWindow()
 {
+    desktopBridge = nullptr;
     content->removeComponent (ComponentPaths::searchPanel);
     searchPanel = nullptr;
     catalogTree = nullptr;

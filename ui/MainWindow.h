@@ -15,6 +15,7 @@
 class BackgroundPanel;
 class CatalogTree;
 class DownloadPanel;
+class DesktopBridge;
 
 /**
     The program's only top-level window: it builds the whole interface once, lays it out on every
@@ -222,6 +223,7 @@ private:
     std::unique_ptr<DownloadPanel> downloadPanel;
     std::unique_ptr<CatalogTree> catalogTree;
     std::unique_ptr<MoviePanel> moviePanel;
+    std::unique_ptr<DesktopBridge> desktopBridge;
     std::unique_ptr<SearchPanel> searchPanel;
     std::unique_ptr<PreferencesPanel> preferencesPanel;
     std::unique_ptr<WebPanel> webPanel;

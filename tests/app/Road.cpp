@@ -14,7 +14,7 @@ const juce::String spokenWord ("lessons");
 // pixels high and every tree row 20. Under it come the browser rows, the tab strip and
 // "Collapse", so the first course is the tenth row; its lesson and chapter open beneath it.
 const juce::Point<int> firstCourseMark { 12, 209 }, firstLessonMark { 36, 229 };
-const juce::Point<int> firstChapterIcon { 79, 249 }, firstChapterLabel { 150, 249 };
+const juce::Point<int> firstChapterIcon { 79, 249 }, firstChapterLabel { 150, 249 }, firstLessonIcon { 55, 229 };
 
 // The sign-in dialog's two fields, in its own coordinates.
 const juce::Point<int> emailField { 170, 114 }, passwordField { 170, 164 };
@@ -170,6 +170,58 @@ juce::String Road::walk()
                      && step ("quit offline", [this] { return quit(); });
 
     return walked ? juce::String() : failure;
+}
+
+juce::String Road::walkToPlaying()
+{
+    if (provider == nullptr && ! startProvider())
+        return "the provider did not start: " + provider->readErrors();
+
+    const auto walked = step ("sign in", [this] { return signIn(); })
+                     && step ("home page and library", [this] { return showHomePageAndLibrary(); })
+                     && step ("queue by icon", [this] { return queueChapter(); })
+                     && step ("download completed", [this] { return finishDownload(); })
+                     && step ("play", [this] { return playChapter (false); });
+
+    return walked ? juce::String() : failure;
+}
+
+juce::String Road::walkToOpenLesson()
+{
+    if (provider == nullptr && ! startProvider())
+        return "the provider did not start: " + provider->readErrors();
+
+    const auto walked = step ("sign in", [this] { return signIn(); })
+                     && step ("home page and library", [this] { return showHomePageAndLibrary(); })
+                     && step ("open lesson", [this] { return openChapterRows(); });
+
+    return walked ? juce::String() : failure;
+}
+
+juce::String Road::queueFirstLesson()
+{
+    window->click (firstLessonIcon);
+
+    // The question has no title of its own: it is the window that takes the keyboard.
+    juce::String question;
+    const auto asked = DesktopDriver::waitFor ([&] {
+        question = DesktopDriver::run ({ "xdotool", "getwindowfocus" });
+        return question.isNotEmpty() && question != window->getWindowId();
+    }, stateWaitMs);
+
+    if (! asked)
+        return "a click on the lesson's icon asked nothing" + describeOpenBoxes();
+
+    const DesktopDriver box (question);
+    box.pressKeys ("Return");
+
+    if (! box.waitUntilGone (stateWaitMs))
+        return "the question about the lesson's chapters stayed open";
+
+    if (! waitForLog ("movieid: MOD3D-EN-0103 - Download entry created", stateWaitMs))
+        return "the lesson's chapters were not queued: " + gaveUp ("the third's download entry in the log", stateWaitMs);
+
+    return {};
 }
 
 juce::String Road::startPlayer()

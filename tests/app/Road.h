@@ -40,6 +40,23 @@ public:
     /** The player's operation log so far. */
     juce::String getLog() const;
 
+    /** The first part of the road: signed in, the library in the tree, the first chapter queued
+        by its icon, downloaded and playing; an empty string, else the step that failed.
+    */
+    juce::String walkToPlaying();
+
+    /** Signed in with the library in the tree and the first lesson open; "" or the failed step. */
+    juce::String walkToOpenLesson();
+
+    /** Queues the first lesson's chapters by the lesson's icon and answers its question "Yes". */
+    juce::String queueFirstLesson();
+
+    /** The player's main window; only once a walk has started the player. */
+    const DesktopDriver& getWindow() const { return *window; }
+
+    /** The provider's process, for a test that holds it up; -1 when it is not running. */
+    pid_t getProviderPid() const { return provider != nullptr ? provider->getPid() : -1; }
+
 private:
     using Check = std::function<juce::String()>;
 
