@@ -68,6 +68,14 @@ public:
     /** mpv's own mute. */
     bool isMuted() const;
 
+    /** Plays at this rate (1 is normal), with the sound's pitch kept by mpv's tempo scaling.
+        Positions and the duration stay in video time. Kept across loads.
+    */
+    void setSpeed (double rate);
+
+    /** mpv's own playback rate. */
+    double getSpeed() const;
+
     /** True: start again at the end; false: stay paused at the end. */
     void setLooping (bool shouldLoop);
 
