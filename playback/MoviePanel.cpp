@@ -1,5 +1,6 @@
 #include "playback/MoviePanel.h"
 
+#include "app/PreferencesManager.h"
 #include "app/Prompts.h"
 #include "app/SharedRes.h"
 #include "model/Core.h"
@@ -45,6 +46,7 @@ MoviePanel::MoviePanel (Core& c, qo::ComponentContainer& container, Host& h)
 MoviePanel::~MoviePanel()
 {
     stopTimer();
+    saveWatchedPosition (PositionSaveSchedule::Reason::quitting);
 }
 
 void MoviePanel::setCurrentCourse (int course, int lesson)
@@ -94,7 +96,9 @@ void MoviePanel::deliverPendingMessages (int timeoutMs)
 
 void MoviePanel::showChapter (const juce::String& chapterId, bool autoplay)
 {
-    if (chapterId != currentChapterId)
+    const auto opensAfresh = chapterId != currentChapterId;
+
+    if (opensAfresh)
     {
         // The other panels go first, and are seen to go before the video is touched.
         host.showBlankPicture();
@@ -117,8 +121,12 @@ void MoviePanel::showChapter (const juce::String& chapterId, bool autoplay)
     }
     else
     {
+        // A chapter opened afresh was placed where watching stopped as it loaded; selecting the
+        // open, paused chapter again rewinds it.
         loadCurrentChapter();
-        video.setPosition (0.0);
+
+        if (! opensAfresh)
+            video.setPosition (0.0);
     }
 }
 
@@ -151,7 +159,16 @@ void MoviePanel::loadCurrentChapter()
         return;
     }
 
-    video.loadMovie (file);
+    if (video.loadMovie (file))
+    {
+        video.setSpeed (getSpeed());
+        video.setPosition (PlaybackRules::getResumePosition (core.getWatchedPosition (currentChapterId), video.getMovieDuration()));
+        saveSchedule.chapterOpened (juce::Time::getMillisecondCounterHiRes());
+
+        // The slider and the time show the resumed place at once, not at the next refresh.
+        refreshControls();
+    }
+
     host.layoutContent();
 }
 
@@ -169,7 +186,10 @@ void MoviePanel::startPlaying()
 void MoviePanel::togglePlayPause()
 {
     if (video.isPlaying())
+    {
         video.stop();
+        saveWatchedPosition (PositionSaveSchedule::Reason::paused);
+    }
     else
         startPlaying();
 
@@ -205,6 +225,24 @@ void MoviePanel::refreshControls()
 void MoviePanel::timerCallback()
 {
     refreshControls();
+
+    // Playing, a save now and then; just stopped at the end, one at once.
+    const auto playing = video.isPlaying();
+
+    if (playing || playingAtLastRefresh)
+        saveWatchedPosition (playing ? PositionSaveSchedule::Reason::playing : PositionSaveSchedule::Reason::paused);
+
+    playingAtLastRefresh = playing;
+}
+
+void MoviePanel::saveWatchedPosition (PositionSaveSchedule::Reason reason)
+{
+    // While the slider is dragged the video shows where the thumb is, not where watching is.
+    if (currentChapterId.isEmpty() || ! video.isMovieOpen() || dragging)
+        return;
+
+    if (saveSchedule.shouldSave (reason, juce::Time::getMillisecondCounterHiRes()))
+        core.setWatchedPosition (currentChapterId, video.getPosition());
 }
 
 void MoviePanel::stepChapter (bool forwards)
@@ -251,6 +289,28 @@ void MoviePanel::stepForward()
 
     video.setPosition (PlaybackRules::stepForward (video.getPosition(), video.getMovieDuration()));
     refreshControls();
+}
+
+void MoviePanel::seekBy (double seconds)
+{
+    if (! video.isMovieOpen())
+        return;
+
+    video.setPosition (PlaybackRules::seekBy (video.getPosition(), seconds, video.getMovieDuration()));
+    refreshControls();
+}
+
+void MoviePanel::setSpeed (double newSpeed)
+{
+    auto* preferences = PreferencesManager::getInstance();
+    preferences->setPlaybackSpeed (newSpeed);
+    video.setSpeed (preferences->getPlaybackSpeed());
+    refreshControls();
+}
+
+double MoviePanel::getSpeed() const
+{
+    return PreferencesManager::getInstance()->getPlaybackSpeed();
 }
 
 void MoviePanel::setVolume (float newVolume)
@@ -308,6 +368,8 @@ void MoviePanel::positionDragEnded()
 void MoviePanel::close (const juce::String& applicationTitle)
 {
     stopTimer();
+    saveWatchedPosition (PositionSaveSchedule::Reason::replaced);
+    playingAtLastRefresh = false;
     currentChapterId.clear();
     video.stop();
     video.closeMovie();
@@ -343,6 +405,35 @@ void MoviePanel::renameMarker (int index)
 
 bool MoviePanel::keyPressed (const juce::KeyPress& key)
 {
+    // The search field edits with these keys itself; only keys it leaves come here, and none of
+    // them is taken from it.
+    if (content.getRequired (ComponentPaths::searchEditor)->hasKeyboardFocus (true))
+        return false;
+
+    if (key.getTextCharacter() == ']' || key.getTextCharacter() == '[')
+    {
+        setSpeed (key.getTextCharacter() == ']' ? PlaybackRules::getFasterSpeed (getSpeed()) : PlaybackRules::getSlowerSpeed (getSpeed()));
+        return true;
+    }
+
+    if (key.getKeyCode() == juce::KeyPress::backspaceKey && ! key.getModifiers().isAnyModifierKeyDown())
+    {
+        setSpeed (1.0);
+        return true;
+    }
+
+    if (key == juce::KeyPress (juce::KeyPress::leftKey) || key == juce::KeyPress (juce::KeyPress::rightKey))
+    {
+        seekBy (key.getKeyCode() == juce::KeyPress::leftKey ? -arrowSeekSeconds : arrowSeekSeconds);
+        return true;
+    }
+
+    if (key == juce::KeyPress (juce::KeyPress::upKey) || key == juce::KeyPress (juce::KeyPress::downKey))
+    {
+        setVolume (PlaybackRules::stepVolume (volume, key.getKeyCode() == juce::KeyPress::upKey ? PlaybackRules::volumeStep : -PlaybackRules::volumeStep));
+        return true;
+    }
+
     const auto previous = key == juce::KeyPress ('i');
 
     if (previous || key == juce::KeyPress ('o'))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "playback/MarkerComponent.h"
+#include "playback/PositionSaveSchedule.h"
 
 class Core;
 class VideoComponent;
@@ -106,6 +107,14 @@ public:
 
     void setVolume (float newVolume);
 
+    /** Plays at this speed from now on, in this chapter and the next ones, and keeps it as the
+        preference; it is kept within the allowed range.
+    */
+    void setSpeed (double newSpeed);
+
+    /** The speed videos play at. */
+    double getSpeed() const;
+
     /** Resizes the window so that the movie panel is exactly the video's size. */
     void showOriginalSize();
 
@@ -129,8 +138,10 @@ public:
     /** Asks for a marker's new label. */
     void renameMarker (int index);
 
-    /** The keys "i" and "o" (previous and next marker) and "s" (the search field); true when
-        the key is one of them.
+    /** The keys "i" and "o" (previous and next marker), "s" (the search field), "]" and "["
+        (faster and slower), Backspace (normal speed), Left and Right (5 seconds back and
+        forward) and Up and Down (louder and softer); true when the key is one of them. Nothing
+        is taken while the search field has the focus.
     */
     bool keyPressed (const juce::KeyPress& key);
 
@@ -142,6 +153,9 @@ public:
     /** The triangles in index order. */
     const juce::Array<MarkerComponent*>& getMarkerComponents() const noexcept { return markerComponents; }
     const juce::Array<MarkerComponent*>& getOccurrenceComponents() const noexcept { return occurrenceComponents; }
+
+    /** How far Left and Right seek. */
+    static constexpr double arrowSeekSeconds = 5.0;
 
     /** The refresh period of the controls. */
     static constexpr int refreshIntervalMs = 500;
@@ -155,6 +169,8 @@ private:
     void rebuildTriangles (juce::Array<MarkerComponent*>& components, bool forMarkers);
     void deliverPendingMessages (int timeoutMs);
     double getChapterDuration() const;
+    void saveWatchedPosition (PositionSaveSchedule::Reason reason);
+    void seekBy (double seconds);
 
     Core& core;
     qo::ComponentContainer& content;
@@ -167,6 +183,8 @@ private:
     juce::String currentChapterId;
     float volume = 1.0f;
     bool dragging = false, playingBeforeDrag = false;
+    bool playingAtLastRefresh = false;
+    PositionSaveSchedule saveSchedule;
     juce::Array<MarkerComponent*> markerComponents, occurrenceComponents;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MoviePanel)

@@ -64,6 +64,16 @@ void VideoComponent::setMovieVolume (float newVolume)
     player.setVolume (newVolume);
 }
 
+void VideoComponent::setSpeed (double rate)
+{
+    player.setSpeed (rate);
+}
+
+double VideoComponent::getSpeed() const
+{
+    return player.getSpeed();
+}
+
 void VideoComponent::setLooping (bool shouldLoop)
 {
     player.setLooping (shouldLoop);

@@ -51,6 +51,10 @@ public:
     /** Volume from 0.0 to 1.0; 0 or below also mutes the sound. */
     void setMovieVolume (float newVolume);
 
+    /** The playback rate, 1 for normal speed, with the sound's pitch kept; kept across loads. */
+    void setSpeed (double rate);
+    double getSpeed() const;
+
     /** True: playback starts again at the end; false: it stops there. */
     void setLooping (bool shouldLoop);
 

@@ -761,7 +761,8 @@ void MainWindow::handleMessage (const juce::StringArray& pieces)
     {
         catalogTree->rebuild();
     }
-    else if (code == Notifications::chapterRestored || code == Notifications::chapterRemoved || code == Notifications::seenChanged)
+    else if (code == Notifications::chapterRestored || code == Notifications::chapterRemoved || code == Notifications::seenChanged
+             || code == Notifications::watchedPositionChanged)
     {
         catalogTree->repaint();
     }

@@ -1,6 +1,8 @@
 #include "model/CatalogParser.h"
 #include "model/Core.h"
 #include "model/LocalStorage.h"
+#include "model/Notifications.h"
+#include "app/PreferencesManager.h"
 #include "playback/MarkerComponent.h"
 #include "playback/MoviePanel.h"
 #include "playback/PlaybackRules.h"
@@ -351,4 +353,216 @@ TEST_F (MoviePanelTest, ClickingATriangleSeeksAndDraggingAMarkerAwayDeletesIt)
 
     window.layoutContent();
     EXPECT_EQ (panel->getMarkerComponents().size(), 1) << "the deleted marker's triangle went";
+}
+
+namespace
+{
+/** A minute-long chapter "a", so that resuming has room before the end. */
+class ResumeTest : public MoviePanelTest
+{
+protected:
+    void SetUp() override
+    {
+        MoviePanelTest::SetUp();
+        const auto longVideo = scratchFile ("long.mp4");
+        ASSERT_TRUE (runFfmpeg ({ "-f", "lavfi", "-i", "testsrc=size=160x90:rate=4:duration=60", "-f", "lavfi", "-i", "sine=duration=60",
+                                  "-c:v", "mpeg4", "-c:a", "aac", "-shortest", longVideo.getFullPathName() }));
+        download ("a", longVideo);
+
+        // The speed is a preference: each test starts from a file of its own.
+        PreferencesManager::deleteInstance();
+        PreferencesManager::getInstance()->load (home.getUserDataFolder().getChildFile ("preferences.xml"));
+    }
+
+    void TearDown() override
+    {
+        MoviePanelTest::TearDown();
+        PreferencesManager::deleteInstance();
+    }
+
+    double savedOnDisk (const juce::String& chapterId)
+    {
+        MovieLocalInfo info;
+        EXPECT_TRUE (LocalStorage::loadState (info, core.getStateFile (chapterId)));
+        return info.position;
+    }
+
+    void press (const juce::KeyPress& key) { EXPECT_TRUE (panel->keyPressed (key)) << key.getTextDescription(); }
+};
+} // namespace
+
+TEST_F (ResumeTest, PausingSavesAndTheChapterOpensAgainThereAfterAnotherPanel)
+{
+    panel->openChapter (0, 0, 0, false);
+    ASSERT_TRUE (video().isMovieOpen());
+    EXPECT_EQ (video().getPosition(), 0.0) << "never watched";
+
+    video().setPosition (20.0);
+    panel->togglePlayPause();
+    ASSERT_TRUE (MessagePump::runUntil ([&] { return video().getPosition() > 20.2; }));
+    EXPECT_FALSE (core.getStateFile ("a").existsAsFile()) << "nothing is written while it has just started playing";
+
+    panel->togglePlayPause();
+    const auto pausedAt = video().getPosition();
+    EXPECT_DOUBLE_EQ (core.getWatchedPosition ("a"), pausedAt);
+    EXPECT_DOUBLE_EQ (savedOnDisk ("a"), pausedAt);
+
+    // Another panel replaces the chapter: the panel closes; the next opening resumes.
+    video().setPosition (31.5);
+    window.showBlankPicture();
+    EXPECT_DOUBLE_EQ (core.getWatchedPosition ("a"), 31.5) << "saved as the chapter left";
+
+    panel->openChapter (0, 0, 0, false);
+    EXPECT_DOUBLE_EQ (video().getPosition(), 31.5);
+    EXPECT_TRUE (timeText().startsWith ("00:31"));
+
+    // Selecting the open, paused chapter again rewinds it, as it always did.
+    panel->openChapter (0, 0, 0, false);
+    EXPECT_EQ (video().getPosition(), 0.0);
+}
+
+TEST_F (ResumeTest, AnotherChapterReplacingItSavesAndAutoplayResumes)
+{
+    panel->openChapter (0, 0, 0, false);
+    video().setPosition (12.0);
+    panel->openChapter (0, 1, 0, false);
+    EXPECT_EQ (panel->getCurrentChapterId(), "c");
+    EXPECT_DOUBLE_EQ (core.getWatchedPosition ("a"), 12.0);
+
+    panel->openChapter (0, 0, 0, true);
+    EXPECT_TRUE (video().isPlaying());
+    EXPECT_GE (video().getPosition(), 12.0);
+    EXPECT_LT (video().getPosition(), 20.0);
+}
+
+TEST_F (ResumeTest, NearTheEndOrAnUnusableSavedTimeStartsAtZeroAndTheFileKeepsTheRest)
+{
+    // Under 5% (3 s of 60) left.
+    ASSERT_TRUE (core.setWatchedPosition ("a", 57.5));
+    panel->openChapter (0, 0, 0, false);
+    EXPECT_EQ (video().getPosition(), 0.0);
+    window.showBlankPicture();
+
+    // Past the end, and damaged by hand.
+    ASSERT_TRUE (core.setFavorite ("a", true));
+    core.addMarker ("a", "kept", 4.0);
+
+    for (const auto* text : { "500", "-3", "nan", "soon" })
+    {
+        auto state = juce::parseXML (core.getStateFile ("a"));
+        ASSERT_NE (state, nullptr);
+        state->setAttribute ("position", text);
+        ASSERT_TRUE (state->writeTo (core.getStateFile ("a")));
+        core.setUsersDirectory (users.getSiblingFile ("elsewhere"), false);
+        core.setUsersDirectory (users, false);
+
+        panel->openChapter (0, 0, 0, false);
+        EXPECT_EQ (video().getPosition(), 0.0) << text;
+        EXPECT_TRUE (core.isFavorite ("a")) << text;
+        EXPECT_EQ (core.getMarkerText ("a", 0), "kept") << text;
+        window.showBlankPicture();
+    }
+}
+
+TEST_F (ResumeTest, PlayingSavesEveryTenSecondsOnlyAndTheEndIsSavedAtOnce)
+{
+    // Writes are counted by the broadcasts that follow each one.
+    juce::StringArray writes;
+    struct Counter final : juce::ActionListener
+    {
+        explicit Counter (juce::StringArray& w) : written (w) {}
+        void actionListenerCallback (const juce::String& message) override
+        {
+            if (message.startsWith (Notifications::watchedPositionChanged))
+                written.add (message);
+        }
+        juce::StringArray& written;
+    } counter { writes };
+    core.addActionListener (&counter);
+
+    panel->setSpeed (3.0);
+    panel->openChapter (0, 0, 0, true);
+
+    // At three times the speed, a minute of video in about 20 s of real time: two or three
+    // periodic saves, and one at the end.
+    ASSERT_TRUE (MessagePump::runUntil ([&] { return ! video().isPlaying(); }, 120000));
+    ASSERT_TRUE (MessagePump::runUntil ([&] { return core.getWatchedPosition ("a") > 59.0; }));
+    MessagePump::deliverPending();
+    core.removeActionListener (&counter);
+
+    EXPECT_GE (writes.size(), 2);
+    EXPECT_LE (writes.size(), 4) << "never per frame or per refresh";
+    EXPECT_NEAR (savedOnDisk ("a"), 60.0, 0.5);
+
+    // Run to its end, the chapter starts over next time.
+    window.showBlankPicture();
+    panel->openChapter (0, 0, 0, false);
+    EXPECT_EQ (video().getPosition(), 0.0);
+}
+
+TEST_F (ResumeTest, SpeedKeysStepThroughTheStepsAndTheSpeedStaysForTheNextChapter)
+{
+    panel->openChapter (0, 0, 0, false);
+    EXPECT_DOUBLE_EQ (video().getSpeed(), 1.0);
+
+    press (juce::KeyPress (']', 0, ']'));
+    press (juce::KeyPress (']', 0, ']'));
+    EXPECT_DOUBLE_EQ (panel->getSpeed(), 1.5);
+    EXPECT_DOUBLE_EQ (video().getSpeed(), 1.5);
+    EXPECT_DOUBLE_EQ (PreferencesManager::getInstance()->getPlaybackSpeed(), 1.5);
+
+    for (int i = 0; i < 10; ++i)
+        press (juce::KeyPress (']', 0, ']'));
+
+    EXPECT_DOUBLE_EQ (video().getSpeed(), 3.0) << "the fastest step stays";
+
+    panel->openChapter (0, 1, 0, false);
+    EXPECT_DOUBLE_EQ (video().getSpeed(), 3.0) << "the next chapter plays at the same speed";
+
+    press (juce::KeyPress ('[', 0, '['));
+    EXPECT_DOUBLE_EQ (video().getSpeed(), 2.5);
+    press (juce::KeyPress (juce::KeyPress::backspaceKey));
+    EXPECT_DOUBLE_EQ (video().getSpeed(), 1.0);
+
+    for (int i = 0; i < 10; ++i)
+        press (juce::KeyPress ('[', 0, '['));
+
+    EXPECT_DOUBLE_EQ (video().getSpeed(), 0.5);
+    panel->refreshControls();
+    EXPECT_TRUE (timeText().endsWith (PlaybackRules::formatTime (video().getMovieDuration()))) << "the time label stays in video time";
+}
+
+TEST_F (ResumeTest, ArrowsSeekFiveSecondsAndChangeTheVolumeButNotInTheSearchField)
+{
+    panel->openChapter (0, 0, 0, false);
+    video().setPosition (20.0);
+
+    press (juce::KeyPress (juce::KeyPress::rightKey));
+    EXPECT_DOUBLE_EQ (video().getPosition(), 25.0);
+    press (juce::KeyPress (juce::KeyPress::leftKey));
+    press (juce::KeyPress (juce::KeyPress::leftKey));
+    EXPECT_DOUBLE_EQ (video().getPosition(), 15.0);
+    EXPECT_FALSE (video().isPlaying()) << "a paused video stays paused";
+
+    press (juce::KeyPress (juce::KeyPress::downKey));
+    EXPECT_FLOAT_EQ (panel->getVolume(), 0.9f);
+    EXPECT_FLOAT_EQ ((float) content.getComponent<juce::Slider> (ComponentPaths::volumeSlider)->getValue(), 0.9f);
+    press (juce::KeyPress (juce::KeyPress::upKey));
+    press (juce::KeyPress (juce::KeyPress::upKey));
+    EXPECT_FLOAT_EQ (panel->getVolume(), 1.0f);
+
+    // With the search field focused, none of the keys is taken from it.
+    auto* editor = content.getComponent (ComponentPaths::searchEditor);
+    content.addToDesktop (0);
+    content.setVisible (true);
+    editor->grabKeyboardFocus();
+    ASSERT_TRUE (MessagePump::runUntil ([&] { return editor->hasKeyboardFocus (true); }));
+
+    for (const auto& key : { juce::KeyPress (juce::KeyPress::rightKey), juce::KeyPress (juce::KeyPress::downKey),
+                             juce::KeyPress (']', 0, ']'), juce::KeyPress (juce::KeyPress::backspaceKey) })
+        EXPECT_FALSE (panel->keyPressed (key)) << key.getTextDescription();
+
+    EXPECT_DOUBLE_EQ (video().getPosition(), 15.0);
+    EXPECT_FLOAT_EQ (panel->getVolume(), 1.0f);
+    content.removeFromDesktop();
 }
