@@ -3,7 +3,16 @@
 VideoComponent::VideoComponent()
 {
     setOpaque (true);
+
+    // A click on the picture takes the keyboard from the tree and the search field, which use
+    // the arrow keys themselves, so that the arrows seek and change the volume.
+    setWantsKeyboardFocus (true);
     player.addChangeListener (this);
+}
+
+void VideoComponent::mouseDown (const juce::MouseEvent&)
+{
+    grabKeyboardFocus();
 }
 
 VideoComponent::~VideoComponent()

@@ -69,6 +69,9 @@ public:
 
     void paint (juce::Graphics& g) override;
 
+    /** Takes the keyboard focus, so the playback keys reach the window whatever had it before. */
+    void mouseDown (const juce::MouseEvent& e) override;
+
 private:
     void changeListenerCallback (juce::ChangeBroadcaster*) override;
 
