@@ -331,6 +331,12 @@ void MpvPlayer::setSpeed (double rate)
         mpv_set_property (core, "speed", MPV_FORMAT_DOUBLE, &rate);
 }
 
+std::optional<double> MpvPlayer::getAudioClock() const
+{
+    JUCE_ASSERT_MESSAGE_THREAD
+    return open ? getDouble ("audio-pts") : std::nullopt;
+}
+
 double MpvPlayer::getSpeed() const
 {
     JUCE_ASSERT_MESSAGE_THREAD

@@ -88,6 +88,11 @@ public:
     /** Frames mpv has handed over for rendering since the player was made. Any thread. */
     juce::int64 getNumFramesRendered() const noexcept { return renderer != nullptr ? renderer->getNumFramesRendered() : 0; }
 
+    /** For measurements: the time of the sound mpv is playing, in seconds of video time; empty
+        while no sound plays.
+    */
+    std::optional<double> getAudioClock() const;
+
     /** Frames mpv had to drop, in the decoder or at output, for the open video. */
     juce::int64 getNumFramesDropped() const;
 
