@@ -41,10 +41,12 @@ MoviePanel::MoviePanel (Core& c, qo::ComponentContainer& container, Host& h)
       positionSlider (*container.getRequired<juce::Slider> (ComponentPaths::positionSlider)),
       volumeSlider (*container.getRequired<juce::Slider> (ComponentPaths::volumeSlider))
 {
+    video.onDoubleClick = [this] { toggleFullScreen(); };
 }
 
 MoviePanel::~MoviePanel()
 {
+    video.onDoubleClick = nullptr;
     stopTimer();
     saveWatchedPosition (PositionSaveSchedule::Reason::quitting);
 }
@@ -329,6 +331,14 @@ void MoviePanel::showOriginalSize()
     host.resizeWindowBy (size.getWidth() - panel->getWidth(), size.getHeight() - panel->getHeight());
 }
 
+void MoviePanel::toggleFullScreen()
+{
+    if (host.isVideoFullScreen())
+        host.setVideoFullScreen (false);
+    else if (video.isMovieOpen() && currentChapterId.isNotEmpty())
+        host.setVideoFullScreen (true);
+}
+
 void MoviePanel::toggleFavorite()
 {
     if (currentChapterId.isEmpty())
@@ -410,6 +420,18 @@ bool MoviePanel::keyPressed (const juce::KeyPress& key)
     if (content.getRequired (ComponentPaths::searchEditor)->hasKeyboardFocus (true))
         return false;
 
+    if (key == juce::KeyPress ('f') && (video.isMovieOpen() || host.isVideoFullScreen()))
+    {
+        toggleFullScreen();
+        return true;
+    }
+
+    if (key == juce::KeyPress (juce::KeyPress::escapeKey) && host.isVideoFullScreen())
+    {
+        host.setVideoFullScreen (false);
+        return true;
+    }
+
     if (key.getTextCharacter() == ']' || key.getTextCharacter() == '[')
     {
         setSpeed (key.getTextCharacter() == ']' ? PlaybackRules::getFasterSpeed (getSpeed()) : PlaybackRules::getSlowerSpeed (getSpeed()));
@@ -456,6 +478,10 @@ bool MoviePanel::keyPressed (const juce::KeyPress& key)
 
     if (key == juce::KeyPress ('s'))
     {
+        // The search field is part of the window, which full screen hides.
+        if (host.isVideoFullScreen())
+            host.setVideoFullScreen (false);
+
         content.getRequired (ComponentPaths::searchEditor)->grabKeyboardFocus();
         return true;
     }

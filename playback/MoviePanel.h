@@ -49,6 +49,10 @@ public:
 
         /** Grows or shrinks the window, keeping its position. */
         virtual void resizeWindowBy (int deltaWidth, int deltaHeight) = 0;
+
+        /** Puts the video alone on the whole display, or back into the window. */
+        virtual void setVideoFullScreen (bool shouldBeFullScreen) = 0;
+        virtual bool isVideoFullScreen() const = 0;
     };
 
     MoviePanel (Core& core, qo::ComponentContainer& content, Host& host);
@@ -118,6 +122,11 @@ public:
     /** Resizes the window so that the movie panel is exactly the video's size. */
     void showOriginalSize();
 
+    /** Puts an open video alone on the whole display, or back into the window ("f", a double
+        click on the video).
+    */
+    void toggleFullScreen();
+
     void toggleFavorite();
 
     /** The position slider's drag: the video pauses and falls silent while it lasts, and
@@ -140,8 +149,9 @@ public:
 
     /** The keys "i" and "o" (previous and next marker), "s" (the search field), "]" and "["
         (faster and slower), Backspace (normal speed), Left and Right (5 seconds back and
-        forward) and Up and Down (louder and softer); true when the key is one of them. Nothing
-        is taken while the search field has the focus.
+        forward), Up and Down (louder and softer), "f" (full screen) and, in full screen, Escape
+        (back to the window); true when the key is one of them. Nothing is taken while the
+        search field has the focus.
     */
     bool keyPressed (const juce::KeyPress& key);
 

@@ -15,6 +15,12 @@ void VideoComponent::mouseDown (const juce::MouseEvent&)
     grabKeyboardFocus();
 }
 
+void VideoComponent::mouseDoubleClick (const juce::MouseEvent&)
+{
+    if (onDoubleClick != nullptr)
+        onDoubleClick();
+}
+
 VideoComponent::~VideoComponent()
 {
     player.removeChangeListener (this);

@@ -72,6 +72,12 @@ public:
     /** Takes the keyboard focus, so the playback keys reach the window whatever had it before. */
     void mouseDown (const juce::MouseEvent& e) override;
 
+    /** Calls onDoubleClick. */
+    void mouseDoubleClick (const juce::MouseEvent& e) override;
+
+    /** Called on a double click on the picture. */
+    std::function<void()> onDoubleClick;
+
 private:
     void changeListenerCallback (juce::ChangeBroadcaster*) override;
 

@@ -9,6 +9,7 @@
 #include "model/Notifications.h"
 #include "model/RegularFile.h"
 #include "playback/CatalogTree.h"
+#include "playback/VideoComponent.h"
 #include "server/ProgramUpgrade.h"
 #include "ui/kit/BackgroundPanel.h"
 #include "ui/kit/CustomLookAndFeel2.h"
@@ -65,6 +66,9 @@ MainWindow::MainWindow (const juce::String& title, Core& c, const WebPanel::Brow
     searchPanel = std::make_unique<SearchPanel> (core, *content);
     imagePanel = get<BackgroundPanel> (ComponentPaths::imagePanel);
     webPanel = std::make_unique<WebPanel> (core, *content, *browser, static_cast<WebPanel::Host&> (*this));
+    videoFullScreen = std::make_unique<VideoFullScreen> (*this, *content, juce::Array<juce::Component*> {
+        get (ComponentPaths::leftPanel), get (ComponentPaths::resizeBar), get (ComponentPaths::toggleLeftPanelButton), get (ComponentPaths::searchPanel) });
+    videoFullScreen->onChange = [this] { layoutContent(); };
 
     downloadList = std::make_unique<qo::ComponentContainer> ("downloadList");
     downloadPanel = std::make_unique<DownloadPanel> (core, *downloadList, static_cast<juce::Button::Listener&> (*this));
@@ -87,6 +91,7 @@ MainWindow::MainWindow (const juce::String& title, Core& c, const WebPanel::Brow
 
 MainWindow::~MainWindow()
 {
+    videoFullScreen = nullptr;
     searchPanel = nullptr;
     catalogTree = nullptr;
     catalogUpdateThread->stopThread (10000);
@@ -158,6 +163,12 @@ MainWindowLayout::State MainWindow::getLayoutState() const
     if (auto* browser = content->getComponent (ComponentPaths::webBrowser))
         state.webShowing = browser->isVisible() && get (ComponentPaths::webPanel)->isVisible();
 
+    if (videoFullScreen != nullptr)
+    {
+        state.videoFullScreen = videoFullScreen->isActive();
+        state.fullScreenBarShown = videoFullScreen->isBarShown();
+    }
+
     return state;
 }
 
@@ -177,7 +188,8 @@ void MainWindow::layoutContent()
     if (moviePanel != nullptr)
         moviePanel->rebuildMarkers();
 
-    if (! isFullScreen())
+    // The display's size is no window size to start with.
+    if (! isFullScreen() && ! isKioskMode())
         PreferencesManager::getInstance()->setWindowSize (getWidth(), getHeight());
 }
 
@@ -218,6 +230,7 @@ void MainWindow::showOnly (const juce::String& panelPath)
 
 void MainWindow::hideMoviePanel()
 {
+    videoFullScreen->leave();
     moviePanel->close (applicationTitle);
     get (ComponentPaths::moviePanel)->setVisible (false);
     layoutContent();
@@ -441,6 +454,14 @@ void MainWindow::resizeWindowBy (int deltaWidth, int deltaHeight)
     setSize (getWidth() + deltaWidth, getHeight() + deltaHeight);
 }
 
+void MainWindow::setVideoFullScreen (bool shouldBeFullScreen)
+{
+    if (shouldBeFullScreen)
+        videoFullScreen->enter();
+    else
+        videoFullScreen->leave();
+}
+
 void MainWindow::showCoursePage (int course, int lesson)
 {
     moviePanel->setCurrentCourse (course, lesson);
@@ -628,7 +649,11 @@ void MainWindow::buttonClicked (juce::Button* button)
         restoreTutorials();
     }
 
-    get (ComponentPaths::toggleLeftPanelButton)->grabKeyboardFocus();
+    // In full screen the toggle is hidden and the picture keeps the keys.
+    if (videoFullScreen->isActive())
+        moviePanel->getVideo().grabKeyboardFocus();
+    else
+        get (ComponentPaths::toggleLeftPanelButton)->grabKeyboardFocus();
 }
 
 void MainWindow::sliderValueChanged (juce::Slider* slider)

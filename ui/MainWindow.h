@@ -7,6 +7,7 @@
 #include "server/CatalogUpdateThread.h"
 #include "server/StartupRetrieval.h"
 #include "ui/MainWindowLayout.h"
+#include "ui/VideoFullScreen.h"
 #include "ui/WebPanel.h"
 #include "ui/kit/ComponentContainer.h"
 #include "ui/kit/ResizeBar.h"
@@ -119,6 +120,9 @@ public:
     /** The web and message panels. */
     WebPanel& getWebPanel() noexcept { return *webPanel; }
 
+    /** The video alone on the whole display ("f", Escape, a double click on the video). */
+    VideoFullScreen& getVideoFullScreen() noexcept { return *videoFullScreen; }
+
     /** Turns on the remembered extras button and shows the partners button only when the
         current course has a partners page.
     */
@@ -214,6 +218,8 @@ private:
     void selectChapterInTree (int course, int lesson, int chapter) override;
     void setWindowTitle (const juce::String& title) override;
     void resizeWindowBy (int deltaWidth, int deltaHeight) override;
+    void setVideoFullScreen (bool shouldBeFullScreen) override;
+    bool isVideoFullScreen() const override { return videoFullScreen->isActive(); }
     void sliderDragStarted (juce::Slider* slider) override;
     void sliderDragEnded (juce::Slider* slider) override;
     bool keyPressed (const juce::KeyPress& key, juce::Component* originatingComponent) override;
@@ -233,6 +239,7 @@ private:
     std::unique_ptr<MoviePanel> moviePanel;
     std::unique_ptr<SearchPanel> searchPanel;
     std::unique_ptr<WebPanel> webPanel;
+    std::unique_ptr<VideoFullScreen> videoFullScreen;
     BackgroundPanel* imagePanel = nullptr;
     juce::TooltipWindow tooltipWindow;
     int leftPanelWidth = ResizeBar::minimumWidth;

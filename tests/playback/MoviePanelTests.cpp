@@ -47,12 +47,15 @@ struct FakeWindow final : MoviePanel::Host
     void showCourseExtras() override { ++extrasShown; }
     void setWindowTitle (const juce::String& newTitle) override { title = newTitle; }
     void resizeWindowBy (int, int) override {}
+    void setVideoFullScreen (bool shouldBeFullScreen) override { fullScreen = shouldBeFullScreen; }
+    bool isVideoFullScreen() const override { return fullScreen; }
 
     qo::ComponentContainer& content;
     MoviePanel* panel = nullptr;
     PlaybackRules::Place selected;
     int extrasShown = 0;
     juce::String title;
+    bool fullScreen = false;
 };
 
 /** Course 0: lesson 0 with "a" (6 s) and "b" (never downloaded), lesson 1 with "c" (5 s).
@@ -565,4 +568,41 @@ TEST_F (ResumeTest, ArrowsSeekFiveSecondsAndChangeTheVolumeButNotInTheSearchFiel
     EXPECT_DOUBLE_EQ (video().getPosition(), 15.0);
     EXPECT_FLOAT_EQ (panel->getVolume(), 1.0f);
     content.removeFromDesktop();
+}
+
+TEST_F (ResumeTest, FullScreenByKeyOrDoubleClickOnlyWithAVideoAndEscapeOnlyLeaves)
+{
+    EXPECT_FALSE (panel->keyPressed (juce::KeyPress ('f'))) << "no video: the key is left to others";
+    EXPECT_FALSE (panel->keyPressed (juce::KeyPress (juce::KeyPress::escapeKey)));
+    EXPECT_FALSE (window.fullScreen);
+
+    panel->openChapter (0, 0, 0, false);
+    press (juce::KeyPress ('f'));
+    EXPECT_TRUE (window.fullScreen);
+    press (juce::KeyPress ('f'));
+    EXPECT_FALSE (window.fullScreen) << "f leaves too";
+    EXPECT_FALSE (panel->keyPressed (juce::KeyPress (juce::KeyPress::escapeKey))) << "Escape does not enter";
+
+    const auto doubleClick = [this]
+    {
+        const auto now = juce::Time::getCurrentTime();
+        auto source = juce::Desktop::getInstance().getMainMouseSource();
+        video().mouseDoubleClick (juce::MouseEvent (source, { 10.0f, 10.0f }, {}, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, &video(), &video(),
+                                                    now, { 10.0f, 10.0f }, now, 2, false));
+    };
+
+    doubleClick();
+    EXPECT_TRUE (window.fullScreen);
+    press (juce::KeyPress (juce::KeyPress::escapeKey));
+    EXPECT_FALSE (window.fullScreen);
+    doubleClick();
+    doubleClick();
+    EXPECT_FALSE (window.fullScreen) << "a second double click leaves";
+    EXPECT_TRUE (video().isMovieOpen());
+    EXPECT_FALSE (video().isPlaying()) << "nothing else changed";
+
+    // Closed, the video cannot go full screen.
+    window.showBlankPicture();
+    doubleClick();
+    EXPECT_FALSE (window.fullScreen);
 }
