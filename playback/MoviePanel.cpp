@@ -6,6 +6,7 @@
 #include "model/Core.h"
 #include "model/RegularFile.h"
 #include "playback/PlaybackRules.h"
+#include "playback/SpeedButton.h"
 #include "playback/VideoComponent.h"
 #include "ui/kit/ComponentContainer.h"
 #include "ui/kit/ComponentPaths.h"
@@ -39,14 +40,17 @@ MoviePanel::MoviePanel (Core& c, qo::ComponentContainer& container, Host& h)
       host (h),
       video (*container.getRequired<VideoComponent> (ComponentPaths::movieComponent)),
       positionSlider (*container.getRequired<juce::Slider> (ComponentPaths::positionSlider)),
-      volumeSlider (*container.getRequired<juce::Slider> (ComponentPaths::volumeSlider))
+      volumeSlider (*container.getRequired<juce::Slider> (ComponentPaths::volumeSlider)),
+      speedButton (*container.getRequired<SpeedButton> (ComponentPaths::speedButton))
 {
     video.onDoubleClick = [this] { toggleFullScreen(); };
+    speedButton.onSpeedChosen = [this] (double chosen) { setSpeed (chosen); };
 }
 
 MoviePanel::~MoviePanel()
 {
     video.onDoubleClick = nullptr;
+    speedButton.onSpeedChosen = nullptr;
     stopTimer();
     saveWatchedPosition (PositionSaveSchedule::Reason::quitting);
 }
@@ -205,6 +209,7 @@ void MoviePanel::refreshControls()
         return;
 
     volumeSlider.setValue (volume, juce::dontSendNotification);
+    speedButton.setSpeed (getSpeed());
 
     if (auto* playPause = content.getRequired<juce::ImageButton> (ComponentPaths::playPauseButton))
         setPictures (*playPause, video.isPlaying() ? "pause" : "play");

@@ -4,6 +4,7 @@
 #include "playback/PositionSaveSchedule.h"
 
 class Core;
+class SpeedButton;
 class VideoComponent;
 
 namespace qo
@@ -188,6 +189,7 @@ private:
     VideoComponent& video;
     juce::Slider& positionSlider;
     juce::Slider& volumeSlider;
+    SpeedButton& speedButton;
 
     int currentCourse = -1, currentLesson = -1, currentChapter = -1;
     juce::String currentChapterId;

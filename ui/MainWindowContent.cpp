@@ -3,6 +3,7 @@
 #include "app/SharedRes.h"
 #include "playback/ProSlider.h"
 #include "playback/VideoComponent.h"
+#include "playback/SpeedButton.h"
 #include "ui/kit/BackgroundPanel.h"
 #include "ui/kit/ComponentPaths.h"
 #include "ui/kit/CustomLookAndFeel2.h"
@@ -128,6 +129,7 @@ void buildPlaybackControls (qo::ComponentContainer& content, const MainWindowCon
     time->setFont (juce::Font (SharedRes::getInstance()->getTypeface ("Lucida Grande Bold")).withHeight (12.0f));
     time->setColour (juce::Label::textColourId, juce::Colour (0xff333333));
     content.addComponentAt (timeLabel, time, true);
+    content.addComponentAt (speedButton, new SpeedButton(), true);
 }
 
 void buildExtrasControls (qo::ComponentContainer& content, juce::Button::Listener& listener)

@@ -45,6 +45,7 @@ std::vector<MainWindowLayout::Placement> MainWindowLayout::getPlaybackControls (
         { ComponentPaths::favoriteToggleButton, { p - 82, 13, 28, 28 } },
         { ComponentPaths::addMarkerButton, { p - 120, 13, 28, 28 } },
         { ComponentPaths::timeLabel, { p - 204, 17, 80, 20 } },
+        { ComponentPaths::speedButton, { p - 202, 38, 34, 15 } },
         { ComponentPaths::positionSlider, { 325, 19, p - 534, 16 } },
     };
 }

@@ -7,6 +7,7 @@
 #include "playback/MoviePanel.h"
 #include "playback/PlaybackRules.h"
 #include "playback/ProSlider.h"
+#include "playback/SpeedButton.h"
 #include "playback/VideoComponent.h"
 #include "tests/common/MessagePump.h"
 #include "tests/common/ScratchHome.h"
@@ -95,6 +96,7 @@ protected:
         content.addComponentAt (favoriteToggleButton, new juce::ImageButton(), true);
         content.addComponentAt (positionSlider, new qo::ProSlider ({}), true);
         content.addComponentAt (timeLabel, new juce::Label(), true);
+        content.addComponentAt (speedButton, new SpeedButton(), true);
         content.setBounds (0, 0, 1000, 700);
         content.getComponent (movieControlsPanel)->setBounds (0, 600, 1000, 55);
 
@@ -605,4 +607,28 @@ TEST_F (ResumeTest, FullScreenByKeyOrDoubleClickOnlyWithAVideoAndEscapeOnlyLeave
     window.showBlankPicture();
     doubleClick();
     EXPECT_FALSE (window.fullScreen);
+}
+
+TEST_F (ResumeTest, TheSpeedControlShowsTheSpeedAndOffersTheSteps)
+{
+    auto& control = *content.getComponent<SpeedButton> (ComponentPaths::speedButton);
+    panel->openChapter (0, 0, 0, false);
+    EXPECT_EQ (control.getButtonText(), "1x");
+
+    press (juce::KeyPress (']', 0, ']'));
+    EXPECT_EQ (control.getButtonText(), "1.25x") << "a key's speed shows at once";
+
+    prompts.pickFromNextMenu (9);
+    control.triggerClick();
+    ASSERT_TRUE (MessagePump::runUntil ([&] { return ! prompts.menus.empty(); }));
+    MessagePump::deliverPending();
+    ASSERT_EQ (prompts.menus.back().size(), PlaybackRules::speedSteps.size());
+    EXPECT_TRUE (prompts.menus.back()[3].ticked) << "1.25x is the current step";
+    EXPECT_DOUBLE_EQ (video().getSpeed(), 3.0);
+    EXPECT_DOUBLE_EQ (PreferencesManager::getInstance()->getPlaybackSpeed(), 3.0);
+    EXPECT_EQ (control.getButtonText(), "3x");
+
+    // The next chapter shows the same speed.
+    panel->openChapter (0, 1, 0, false);
+    EXPECT_EQ (control.getButtonText(), "3x");
 }

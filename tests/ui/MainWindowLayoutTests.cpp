@@ -46,6 +46,7 @@ TEST (MainWindowLayout, PanelsAndBottomBar)
     EXPECT_EQ (boundsOf (placements, ComponentPaths::movieControlsPanel), juce::Rectangle<int> (268, 0, 932, 55));
     EXPECT_EQ (boundsOf (placements, ComponentPaths::positionSlider), juce::Rectangle<int> (325, 19, 932 - 534, 16));
     EXPECT_EQ (boundsOf (placements, ComponentPaths::timeLabel), juce::Rectangle<int> (932 - 204, 17, 80, 20));
+    EXPECT_EQ (boundsOf (placements, ComponentPaths::speedButton), juce::Rectangle<int> (932 - 202, 38, 34, 15)) << "under the time, in the bar";
     EXPECT_EQ (boundsOf (placements, ComponentPaths::partnersButton), juce::Rectangle<int> (932 - 36, 15, 24, 24));
     EXPECT_EQ (boundsOf (placements, ComponentPaths::coverButton), juce::Rectangle<int> (932 - 82, 15, 24, 24));
     EXPECT_EQ (boundsOf (placements, ComponentPaths::webBrowser), juce::Rectangle<int>()) << "no browser showing";
