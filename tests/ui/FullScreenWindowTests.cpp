@@ -36,8 +36,8 @@ protected:
         const auto chapterId = core->getChapterId (0, 0, 0);
         ASSERT_TRUE (core->getChapterDirectory (chapterId).createDirectory());
         ASSERT_TRUE (TestLibraryWriter::getSampleLibrary().getChildFile ("videos/" + chapterId + ".mp4").copyFileTo (core->getVideoFile (chapterId)));
-        core->setUsersDirectory (core->getUsersDirectory().getSiblingFile ("elsewhere"), false);
-        core->setUsersDirectory (preferences->getMoviesRootDirectory().getChildFile ("users"), false);
+        core->setUsersDirectory (core->getUsersDirectory().getSiblingFile ("elsewhere"), juce::dontSendNotification);
+        core->setUsersDirectory (preferences->getMoviesRootDirectory().getChildFile ("users"), juce::dontSendNotification);
         ASSERT_TRUE (core->isVideoPresent (chapterId));
 
         window->openChapter (0, 0, 0, false);
@@ -46,6 +46,13 @@ protected:
         // The keys go where a person's click on the picture sends them.
         click (video(), video().getLocalBounds().getCentre());
         ASSERT_TRUE (MessagePump::runUntil ([this] { return video().hasKeyboardFocus (false); }));
+    }
+
+    // The pointer goes back to the display's corner, away from where the next test's window opens.
+    void TearDown() override
+    {
+        xdotool ({ "mousemove", "0", "0" });
+        WindowTest::TearDown();
     }
 
     VideoComponent& video() { return window->getMoviePanel().getVideo(); }
