@@ -3,6 +3,7 @@
 #include "app/SharedRes.h"
 #include "model/SafeXmlFile.h"
 
+#include <cmath>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +22,7 @@ constexpr const char* startupSidebarVisibility = "startupSidebarVisibility";
 constexpr const char* language = "language";
 constexpr const char* moviesRootDirectory = "moviesRootDirectory";
 constexpr const char* loggingEnabled = "loggingEnabled";
+constexpr const char* playbackSpeed = "playbackSpeed";
 } // namespace Keys
 
 namespace
@@ -48,6 +50,12 @@ void restrictToOwner (const juce::File& file)
 
     if (lstat (path.c_str(), &info) == 0 && S_ISREG (info.st_mode) && info.st_uid == getuid() && (info.st_mode & 077) != 0)
         chmod (path.c_str(), 0600);
+}
+
+/** A speed as stored: the shortest decimal text with a point whatever the locale. */
+juce::String formatPlaybackSpeed (double speed)
+{
+    return juce::String (speed);
 }
 
 /** Reads a value, or adds the fallback under the key when the file lacks it. */
@@ -214,6 +222,12 @@ void PreferencesManager::load (const juce::File& file)
 
     loadBool (Keys::loggingEnabled, loggingEnabled);
 
+    // Unlike the keys above, the speed is added to the file only once the user picks one, so
+    // a user who never does keeps a file with exactly those keys.
+    const auto speed = parsePlaybackSpeed (props.getValue (Keys::playbackSpeed));
+    differs = differs || speed != playbackSpeed;
+    playbackSpeed = speed;
+
     // The correction stays in memory only; the file keeps what the user last stored.
     startupSidebarSize = juce::jmax (startupSidebarSize, minimumSidebarSize);
 
@@ -278,6 +292,32 @@ void PreferencesManager::setMoviesRootDirectory (const juce::File& newRoot)
 
     if (properties != nullptr)
         properties->setValue (Keys::moviesRootDirectory, newRoot.getFullPathName());
+
+    writeIfNeeded();
+}
+
+double PreferencesManager::parsePlaybackSpeed (const juce::String& text)
+{
+    const auto trimmed = text.trim();
+
+    if (! trimmed.containsOnly ("0123456789.+-eE") || ! trimmed.containsAnyOf ("0123456789"))
+        return 1.0;
+
+    const auto value = trimmed.getDoubleValue();
+    return std::isfinite (value) && value >= minimumPlaybackSpeed && value <= maximumPlaybackSpeed ? value : 1.0;
+}
+
+void PreferencesManager::setPlaybackSpeed (double newSpeed)
+{
+    const auto speed = std::isfinite (newSpeed) ? juce::jlimit (minimumPlaybackSpeed, maximumPlaybackSpeed, newSpeed) : 1.0;
+
+    if (playbackSpeed == speed)
+        return;
+
+    playbackSpeed = speed;
+
+    if (properties != nullptr)
+        properties->setValue (Keys::playbackSpeed, formatPlaybackSpeed (speed));
 
     writeIfNeeded();
 }

@@ -4,7 +4,7 @@
 
 /**
     The user's settings between runs: window size and state, side bar, course language, movies
-    folder, remembered login and logging. Every value lives in memory, typed, and is mirrored into
+    folder, remembered login, logging and the playback speed. Every value lives in memory, typed, and is mirrored into
     "preferences.xml", which is read once at start-up and written by some setters at once and by
     the destructor at the end of the run.
 
@@ -41,6 +41,11 @@ public:
     juce::File getMoviesRootDirectory() const { return moviesRootDirectory; }
     bool getLoggingEnabled() const noexcept { return loggingEnabled; }
 
+    /** The playback speed the movie panel plays at, 1 for normal speed, within
+        minimumPlaybackSpeed and maximumPlaybackSpeed.
+    */
+    double getPlaybackSpeed() const noexcept { return playbackSpeed; }
+
     /** The setters store a changed value, and write the file at once where the name says so. */
     void setLoggingEnabled (bool shouldLog);
     void setLanguage (int newLanguage);
@@ -51,6 +56,20 @@ public:
     void setMaximiseWindowAtStartup (bool shouldMaximise);
     void setWindowSize (int width, int height);
     void setMoviesRootDirectory (const juce::File& newRoot);
+
+    /** Stores the speed kept within the allowed range ("playbackSpeed"); a value that is not a
+        finite number stores 1. Written at once.
+    */
+    void setPlaybackSpeed (double newSpeed);
+
+    /** The slowest and fastest playback speeds. */
+    static constexpr double minimumPlaybackSpeed = 0.5;
+    static constexpr double maximumPlaybackSpeed = 3.0;
+
+    /** The speed a stored "playbackSpeed" text means: its decimal number, or 1 when the text is
+        empty, not a number, or outside the allowed range.
+    */
+    static double parsePlaybackSpeed (const juce::String& text);
 
     /** The default window size for a display's usable area: at most 1030 x 600. */
     static juce::Point<int> getDefaultWindowSize (juce::Rectangle<int> usableArea);
@@ -102,6 +121,7 @@ private:
     int language = 1;
     juce::File moviesRootDirectory;
     bool loggingEnabled = false;
+    double playbackSpeed = 1.0;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PreferencesManager)
 };

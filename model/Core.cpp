@@ -413,6 +413,11 @@ bool Core::isFavorite (const juce::String& chapterId) const
     return readLocalInfo (chapterId, false, [] (const MovieLocalInfo& info) { return info.favorite; });
 }
 
+double Core::getWatchedPosition (const juce::String& chapterId) const
+{
+    return readLocalInfo (chapterId, 0.0, [] (const MovieLocalInfo& info) { return info.position; });
+}
+
 int Core::getNumMarkers (const juce::String& chapterId) const
 {
     return readLocalInfo (chapterId, 0, [] (const MovieLocalInfo& info) { return info.getNumMarkers(); });
@@ -584,6 +589,22 @@ bool Core::setFavorite (const juce::String& chapterId, bool shouldBeFavorite)
     }
 
     broadcast (Notifications::favoriteChanged, { chapterId });
+    return true;
+}
+
+bool Core::setWatchedPosition (const juce::String& chapterId, double seconds)
+{
+    {
+        const juce::ScopedWriteLock sl (catalogLock);
+        auto* info = findLocalInfo (chapterId);
+
+        if (info == nullptr || ! info->setPosition (seconds))
+            return false;
+
+        saveLocalState (chapterId);
+    }
+
+    broadcast (Notifications::watchedPositionChanged, { chapterId });
     return true;
 }
 

@@ -138,6 +138,9 @@ public:
     juce::Time getTimestamp (const juce::String& chapterId) const;
     bool isYetToBeSeen (const juce::String& chapterId) const;
     bool isFavorite (const juce::String& chapterId) const;
+
+    /** Where watching the chapter last stopped, in seconds of video time; 0 when never. */
+    double getWatchedPosition (const juce::String& chapterId) const;
     int getNumMarkers (const juce::String& chapterId) const;
     double getMarkerTime (const juce::String& chapterId, int index) const;
     juce::String getMarkerText (const juce::String& chapterId, int index) const;
@@ -163,6 +166,12 @@ public:
     void addMarker (const juce::String& chapterId, const juce::String& text, double seconds);
     void removeMarker (const juce::String& chapterId, int index);
     void setMarkerText (const juce::String& chapterId, int index, const juce::String& text);
+
+    /** Keeps where watching the chapter stopped (a negative or non-finite time keeps 0), saves
+        the state file when it changed and broadcasts "cw;<chapter>". Message thread, a few times
+        a minute at most: every call that changes the value writes the file.
+    */
+    bool setWatchedPosition (const juce::String& chapterId, double seconds);
 
     /** The index of the nearest marker at or before (after) a time, less than 1,000,000 s
         away, the lowest index winning ties; -1 when none.

@@ -75,6 +75,7 @@ bool CoreListenerList::deliver (const juce::String& message)
     if (code == N::favoriteChanged)         return chapterState (Change::favourite);
     if (code == N::chapterRemoved)          return chapterState (Change::removed);
     if (code == N::chapterRestored)         return chapterState (Change::restored);
+    if (code == N::watchedPositionChanged)  return chapterState (Change::watchedPosition);
 
     return false;
 }

@@ -18,7 +18,8 @@ public:
         seen,
         favourite,
         removed,
-        restored
+        restored,
+        watchedPosition
     };
 
     /** A new catalog was installed. */

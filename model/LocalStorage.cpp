@@ -86,6 +86,10 @@ bool LocalStorage::loadState (MovieLocalInfo& info, const juce::File& stateFile)
     info.timestamp = juce::Time (attributes.getInt64 ("timestamp"));
     info.yetToBeSeen = readFlag (attributes, "yetToBeSeen");
     info.favorite = readFlag (attributes, "favorite");
+
+    // Older files have no position; a hand-edited one may hold anything, which starts at 0.
+    info.position = 0.0;
+    info.setPosition (attributes.getDouble ("position"));
     info.markers.clear();
 
     for (auto* child : root->getChildIterator())
@@ -111,6 +115,11 @@ std::unique_ptr<juce::XmlElement> LocalStorage::createStateDocument (const Movie
     root->setAttribute ("timestamp", juce::String (info.timestamp.toMilliseconds()));
     root->setAttribute ("yetToBeSeen", info.yetToBeSeen ? 1 : 0);
     root->setAttribute ("favorite", info.favorite ? 1 : 0);
+
+    // After the attributes every reader knows, so those readers still find theirs unchanged; a
+    // chapter never watched keeps exactly the document it always had.
+    if (info.position > 0.0)
+        root->setAttribute ("position", formatMarkerTime (info.position));
 
     for (const auto* marker : info.markers)
     {

@@ -1,5 +1,7 @@
 #include "model/MovieLocalInfo.h"
 
+#include <cmath>
+
 bool MovieLocalInfo::setYetToBeSeen (bool shouldBeUnseen) noexcept
 {
     if (yetToBeSeen == shouldBeUnseen)
@@ -24,6 +26,17 @@ bool MovieLocalInfo::setTimestamp (juce::Time newTimestamp) noexcept
         return false;
 
     timestamp = newTimestamp;
+    return true;
+}
+
+bool MovieLocalInfo::setPosition (double seconds) noexcept
+{
+    const auto stored = std::isfinite (seconds) && seconds > 0.0 ? seconds : 0.0;
+
+    if (position == stored)
+        return false;
+
+    position = stored;
     return true;
 }
 
@@ -72,4 +85,5 @@ void MovieLocalInfo::resetToDefaults()
     markers.clear();
     yetToBeSeen = false;
     favorite = false;
+    position = 0.0;
 }

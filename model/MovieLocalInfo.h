@@ -3,8 +3,8 @@
 #include "model/MovieMarker.h"
 
 /**
-    The user's own state of one chapter: seen or not, favourite, markers, and when its video was
-    downloaded.
+    The user's own state of one chapter: seen or not, favourite, markers, where watching stopped,
+    and when its video was downloaded.
 
     Core owns one per chapter of the current catalog and changes it under its write lock. The
     setters report whether the value changed, so the caller saves and notifies only then.
@@ -23,6 +23,11 @@ public:
 
     /** Stores the download timestamp; true when it changed. */
     bool setTimestamp (juce::Time newTimestamp) noexcept;
+
+    /** Stores where watching stopped, in seconds; a time that is negative or not a finite
+        number stores 0. True when it changed.
+    */
+    bool setPosition (double seconds) noexcept;
 
     /** Appends a normal marker; markers keep their insertion order, not their time order. */
     void addMarker (const juce::String& text, double time);
@@ -53,6 +58,9 @@ public:
     juce::OwnedArray<MovieMarker> markers;
     bool yetToBeSeen = false;
     bool favorite = false;
+
+    /** Where the user stopped watching, in seconds of video time; 0 when never watched. */
+    double position = 0.0;
 
 private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MovieLocalInfo)

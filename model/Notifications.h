@@ -30,6 +30,9 @@ constexpr const char* seenChanged = "cs";
 /** A chapter's favourite flag changed; argument: the chapter. */
 constexpr const char* favoriteChanged = "cf";
 
+/** Where watching a chapter stopped was saved; argument: the chapter. */
+constexpr const char* watchedPositionChanged = "cw";
+
 /** A marker was added to or removed from a chapter; argument: the chapter. */
 constexpr const char* markersChanged = "mc";
 

@@ -61,6 +61,13 @@ void BaseItem::paintItem (juce::Graphics& g, int width, int height)
     g.setFont (juce::Font (skin->getTypeface (isUnseen() ? "Lucida Grande Bold" : "Lucida Grande Regular")).withHeight (13.0f));
     g.setColour (getTextColour());
     g.drawText (label, 21, 0, width - 21, height, juce::Justification::centredLeft, false);
+
+    if (const auto watched = getWatchedFraction(); watched > 0.0 && width > 21)
+    {
+        const auto length = juce::jmax (1, juce::roundToInt (watched * (width - 21 - 4)));
+        g.setColour (juce::Colour (watchedLineColour));
+        g.fillRect (21, height - watchedLineThickness - 1, length, watchedLineThickness);
+    }
 }
 
 void BaseItem::itemClicked (const juce::MouseEvent& e)

@@ -36,6 +36,15 @@ public:
 
     virtual juce::Colour getTextColour() const { return juce::Colours::black; }
 
+    /** How much of the row's video was watched, 0 to 1, drawn as a thin line under the label;
+        0 draws nothing.
+    */
+    virtual double getWatchedFraction() const { return 0.0; }
+
+    /** The watched line's colour and thickness; it lies within the row, above its bottom edge. */
+    static constexpr juce::uint32 watchedLineColour = 0xffff9827;
+    static constexpr int watchedLineThickness = 2;
+
     const juce::String& getLabel() const noexcept { return label; }
 
     /** The row's height when it passes the tab filter. */

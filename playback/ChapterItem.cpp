@@ -2,6 +2,7 @@
 
 #include "model/Core.h"
 #include "playback/ChapterStatus.h"
+#include "playback/PlaybackRules.h"
 
 ChapterItem::ChapterItem (Core& c, CatalogTreeHost& h, int course, int lesson, int chapter, const juce::String& chapterId)
     : BaseItem (c, h, makeLabel (c, course, lesson, chapterId)), reference { course, lesson, chapter, chapterId }
@@ -77,6 +78,11 @@ int ChapterItem::getStatusIcon() const
 juce::Colour ChapterItem::getTextColour() const
 {
     return core.isVideoPresent (reference.id) ? juce::Colour (0xff000000) : juce::Colour (0xff4c4c4c);
+}
+
+double ChapterItem::getWatchedFraction() const
+{
+    return PlaybackRules::getWatchedFraction (core.getWatchedPosition (reference.id), core.getChapterDuration (reference.id));
 }
 
 bool ChapterItem::passesFilter() const

@@ -29,6 +29,7 @@ public:
     bool isFavorite() const override;
     int getStatusIcon() const override;
     juce::Colour getTextColour() const override;
+    double getWatchedFraction() const override;
 
 private:
     bool passesFilter() const override;

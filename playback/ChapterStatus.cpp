@@ -1,6 +1,7 @@
 #include "playback/ChapterStatus.h"
 
 #include "model/Core.h"
+#include "playback/PlaybackRules.h"
 
 bool ChapterStatus::State::isBeingFetched() const noexcept
 {
@@ -15,6 +16,8 @@ ChapterStatus::State ChapterStatus::read (const Core& core, const juce::String& 
     state.favorite = core.isFavorite (chapterId);
     state.unseen = core.isYetToBeSeen (chapterId);
     state.searchHit = core.hasSearchHits (chapterId);
+    state.watched = core.getWatchedPosition (chapterId);
+    state.duration = core.getChapterDuration (chapterId);
 
     const auto& queue = core.getDownloads();
 
@@ -52,6 +55,17 @@ int ChapterStatus::getGroupIcon (bool hasMissingChapter, bool online, BrowserTab
 }
 
 juce::String ChapterStatus::getTooltip (const State& state, bool online)
+{
+    const auto status = getStatusTooltip (state, online);
+    const auto watched = PlaybackRules::describeWatched (state.watched, state.duration);
+
+    if (watched.isEmpty())
+        return status;
+
+    return status.isEmpty() ? watched : status + "\n" + watched;
+}
+
+juce::String ChapterStatus::getStatusTooltip (const State& state, bool online)
 {
     if (state.updateAvailable)
     {

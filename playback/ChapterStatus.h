@@ -32,6 +32,10 @@ public:
         bool unseen = false;
         bool searchHit = false;
 
+        /** Where watching stopped and the catalog's running time, both in seconds. */
+        double watched = 0.0;
+        double duration = 0.0;
+
         /** Not downloaded, and queued as waiting or running. */
         bool isBeingFetched() const noexcept;
     };
@@ -55,7 +59,9 @@ public:
     /** A lesson's or a course's status icon: the download icon while a chapter is missing. */
     static int getGroupIcon (bool hasMissingChapter, bool online, BrowserTab tab);
 
-    /** A chapter row's tooltip; empty for a downloaded, current chapter. */
+    /** A chapter row's tooltip; empty for a downloaded, current chapter. A chapter partly
+        watched adds a line such as "Watched 12:30 of 20:00".
+    */
     static juce::String getTooltip (const State& state, bool online);
 
     /** What a click on a chapter's status icon does. */
@@ -106,5 +112,7 @@ public:
     static std::vector<MenuEntry> getGroupMenu (bool hasMissingChapter, bool hasDownloadedChapter, bool online);
 
 private:
+    static juce::String getStatusTooltip (const State& state, bool online);
+
     ChapterStatus() = delete;
 };

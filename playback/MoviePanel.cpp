@@ -1,5 +1,6 @@
 #include "playback/MoviePanel.h"
 
+#include "app/PreferencesManager.h"
 #include "app/Prompts.h"
 #include "app/SharedRes.h"
 #include "model/Core.h"
@@ -63,7 +64,8 @@ MoviePanel::MoviePanel (Core& c, Host& h) : Component ("movieControlsPanel"), co
 
     for (auto* control : std::initializer_list<juce::Component*> { &minVolumeButton, &volumeSlider, &maxVolumeButton, &playPauseButton,
                                                                    &nextButton, &forwardButton, &prevButton, &backButton, &addMarkerButton,
-                                                                   &originalSizeButton, &favoriteToggleButton, &positionSlider, &timeLabel })
+                                                                   &originalSizeButton, &favoriteToggleButton, &positionSlider, &timeLabel,
+                                                                   &speedButton })
         addAndMakeVisible (control);
 
     wire (minVolumeButton, [this] { setVolume (0.0f); });
@@ -82,6 +84,13 @@ MoviePanel::MoviePanel (Core& c, Host& h) : Component ("movieControlsPanel"), co
     positionSlider.onDragStart = [this] { positionDragStarted(); };
     positionSlider.onDragEnd = [this] { positionDragEnded(); };
 
+    video.onDoubleClick = [this] { toggleFullScreen(); };
+    speedButton.onSpeedChosen = [this] (double chosen)
+    {
+        setSpeed (chosen);
+        host.controlUsed();
+    };
+
     core.addListener (this);
 }
 
@@ -89,6 +98,7 @@ MoviePanel::~MoviePanel()
 {
     core.removeListener (this);
     stopTimer();
+    saveWatchedPosition (PositionSaveSchedule::Reason::quitting);
 }
 
 void MoviePanel::wire (juce::Button& button, std::function<void()> action)
@@ -119,6 +129,7 @@ void MoviePanel::resized()
     favoriteToggleButton.setBounds (p - 82, 13, 28, 28);
     addMarkerButton.setBounds (p - 120, 13, 28, 28);
     timeLabel.setBounds (p - 204, 17, 80, 20);
+    speedButton.setBounds (p - 202, 38, 34, 15);
     positionSlider.setBounds (325, 19, p - 534, 16);
     rebuildMarkers();
 }
@@ -181,7 +192,9 @@ void MoviePanel::deliverPendingMessages (int timeoutMs)
 
 void MoviePanel::showChapter (const juce::String& chapterId, bool autoplay)
 {
-    if (chapterId != currentChapterId)
+    const auto opensAfresh = chapterId != currentChapterId;
+
+    if (opensAfresh)
     {
         // The other panels go first, and are seen to go before the video is touched.
         host.showBlankPicture();
@@ -204,8 +217,12 @@ void MoviePanel::showChapter (const juce::String& chapterId, bool autoplay)
     }
     else
     {
+        // A chapter opened afresh was placed where watching stopped as it loaded; selecting the
+        // open, paused chapter again rewinds it.
         loadCurrentChapter();
-        video.setPosition (0.0);
+
+        if (! opensAfresh)
+            video.setPosition (0.0);
     }
 }
 
@@ -238,7 +255,16 @@ void MoviePanel::loadCurrentChapter()
         return;
     }
 
-    video.loadMovie (file);
+    if (video.loadMovie (file))
+    {
+        video.setSpeed (getSpeed());
+        video.setPosition (PlaybackRules::getResumePosition (core.getWatchedPosition (currentChapterId), video.getMovieDuration()));
+        saveSchedule.chapterOpened (juce::Time::getMillisecondCounterHiRes());
+
+        // The slider and the time show the resumed place at once, not at the next refresh.
+        refreshControls();
+    }
+
     host.layoutContent();
 }
 
@@ -256,7 +282,10 @@ void MoviePanel::startPlaying()
 void MoviePanel::togglePlayPause()
 {
     if (video.isPlaying())
+    {
         video.stop();
+        saveWatchedPosition (PositionSaveSchedule::Reason::paused);
+    }
     else
         startPlaying();
 
@@ -270,6 +299,7 @@ void MoviePanel::refreshControls()
         return;
 
     volumeSlider.setValue (volume, juce::dontSendNotification);
+    speedButton.setSpeed (getSpeed());
 
     setPictures (playPauseButton, video.isPlaying() ? "pause" : "play");
     setPictures (favoriteToggleButton, core.isFavorite (currentChapterId) ? "favorites-on" : "favorites");
@@ -288,6 +318,24 @@ void MoviePanel::refreshControls()
 void MoviePanel::timerCallback()
 {
     refreshControls();
+
+    // Playing, a save now and then; just stopped at the end, one at once.
+    const auto playing = video.isPlaying();
+
+    if (playing || playingAtLastRefresh)
+        saveWatchedPosition (playing ? PositionSaveSchedule::Reason::playing : PositionSaveSchedule::Reason::paused);
+
+    playingAtLastRefresh = playing;
+}
+
+void MoviePanel::saveWatchedPosition (PositionSaveSchedule::Reason reason)
+{
+    // While the slider is dragged the video shows where the thumb is, not where watching is.
+    if (currentChapterId.isEmpty() || ! video.isMovieOpen() || dragging)
+        return;
+
+    if (saveSchedule.shouldSave (reason, juce::Time::getMillisecondCounterHiRes()))
+        core.setWatchedPosition (currentChapterId, video.getPosition());
 }
 
 void MoviePanel::stepChapter (bool forwards)
@@ -336,6 +384,28 @@ void MoviePanel::stepForward()
     refreshControls();
 }
 
+void MoviePanel::seekBy (double seconds)
+{
+    if (! video.isMovieOpen())
+        return;
+
+    video.setPosition (PlaybackRules::seekBy (video.getPosition(), seconds, video.getMovieDuration()));
+    refreshControls();
+}
+
+void MoviePanel::setSpeed (double newSpeed)
+{
+    auto* preferences = PreferencesManager::getInstance();
+    preferences->setPlaybackSpeed (newSpeed);
+    video.setSpeed (preferences->getPlaybackSpeed());
+    refreshControls();
+}
+
+double MoviePanel::getSpeed() const
+{
+    return PreferencesManager::getInstance()->getPlaybackSpeed();
+}
+
 void MoviePanel::setVolume (float newVolume)
 {
     volume = juce::jlimit (0.0f, 1.0f, newVolume);
@@ -355,6 +425,14 @@ void MoviePanel::showOriginalSize()
 
     const auto size = getMovieSize();
     host.resizeWindowBy (size.getWidth() - panel->getWidth(), size.getHeight() - panel->getHeight());
+}
+
+void MoviePanel::toggleFullScreen()
+{
+    if (host.isVideoFullScreen())
+        host.setVideoFullScreen (false);
+    else if (video.isMovieOpen() && currentChapterId.isNotEmpty())
+        host.setVideoFullScreen (true);
 }
 
 void MoviePanel::toggleFavorite()
@@ -396,6 +474,8 @@ void MoviePanel::positionDragEnded()
 void MoviePanel::close (const juce::String& applicationTitle)
 {
     stopTimer();
+    saveWatchedPosition (PositionSaveSchedule::Reason::replaced);
+    playingAtLastRefresh = false;
     currentChapterId.clear();
     video.stop();
     video.closeMovie();
@@ -431,6 +511,47 @@ void MoviePanel::renameMarker (int index)
 
 bool MoviePanel::keyPressed (const juce::KeyPress& key)
 {
+    // A text field (the search field) edits with these keys itself; only keys it leaves come
+    // here, and none of them is taken from it.
+    if (dynamic_cast<juce::TextEditor*> (juce::Component::getCurrentlyFocusedComponent()) != nullptr)
+        return false;
+
+    if (key == juce::KeyPress ('f') && (video.isMovieOpen() || host.isVideoFullScreen()))
+    {
+        toggleFullScreen();
+        return true;
+    }
+
+    if (key == juce::KeyPress (juce::KeyPress::escapeKey) && host.isVideoFullScreen())
+    {
+        host.setVideoFullScreen (false);
+        return true;
+    }
+
+    if (key.getTextCharacter() == ']' || key.getTextCharacter() == '[')
+    {
+        setSpeed (key.getTextCharacter() == ']' ? PlaybackRules::getFasterSpeed (getSpeed()) : PlaybackRules::getSlowerSpeed (getSpeed()));
+        return true;
+    }
+
+    if (key.getKeyCode() == juce::KeyPress::backspaceKey && ! key.getModifiers().isAnyModifierKeyDown())
+    {
+        setSpeed (1.0);
+        return true;
+    }
+
+    if (key == juce::KeyPress (juce::KeyPress::leftKey) || key == juce::KeyPress (juce::KeyPress::rightKey))
+    {
+        seekBy (key.getKeyCode() == juce::KeyPress::leftKey ? -arrowSeekSeconds : arrowSeekSeconds);
+        return true;
+    }
+
+    if (key == juce::KeyPress (juce::KeyPress::upKey) || key == juce::KeyPress (juce::KeyPress::downKey))
+    {
+        setVolume (PlaybackRules::stepVolume (volume, key.getKeyCode() == juce::KeyPress::upKey ? PlaybackRules::volumeStep : -PlaybackRules::volumeStep));
+        return true;
+    }
+
     const auto previous = key == juce::KeyPress ('i');
 
     if (previous || key == juce::KeyPress ('o'))
@@ -453,6 +574,10 @@ bool MoviePanel::keyPressed (const juce::KeyPress& key)
 
     if (key == juce::KeyPress ('s'))
     {
+        // The search field is part of the window, which full screen hides.
+        if (host.isVideoFullScreen())
+            host.setVideoFullScreen (false);
+
         host.focusSearchField();
         return true;
     }

@@ -2,7 +2,9 @@
 
 #include "model/Core.h"
 #include "playback/MarkerComponent.h"
+#include "playback/PositionSaveSchedule.h"
 #include "playback/ProSlider.h"
+#include "playback/SpeedButton.h"
 #include "playback/VideoComponent.h"
 
 /**
@@ -54,6 +56,10 @@ public:
 
         /** A control of the bar was used: the keyboard focus goes back where the window keeps it. */
         virtual void controlUsed() = 0;
+
+        /** Puts the video alone on the whole display, or back into the window. */
+        virtual void setVideoFullScreen (bool shouldBeFullScreen) = 0;
+        virtual bool isVideoFullScreen() const = 0;
     };
 
     MoviePanel (Core& core, Host& host);
@@ -113,8 +119,21 @@ public:
     /** Sets the volume; the slider shows it. */
     void setVolume (float newVolume);
 
+    /** Plays at this speed from now on, in this chapter and the next ones, and keeps it as the
+        preference; it is kept within the allowed range.
+    */
+    void setSpeed (double newSpeed);
+
+    /** The speed videos play at. */
+    double getSpeed() const;
+
     /** Resizes the window so that the movie panel is exactly the video's size. */
     void showOriginalSize();
+
+    /** Puts an open video alone on the whole display, or back into the window ("f", a double
+        click on the video).
+    */
+    void toggleFullScreen();
 
     void toggleFavorite();
 
@@ -136,8 +155,11 @@ public:
     /** Asks for a marker's new label. */
     void renameMarker (int index);
 
-    /** The keys "i" and "o" (previous and next marker) and "s" (the search field); true when
-        the key is one of them.
+    /** The keys "i" and "o" (previous and next marker), "s" (the search field), "]" and "["
+        (faster and slower), Backspace (normal speed), Left and Right (5 seconds back and
+        forward), Up and Down (louder and softer), "f" (full screen) and, in full screen, Escape
+        (back to the window); true when the key is one of them. Nothing is taken while the
+        search field has the focus.
     */
     bool keyPressed (const juce::KeyPress& key) override;
 
@@ -149,6 +171,9 @@ public:
     /** The triangles in index order. */
     const juce::OwnedArray<MarkerComponent>& getMarkerComponents() const noexcept { return markerComponents; }
     const juce::OwnedArray<MarkerComponent>& getOccurrenceComponents() const noexcept { return occurrenceComponents; }
+
+    /** How far Left and Right seek. */
+    static constexpr double arrowSeekSeconds = 5.0;
 
     /** The refresh period of the controls. */
     static constexpr int refreshIntervalMs = 500;
@@ -168,6 +193,8 @@ private:
     void rebuildTriangles (juce::OwnedArray<MarkerComponent>& components, bool forMarkers);
     void deliverPendingMessages (int timeoutMs);
     double getChapterDuration() const;
+    void saveWatchedPosition (PositionSaveSchedule::Reason reason);
+    void seekBy (double seconds);
 
     Core& core;
     Host& host;
@@ -187,11 +214,14 @@ private:
     juce::ImageButton favoriteToggleButton { "favoriteToggleButton" };
     qo::ProSlider positionSlider { "positionSlider" };
     juce::Label timeLabel { "timeLabel" };
+    SpeedButton speedButton;
 
     int currentCourse = -1, currentLesson = -1, currentChapter = -1;
     juce::String currentChapterId;
     float volume = 1.0f;
     bool dragging = false, playingBeforeDrag = false;
+    bool playingAtLastRefresh = false;
+    PositionSaveSchedule saveSchedule;
     juce::OwnedArray<MarkerComponent> markerComponents, occurrenceComponents;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MoviePanel)

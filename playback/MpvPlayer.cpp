@@ -1,6 +1,7 @@
 #include "playback/MpvPlayer.h"
 
 #include <clocale>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <mpv/client.h>
@@ -26,6 +27,8 @@ const char* const coreOptions[][2] = {
     { "audio-file-auto", "no" },
     { "load-scripts", "no" },
     { "ytdl", "no" },
+    // Faster or slower playback stretches the sound's tempo, not its pitch.
+    { "audio-pitch-correction", "yes" },
     { "osc", "no" },
     { "load-stats-overlay", "no" },
     { "load-osd-console", "no" },
@@ -318,6 +321,26 @@ bool MpvPlayer::isMuted() const
 {
     JUCE_ASSERT_MESSAGE_THREAD
     return getFlag ("mute").value_or (false);
+}
+
+void MpvPlayer::setSpeed (double rate)
+{
+    JUCE_ASSERT_MESSAGE_THREAD
+
+    if (core != nullptr && std::isfinite (rate) && rate > 0.0)
+        mpv_set_property (core, "speed", MPV_FORMAT_DOUBLE, &rate);
+}
+
+std::optional<double> MpvPlayer::getAudioClock() const
+{
+    JUCE_ASSERT_MESSAGE_THREAD
+    return open ? getDouble ("audio-pts") : std::nullopt;
+}
+
+double MpvPlayer::getSpeed() const
+{
+    JUCE_ASSERT_MESSAGE_THREAD
+    return getDouble ("speed").value_or (1.0);
 }
 
 void MpvPlayer::setLooping (bool shouldLoop)

@@ -68,6 +68,14 @@ public:
     /** mpv's own mute. */
     bool isMuted() const;
 
+    /** Plays at this rate (1 is normal), with the sound's pitch kept by mpv's tempo scaling.
+        Positions and the duration stay in video time. Kept across loads.
+    */
+    void setSpeed (double rate);
+
+    /** mpv's own playback rate. */
+    double getSpeed() const;
+
     /** True: start again at the end; false: stay paused at the end. */
     void setLooping (bool shouldLoop);
 
@@ -79,6 +87,11 @@ public:
 
     /** Frames mpv has handed over for rendering since the player was made. Any thread. */
     juce::int64 getNumFramesRendered() const noexcept { return renderer != nullptr ? renderer->getNumFramesRendered() : 0; }
+
+    /** For measurements: the time of the sound mpv is playing, in seconds of video time; empty
+        while no sound plays.
+    */
+    std::optional<double> getAudioClock() const;
 
     /** Frames mpv had to drop, in the decoder or at output, for the open video. */
     juce::int64 getNumFramesDropped() const;

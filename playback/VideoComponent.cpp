@@ -3,7 +3,22 @@
 VideoComponent::VideoComponent()
 {
     setOpaque (true);
+
+    // A click on the picture takes the keyboard from the tree and the search field, which use
+    // the arrow keys themselves, so that the arrows seek and change the volume.
+    setWantsKeyboardFocus (true);
     player.addChangeListener (this);
+}
+
+void VideoComponent::mouseDown (const juce::MouseEvent&)
+{
+    grabKeyboardFocus();
+}
+
+void VideoComponent::mouseDoubleClick (const juce::MouseEvent&)
+{
+    if (onDoubleClick != nullptr)
+        onDoubleClick();
 }
 
 VideoComponent::~VideoComponent()
@@ -62,6 +77,16 @@ double VideoComponent::getMovieDuration() const
 void VideoComponent::setMovieVolume (float newVolume)
 {
     player.setVolume (newVolume);
+}
+
+void VideoComponent::setSpeed (double rate)
+{
+    player.setSpeed (rate);
+}
+
+double VideoComponent::getSpeed() const
+{
+    return player.getSpeed();
 }
 
 void VideoComponent::setLooping (bool shouldLoop)

@@ -51,6 +51,10 @@ public:
     /** Volume from 0.0 to 1.0; 0 or below also mutes the sound. */
     void setMovieVolume (float newVolume);
 
+    /** The playback rate, 1 for normal speed, with the sound's pitch kept; kept across loads. */
+    void setSpeed (double rate);
+    double getSpeed() const;
+
     /** True: playback starts again at the end; false: it stops there. */
     void setLooping (bool shouldLoop);
 
@@ -64,6 +68,15 @@ public:
     juce::int64 getNumFramesPainted() const noexcept { return framesPainted; }
 
     void paint (juce::Graphics& g) override;
+
+    /** Takes the keyboard focus, so the playback keys reach the window whatever had it before. */
+    void mouseDown (const juce::MouseEvent& e) override;
+
+    /** Calls onDoubleClick. */
+    void mouseDoubleClick (const juce::MouseEvent& e) override;
+
+    /** Called on a double click on the picture. */
+    std::function<void()> onDoubleClick;
 
 private:
     void changeListenerCallback (juce::ChangeBroadcaster*) override;

@@ -8,6 +8,7 @@
 #include "model/RegularFile.h"
 #include "model/ThreadStop.h"
 #include "playback/CatalogTree.h"
+#include "playback/VideoComponent.h"
 #include "server/ProgramUpgrade.h"
 #include "ui/kit/BackgroundPanel.h"
 #include "ui/kit/CustomLookAndFeel2.h"
@@ -67,6 +68,9 @@ MainWindow::MainWindow (const juce::String& title, Core& c, const WebPanel::Brow
     catalogTree = std::make_unique<CatalogTree> (*get<juce::TreeView> (ComponentPaths::treeView), core, static_cast<CatalogTreeHost&> (*this));
     imagePanel = get<BackgroundPanel> (ComponentPaths::imagePanel);
     webPanel = std::make_unique<WebPanel> (core, *content, *browser, static_cast<WebPanel::Host&> (*this));
+    videoFullScreen = std::make_unique<VideoFullScreen> (*this, *content, juce::Array<juce::Component*> {
+        get (ComponentPaths::leftPanel), get (ComponentPaths::resizeBar), get (ComponentPaths::toggleLeftPanelButton), get (ComponentPaths::searchPanel) });
+    videoFullScreen->onChange = [this] { layoutContent(); };
 
     downloadList = std::make_unique<qo::ComponentContainer> ("downloadList");
     downloadPanel = std::make_unique<DownloadPanel> (core, *downloadList, static_cast<juce::Button::Listener&> (*this));
@@ -91,6 +95,7 @@ MainWindow::MainWindow (const juce::String& title, Core& c, const WebPanel::Brow
 MainWindow::~MainWindow()
 {
     desktopBridge = nullptr;
+    videoFullScreen = nullptr;
     content->removeComponent (ComponentPaths::searchPanel);
     searchPanel = nullptr;
     catalogTree = nullptr;
@@ -167,6 +172,12 @@ MainWindowLayout::State MainWindow::getLayoutState() const
     if (auto* browser = content->getComponent (ComponentPaths::webBrowser))
         state.webShowing = browser->isVisible() && get (ComponentPaths::webPanel)->isVisible();
 
+    if (videoFullScreen != nullptr)
+    {
+        state.videoFullScreen = videoFullScreen->isActive();
+        state.fullScreenBarShown = videoFullScreen->isBarShown();
+    }
+
     return state;
 }
 
@@ -186,7 +197,8 @@ void MainWindow::layoutContent()
     if (moviePanel != nullptr)
         moviePanel->rebuildMarkers();
 
-    if (! isFullScreen())
+    // The display's size is no window size to start with.
+    if (! isFullScreen() && ! isKioskMode())
         PreferencesManager::getInstance()->setWindowSize (getWidth(), getHeight());
 }
 
@@ -227,6 +239,7 @@ void MainWindow::showOnly (const juce::String& panelPath)
 
 void MainWindow::hideMoviePanel()
 {
+    videoFullScreen->leave();
     moviePanel->close (applicationTitle);
     get (ComponentPaths::moviePanel)->setVisible (false);
     layoutContent();
@@ -450,6 +463,14 @@ void MainWindow::resizeWindowBy (int deltaWidth, int deltaHeight)
     setSize (getWidth() + deltaWidth, getHeight() + deltaHeight);
 }
 
+void MainWindow::setVideoFullScreen (bool shouldBeFullScreen)
+{
+    if (shouldBeFullScreen)
+        videoFullScreen->enter();
+    else
+        videoFullScreen->leave();
+}
+
 void MainWindow::showCoursePage (int course, int lesson)
 {
     moviePanel->setCurrentCourse (course, lesson);
@@ -561,7 +582,7 @@ void MainWindow::buttonClicked (juce::Button* button)
             showExtrasPage (extrasKind);
     }
 
-    get (ComponentPaths::toggleLeftPanelButton)->grabKeyboardFocus();
+    controlUsed();
 }
 
 void MainWindow::focusSearchField()
@@ -571,7 +592,11 @@ void MainWindow::focusSearchField()
 
 void MainWindow::controlUsed()
 {
-    get (ComponentPaths::toggleLeftPanelButton)->grabKeyboardFocus();
+    // In full screen the toggle is hidden and the picture keeps the keys.
+    if (videoFullScreen->isActive())
+        moviePanel->getVideo().grabKeyboardFocus();
+    else
+        get (ComponentPaths::toggleLeftPanelButton)->grabKeyboardFocus();
 }
 
 bool MainWindow::keyPressed (const juce::KeyPress& key, juce::Component*)

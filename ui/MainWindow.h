@@ -8,6 +8,7 @@
 #include "server/CatalogUpdateThread.h"
 #include "server/StartupRetrieval.h"
 #include "ui/MainWindowLayout.h"
+#include "ui/VideoFullScreen.h"
 #include "ui/WebPanel.h"
 #include "ui/kit/ComponentContainer.h"
 #include "ui/kit/ResizeBar.h"
@@ -118,6 +119,9 @@ public:
     /** The web and message panels. */
     WebPanel& getWebPanel() noexcept { return *webPanel; }
 
+    /** The video alone on the whole display ("f", Escape, a double click on the video). */
+    VideoFullScreen& getVideoFullScreen() noexcept { return *videoFullScreen; }
+
     /** Turns on the remembered extras button and shows the partners button only when the
         current course has a partners page.
     */
@@ -208,6 +212,8 @@ private:
     void resizeWindowBy (int deltaWidth, int deltaHeight) override;
     void focusSearchField() override;
     void controlUsed() override;
+    void setVideoFullScreen (bool shouldBeFullScreen) override;
+    bool isVideoFullScreen() const override { return videoFullScreen->isActive(); }
     bool keyPressed (const juce::KeyPress& key, juce::Component* originatingComponent) override;
 
     template <typename ComponentType = juce::Component>
@@ -227,6 +233,7 @@ private:
     std::unique_ptr<SearchPanel> searchPanel;
     std::unique_ptr<PreferencesPanel> preferencesPanel;
     std::unique_ptr<WebPanel> webPanel;
+    std::unique_ptr<VideoFullScreen> videoFullScreen;
     BackgroundPanel* imagePanel = nullptr;
     juce::TooltipWindow tooltipWindow;
     int leftPanelWidth = ResizeBar::minimumWidth;

@@ -93,5 +93,27 @@ std::vector<MainWindowLayout::Placement> MainWindowLayout::compute (const State&
     placements.push_back ({ ComponentPaths::creditsButton, { p - 59, 15, 24, 24 } });
     placements.push_back ({ ComponentPaths::partnersButton, { p - 36, 15, 24, 24 } });
 
+    if (s.videoFullScreen)
+        placeVideoAlone (placements, s);
+
     return placements;
+}
+
+void MainWindowLayout::placeVideoAlone (std::vector<Placement>& placements, const State& s)
+{
+    const auto w = s.width;
+    const auto h = s.height;
+    const auto barY = s.fullScreenBarShown ? h - bottomBarHeight : h;
+
+    const auto replace = [&placements] (const juce::String& path, juce::Rectangle<int> bounds)
+    {
+        for (auto& p : placements)
+            if (p.path == path)
+                p.bounds = bounds;
+    };
+
+    replace (ComponentPaths::moviePanel, { 0, 0, w, h });
+    replace (ComponentPaths::movieComponent, getMovieBounds (w, h, s.movieSize));
+    replace (ComponentPaths::bottomPanel, { 0, barY, w, bottomBarHeight });
+    replace (ComponentPaths::movieControlsPanel, { 0, 0, w, bottomBarHeight });
 }

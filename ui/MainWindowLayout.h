@@ -29,6 +29,12 @@ public:
         juce::Rectangle<int> movieSize;
         bool movieShowing = false;
         bool webShowing = false;
+
+        /** The video alone on the whole content, the bottom bar over its bottom while the bar
+            is shown and just below the content's edge otherwise.
+        */
+        bool videoFullScreen = false;
+        bool fullScreenBarShown = true;
     };
 
     /** A component's path in the content container and its bounds in its parent. */
@@ -39,7 +45,9 @@ public:
     };
 
     /** Every fixed component's bounds, parents before children. The movie component and the
-        browser are the unnamed children "moviePanel/" and "webPanel/".
+        browser are the unnamed children "moviePanel/" and "webPanel/". With the video full
+        screen the components other than the movie panel and the bar keep their usual places
+        (the window hides them), so that leaving finds them as they were.
     */
     static std::vector<Placement> compute (const State& state);
 
@@ -53,5 +61,7 @@ public:
     static int getControlsLeft (bool leftPanelVisible) noexcept { return leftPanelVisible ? 268 : 48; }
 
 private:
+    static void placeVideoAlone (std::vector<Placement>& placements, const State& state);
+
     MainWindowLayout() = delete;
 };

@@ -485,3 +485,146 @@ TEST (Application, ATricklingCatalogAnswerLeavesTheCloseButtonWorking)
     EXPECT_TRUE (log.contains ("start-up catalog retrieval cancelled by quit")) << log;
     EXPECT_TRUE (log.endsWith ("\r\nProgram terminated\r\n")) << log;
 }
+
+namespace
+{
+/** The first chapter of the sample library, as the tree shows it to the demo user. */
+const juce::String firstChapterId ("MOD3D-EN-0101");
+const juce::String firstChapterTitle ("3D Modelling Fundamentals, 1.1 - Welcome to the course");
+
+/** Where watching the chapter stopped, as its state file says; -1 without a file. */
+double savedPosition (const juce::File& stateFile)
+{
+    const auto state = juce::parseXML (stateFile);
+    return state != nullptr ? state->getDoubleAttribute ("position", 0.0) : -1.0;
+}
+
+/** Starts the player, opens the first course and lesson in the tree and selects the first
+    chapter, which opens paused; then clicks the picture so the playback keys reach it.
+*/
+juce::String openFirstChapter (PlayerProcess& player, std::unique_ptr<Driver>& window)
+{
+    if (! player.start (juce::StringArray { TSY_PLAYER_PATH }, 0) || ! Driver::dismissAlert ("Test site"))
+        return "the program did not start";
+
+    const auto windows = Driver::waitForWindowsTitled ("TSY-Player 1.36", 30000);
+
+    if (windows.size() != 1)
+        return "no main window";
+
+    window = std::make_unique<Driver> (windows[0]);
+
+    if (! window->waitUntilPlaced (20000) || ! Driver::dismissAlert ("Logging enabled"))
+        return "the window was not placed, or no logging notice";
+
+    // The tree's rows are 20 pixels under a 26-pixel title bar; the first course is the tenth.
+    const auto rowAt = [] (int y) { return juce::Rectangle<int> (24, y - 9, 260, 18); };
+    const juce::Point<int> courseMark { 12, 209 }, lessonMark { 36, 229 }, chapterLabel { 150, 249 };
+
+    if (! window->waitUntilSettled (rowAt (courseMark.y).getUnion (rowAt (chapterLabel.y)), 20000))
+        return "the tree never settled";
+
+    const auto openRow = [&] (juce::Point<int> mark, juce::Rectangle<int> rowBelow) {
+        const auto before = window->grab (rowBelow);
+
+        for (int attempt = 0; attempt < 3; ++attempt)
+        {
+            window->click (mark);
+
+            if (window->waitForChange (rowBelow, before, 7000))
+                return true;
+        }
+
+        return false;
+    };
+
+    if (! openRow (courseMark, rowAt (lessonMark.y)) || ! openRow (lessonMark, rowAt (chapterLabel.y)))
+        return "the first course and lesson did not open";
+
+    window->click (chapterLabel);
+
+    if (! Driver::waitFor ([&] { return Driver::run ({ "xdotool", "getwindowname", window->getWindowId() }) == firstChapterTitle; }, 20000))
+        return "the chapter did not open";
+
+    const auto size = window->getBounds();
+    window->click ({ size.getWidth() - 250, size.getHeight() / 2 - 40 });
+    return {};
+}
+
+/** Plays with "k" until the time label moves on, then pauses with "k" again. */
+bool playAWhileAndPause (const Driver& window)
+{
+    const auto size = window.getBounds();
+    const juce::Rectangle<int> timeLabel (size.getWidth() - 204, size.getHeight() - 55 + 17, 80, 20);
+    const auto before = window.grab (timeLabel);
+    window.pressKeys ("k");
+
+    if (! window.waitForChange (timeLabel, before, 20000))
+        return false;
+
+    window.pressKeys ("k");
+    return true;
+}
+} // namespace
+
+TEST (Application, AChapterResumesAcrossAQuitAndARestartAtTheChosenSpeed)
+{
+    ASSERT_NE (std::getenv ("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
+    PlayerAgainstProvider setup;
+    ASSERT_TRUE (setup.provider.isRunning()) << setup.provider.readErrors();
+
+    // A downloaded chapter a minute long that was watched to its middle.
+    const auto folder = setup.getDataFolder().getChildFile ("users/1001").getChildFile (firstChapterId);
+    ASSERT_TRUE (folder.createDirectory());
+    juce::ChildProcess ffmpeg;
+    ASSERT_TRUE (ffmpeg.start (juce::StringArray { "ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x180:rate=4:duration=60",
+                                                   "-f", "lavfi", "-i", "sine=duration=60", "-c:v", "mpeg4", "-c:a", "aac", "-shortest", "-f", "mp4",
+                                                   folder.getChildFile (firstChapterId + ".bin").getFullPathName() }));
+    ASSERT_TRUE (ffmpeg.waitForProcessToFinish (60000) && ffmpeg.getExitCode() == 0);
+    const auto stateFile = folder.getChildFile (firstChapterId + ".xml");
+    ASSERT_TRUE (stateFile.replaceWithText (R"(<?xml version="1.0" encoding="UTF-8"?>
+<local timestamp="4102444800000" yetToBeSeen="0" favorite="0" position="30"/>)"));
+
+    {
+        PlayerProcess player;
+        std::unique_ptr<Driver> window;
+        const auto problem = openFirstChapter (player, window);
+        ASSERT_TRUE (problem.isEmpty()) << problem;
+
+        // Opened at 30 s; Right goes 5 s on; playing and pausing saves where it stopped.
+        window->pressKeys ("Right");
+        ASSERT_TRUE (playAWhileAndPause (*window)) << "the time label never moved";
+        ASSERT_TRUE (Driver::waitFor ([&] { return savedPosition (stateFile) >= 35.0; }, 20000))
+            << "the pause saved " << savedPosition (stateFile) << ": " << stateFile.loadFileAsString();
+        EXPECT_LT (savedPosition (stateFile), 45.0) << "it started where watching stopped, not at the start";
+
+        window->pressKeys ("bracketright");
+        window->pressKeys ("bracketright");
+        ASSERT_TRUE (window->closeAndWait (player));
+    }
+
+    const auto afterFirstRun = savedPosition (stateFile);
+    EXPECT_GE (afterFirstRun, 35.0);
+    const auto preferences = juce::parseXML (setup.getDataFolder().getChildFile ("preferences.xml"));
+    ASSERT_NE (preferences, nullptr);
+    juce::String speed;
+
+    for (auto* value : preferences->getChildWithTagNameIterator ("VALUE"))
+        if (value->getStringAttribute ("name") == "playbackSpeed")
+            speed = value->getStringAttribute ("val");
+
+    EXPECT_EQ (speed, "1.5");
+
+    // The next run opens the chapter where the last one left it.
+    PlayerProcess player;
+    std::unique_ptr<Driver> window;
+    const auto problem = openFirstChapter (player, window);
+    ASSERT_TRUE (problem.isEmpty()) << problem;
+    window->pressKeys ("Right");
+    ASSERT_TRUE (playAWhileAndPause (*window)) << "the time label never moved";
+    ASSERT_TRUE (Driver::waitFor ([&] { return savedPosition (stateFile) >= afterFirstRun + 5.0; }, 20000))
+        << "after the restart it saved " << savedPosition (stateFile) << " against " << afterFirstRun;
+    EXPECT_LT (savedPosition (stateFile), afterFirstRun + 15.0) << "and not from the start";
+    DesktopDriver::keepScreen ("resumed-chapter");
+    ASSERT_TRUE (window->closeAndWait (player));
+}

@@ -7,6 +7,7 @@
 #include "tests/common/JucePrinters.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 #include <sys/stat.h>
 
 namespace
@@ -359,4 +360,52 @@ TEST_F (Preferences, BytesThatAreNotUtf8SpoilOnlyTheValueThatHoldsThem)
     PreferencesManager::deleteInstance();
     EXPECT_EQ (stored ("startupUsername"), "ada@example.com") << "the end of the run keeps the login";
     EXPECT_EQ (stored ("startupPasswordHash"), hash);
+}
+
+TEST_F (Preferences, ThePlaybackSpeedReadsAsOneUnlessItIsAnAllowedDecimal)
+{
+    for (const auto& [text, expected] : std::initializer_list<std::pair<const char*, double>> {
+             { "1.5", 1.5 }, { "0.5", 0.5 }, { "3", 3.0 }, { " 2.25 ", 2.25 }, { "0.49", 1.0 }, { "3.01", 1.0 }, { "-2", 1.0 },
+             { "fast", 1.0 }, { "", 1.0 }, { "nan", 1.0 }, { "inf", 1.0 }, { "1e999", 1.0 }, { "1.5x", 1.0 }, { "0x2", 1.0 } })
+    {
+        writeFile ({ { "playbackSpeed", text } });
+        EXPECT_EQ (loadFresh().getPlaybackSpeed(), expected) << "'" << text << "'";
+        EXPECT_EQ (PreferencesManager::parsePlaybackSpeed (text), expected) << "'" << text << "'";
+    }
+
+    writeFile ({ { "language", "1" } });
+    EXPECT_EQ (loadFresh().getPlaybackSpeed(), 1.0) << "missing";
+}
+
+TEST_F (Preferences, ThePlaybackSpeedIsClampedWrittenAtOnceAndKeptForTheNextRun)
+{
+    auto& preferences = loadFresh();
+    preferences.setPlaybackSpeed (1.75);
+    EXPECT_EQ (stored ("playbackSpeed"), "1.75") << "written at once";
+
+    preferences.setPlaybackSpeed (7.0);
+    EXPECT_EQ (preferences.getPlaybackSpeed(), 3.0);
+    EXPECT_EQ (stored ("playbackSpeed"), "3");
+
+    preferences.setPlaybackSpeed (0.1);
+    EXPECT_EQ (preferences.getPlaybackSpeed(), 0.5);
+    preferences.setPlaybackSpeed (std::numeric_limits<double>::quiet_NaN());
+    EXPECT_EQ (preferences.getPlaybackSpeed(), 1.0);
+
+    preferences.setPlaybackSpeed (2.5);
+    const auto written = file.getLastModificationTime();
+    const auto text = file.loadFileAsString();
+    file.setLastModificationTime (written - juce::RelativeTime::hours (1));
+    preferences.setPlaybackSpeed (2.5);
+    EXPECT_EQ (file.getLastModificationTime(), written - juce::RelativeTime::hours (1)) << "the same speed writes nothing";
+
+    EXPECT_EQ (loadFresh().getPlaybackSpeed(), 2.5);
+    EXPECT_EQ (text, file.loadFileAsString());
+}
+
+TEST_F (Preferences, AUserWhoNeverPicksASpeedKeepsTheFileAsItWas)
+{
+    loadFresh();
+    PreferencesManager::deleteInstance();
+    EXPECT_FALSE (stored ("playbackSpeed").has_value());
 }

@@ -203,6 +203,7 @@ public:
         int id = 0;
         juce::String text;
         bool enabled = true;
+        bool ticked = false;
     };
 
     /** Queues the item the user picks from the next menu (0 dismisses it). */
@@ -213,7 +214,7 @@ public:
         std::vector<MenuItem> items;
 
         for (juce::PopupMenu::MenuItemIterator it (menu); it.next();)
-            items.push_back ({ it.getItem().itemID, it.getItem().text, it.getItem().isEnabled });
+            items.push_back ({ it.getItem().itemID, it.getItem().text, it.getItem().isEnabled, it.getItem().isTicked });
 
         menus.push_back (items);
 

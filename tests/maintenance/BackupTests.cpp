@@ -174,3 +174,16 @@ TEST_F (BackupTest, RunsOnItsOwnThreadWhileTheWindowKeepsReadingCore)
     EXPECT_EQ (backedUp (folder), juce::StringArray ({ "m1", "m3", "r2" }));
     EXPECT_FALSE (core->courseHasVideo (0, true));
 }
+
+TEST_F (BackupTest, TheBackupsStateFileHoldsWhereWatchingStopped)
+{
+    ASSERT_TRUE (core->setWatchedPosition ("m1", 61.75));
+    prompts.answerNextFolderDialog (choose ({ "Modelling" }, folder));
+    prompts.answerNext (false);
+    BackupDialogs::backupTutorials (*core);
+
+    const auto copied = juce::parseXML (folder.getChildFile ("m1.xml"));
+    ASSERT_NE (copied, nullptr);
+    EXPECT_EQ (copied->getStringAttribute ("position"), "61.75");
+    EXPECT_EQ (folder.getChildFile ("m1.xml").loadFileAsString(), core->getStateFile ("m1").loadFileAsString()) << "a copy of the state file";
+}

@@ -84,3 +84,13 @@ TEST_F (MoviesRootChangeTest, AFailedMoveIsReportedAndTheNewRootTakenAllTheSame)
     EXPECT_EQ (getPreferredRoot(), impossible);
     EXPECT_EQ (core->getUsersDirectory(), impossible.getChildFile ("users"));
 }
+
+TEST_F (MoviesRootChangeTest, MovingTheFolderKeepsWhereWatchingStopped)
+{
+    ASSERT_TRUE (core->setWatchedPosition ("ch1", 98.25));
+    prompts.answerNextChoice (Prompts::Answer::yes);
+    ASSERT_EQ (MoviesRootChange::apply (*core, newRoot), MoviesRootChange::Outcome::switched);
+
+    EXPECT_TRUE (core->isVideoPresent ("ch1"));
+    EXPECT_DOUBLE_EQ (core->getWatchedPosition ("ch1"), 98.25) << "read again from the moved state file";
+}

@@ -113,3 +113,24 @@ TEST_F (RestoreTest, AShortRestoredVideoDoesNotPassForTheChapter)
     EXPECT_FALSE (chapterFolder ("m3").getChildFile ("m3.bin").exists());
     EXPECT_EQ (folder.getChildFile ("m3.bin").getSize(), 90000);
 }
+
+TEST_F (RestoreTest, WhereWatchingStoppedComesBackWithTheChapter)
+{
+    // The backup of the fixture was made before; this one holds the watched position.
+    ASSERT_TRUE (core->setWatchedPosition ("m1", 421.5));
+    const auto withPosition = home.getFolder().getChildFile ("backup with position");
+    withPosition.createDirectory();
+    BackupTask backup (withPosition, { "m1" }, *core, false);
+    ASSERT_TRUE (backup.runModally());
+
+    core->removeChapter ("m1");
+    ASSERT_EQ (core->getWatchedPosition ("m1"), 0.0);
+
+    prompts.answerNextFolderDialog (choose (withPosition));
+    BackupDialogs::restoreTutorials (*core);
+
+    EXPECT_TRUE (core->isVideoPresent ("m1"));
+    EXPECT_DOUBLE_EQ (core->getWatchedPosition ("m1"), 421.5);
+    EXPECT_TRUE (core->isFavorite ("m1")) << "and everything else of its state";
+    EXPECT_EQ (core->getMarkerText ("m1", 0), "pose");
+}

@@ -23,7 +23,7 @@ struct Recorder final : Core::Listener
 
     void chapterStateChanged (const juce::String& id, ChapterChange change) override
     {
-        const char* const names[] = { "seen", "favourite", "removed", "restored" };
+        const char* const names[] = { "seen", "favourite", "removed", "restored", "watched" };
         calls.add (juce::String (names[(int) change]) + ":" + id);
     }
 
@@ -81,11 +81,13 @@ TEST_F (CoreListenerTest, EveryCodeArrivesAsItsTypedCallWithItsChapter)
     core.broadcast (N::markerModified, { "f", "2" });
     core.broadcast (N::chapterRemoved, { "g" });
     core.broadcast (N::chapterRestored, { "h" });
+    core.broadcast (N::watchedPositionChanged, { "i" });
     core.broadcast (N::searchChanged);
     core.broadcast (N::windowReady);
 
     EXPECT_EQ (received(), juce::StringArray ({ "catalog", "users", "database", "list", "progress:a", "finished:b", "seen:c", "favourite:d",
-                                                "markers:e", "markers:f", "removed:g", "restored:h", "search", "ready" }));
+                                                "markers:e", "markers:f", "removed:g", "restored:h", "watched:i", "search",
+                                                "ready" }));
 }
 
 TEST_F (CoreListenerTest, TheCodesAreStillBroadcastAsTheyWere)

@@ -633,3 +633,48 @@ TEST_F (CoreTest, APipeInPlaceOfTheSearchDatabaseIsNeverOpened)
     ASSERT_TRUE (built);
     EXPECT_FALSE (core->isSearchDatabaseOpen());
 }
+
+TEST_F (CoreTest, TheWatchedPositionIsSavedAnnouncedAndForgottenWithTheChapter)
+{
+    auto& c = install ("u1", { "a", "b" });
+    ASSERT_TRUE (writeFile (users.getChildFile ("u1/a/a.bin"), "video"));
+    c.setUsersDirectory (root, juce::dontSendNotification);
+    c.setUsersDirectory (users, juce::dontSendNotification);
+    c.setFavorite ("a", true);
+    c.addMarker ("a", "m", 1.0);
+
+    Messages messages (c);
+    EXPECT_TRUE (c.setWatchedPosition ("a", 125.5));
+    EXPECT_FALSE (c.setWatchedPosition ("a", 125.5)) << "an unchanged position writes and announces nothing";
+    EXPECT_FALSE (c.setWatchedPosition ("not in the catalog", 3.0));
+    EXPECT_FALSE (c.setWatchedPosition ("b", -4.0)) << "a negative time keeps 0, which b already has";
+    EXPECT_EQ (messages.drain(), juce::StringArray ({ Core::joinTokens ({ Notifications::watchedPositionChanged, "a" }) }));
+    EXPECT_DOUBLE_EQ (c.getWatchedPosition ("a"), 125.5);
+    EXPECT_EQ (c.getWatchedPosition ("b"), 0.0);
+    EXPECT_FALSE (users.getChildFile ("u1/b").exists()) << "nothing changed for b, so nothing was written";
+
+    // Saved with the rest of the state, through a temporary file beside it.
+    MovieLocalInfo saved;
+    ASSERT_TRUE (LocalStorage::loadState (saved, users.getChildFile ("u1/a/a.xml")));
+    EXPECT_DOUBLE_EQ (saved.position, 125.5);
+    EXPECT_TRUE (saved.favorite);
+    EXPECT_EQ (saved.getNumMarkers(), 1);
+    EXPECT_EQ (users.getChildFile ("u1/a").getNumberOfChildFiles (juce::File::findFiles), 2) << "the video and the state file, no temporary left";
+
+    // Another run reads it back.
+    core = nullptr;
+    core = std::make_unique<Core> (data);
+    auto& again = install ("u1", { "a", "b" });
+    EXPECT_DOUBLE_EQ (again.getWatchedPosition ("a"), 125.5);
+
+    EXPECT_TRUE (again.removeChapter ("a"));
+    EXPECT_EQ (again.getWatchedPosition ("a"), 0.0);
+}
+
+TEST_F (CoreTest, AnAnonymousCatalogKeepsTheWatchedPositionInMemoryOnly)
+{
+    auto& c = install ({}, { "a" });
+    EXPECT_TRUE (c.setWatchedPosition ("a", 30.0));
+    EXPECT_DOUBLE_EQ (c.getWatchedPosition ("a"), 30.0);
+    EXPECT_FALSE (users.exists() && users.findChildFiles (juce::File::findFilesAndDirectories, true).size() > 0);
+}

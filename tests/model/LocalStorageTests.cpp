@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace
 {
 struct TempFolder
@@ -205,4 +207,79 @@ TEST (LocalStorage, WhatIsSavedReadsBackAndARefusedFileIsNeverOverwritten)
     ASSERT_TRUE (LocalStorage::saveState (info, file));
     EXPECT_EQ (aside.loadFileAsString(), refused) << "the refused file keeps its markers";
     EXPECT_EQ (roundTrip (info, file)->getNumMarkers(), 1);
+}
+
+TEST (LocalStorage, TheWatchedPositionFollowsTheThreeAttributesAndReadsBack)
+{
+    MovieLocalInfo info;
+    info.favorite = true;
+    info.addMarker ("Intro", 83.52);
+    EXPECT_TRUE (info.setPosition (750.25));
+    EXPECT_FALSE (info.setPosition (750.25));
+
+    const auto document = LocalStorage::createStateDocument (info);
+    ASSERT_EQ (document->getNumAttributes(), 4);
+    EXPECT_EQ (document->getAttributeName (0), "timestamp");
+    EXPECT_EQ (document->getAttributeName (1), "yetToBeSeen");
+    EXPECT_EQ (document->getAttributeName (2), "favorite");
+    EXPECT_EQ (document->getAttributeName (3), "position");
+    EXPECT_EQ (document->getStringAttribute ("position"), "750.25");
+    ASSERT_EQ (document->getNumChildElements(), 1) << "markers stay the only children";
+
+    TempFolder temp;
+    const auto file = temp.folder.getChildFile ("ch.xml");
+    const auto loaded = roundTrip (info, file);
+    EXPECT_DOUBLE_EQ (loaded->position, 750.25);
+    EXPECT_TRUE (loaded->favorite);
+    ASSERT_EQ (loaded->getNumMarkers(), 1);
+    EXPECT_DOUBLE_EQ (loaded->getMarkerTime (0), 83.52);
+
+    // Nine significant digits, like a marker's time, and a point whatever the locale.
+    info.setPosition (1.0 / 3.0);
+    EXPECT_EQ (LocalStorage::createStateDocument (info)->getStringAttribute ("position"), "0.333333333");
+
+    info.resetToDefaults();
+    EXPECT_EQ (info.position, 0.0);
+    EXPECT_EQ (LocalStorage::createStateDocument (info)->getNumAttributes(), 3) << "a chapter never watched writes the document it always had";
+}
+
+TEST (LocalStorage, AnUnusableWatchedPositionReadsAsZeroAndLosesNothingElse)
+{
+    TempFolder temp;
+    const auto file = temp.folder.getChildFile ("ch.xml");
+
+    for (const auto* position : { "-12", "nan", "NaN", "inf", "-inf", "1e999", "twelve", "", " " })
+    {
+        ASSERT_TRUE (file.replaceWithText (juce::String ("<local timestamp='42' yetToBeSeen='1' favorite='1' position='") + position
+                                           + "'><marker type='normal' text='kept' time='3'/></local>"));
+        MovieLocalInfo info;
+        info.position = 99.0;
+        EXPECT_TRUE (LocalStorage::loadState (info, file)) << position;
+        EXPECT_EQ (info.position, 0.0) << position;
+        EXPECT_EQ (info.timestamp.toMilliseconds(), 42) << position;
+        EXPECT_TRUE (info.yetToBeSeen && info.favorite) << position;
+        ASSERT_EQ (info.getNumMarkers(), 1) << position;
+        EXPECT_EQ (info.getMarkerText (0), "kept") << position;
+    }
+
+    // A file written before positions were kept.
+    ASSERT_TRUE (file.replaceWithText ("<local timestamp='42' yetToBeSeen='0' favorite='0'/>"));
+    MovieLocalInfo older;
+    older.position = 5.0;
+    EXPECT_TRUE (LocalStorage::loadState (older, file));
+    EXPECT_EQ (older.position, 0.0);
+
+    // Attribute names are matched without case, as for the other attributes.
+    ASSERT_TRUE (file.replaceWithText ("<local Position='61.5'/>"));
+    MovieLocalInfo spelled;
+    EXPECT_TRUE (LocalStorage::loadState (spelled, file));
+    EXPECT_DOUBLE_EQ (spelled.position, 61.5);
+
+    MovieLocalInfo direct;
+    for (const auto bad : { -1.0, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity() })
+    {
+        direct.position = 7.0;
+        EXPECT_TRUE (direct.setPosition (bad));
+        EXPECT_EQ (direct.position, 0.0);
+    }
 }

@@ -354,3 +354,69 @@ TEST_F (CatalogTreeTest, BulkRemovalRunsOnAWorkerHandsTheReopenToTheMessageThrea
     EXPECT_EQ (host.opened, juce::StringArray ({ "b" }));
     EXPECT_TRUE (host.openedOnMessageThread);
 }
+
+namespace
+{
+/** The orange pixels of a chapter row painted at a width, counted in its lowest rows. */
+int countWatchedLinePixels (ChapterItem& item, int width)
+{
+    juce::Image image (juce::Image::ARGB, width, BaseItem::rowHeight, true);
+    {
+        juce::Graphics g (image);
+        item.paintItem (g, width, BaseItem::rowHeight);
+    }
+
+    int count = 0;
+
+    for (int y = BaseItem::rowHeight - BaseItem::watchedLineThickness - 1; y < BaseItem::rowHeight; ++y)
+        for (int x = 0; x < width; ++x)
+            if (image.getPixelAt (x, y) == juce::Colour (BaseItem::watchedLineColour))
+                ++count;
+
+    return count;
+}
+} // namespace
+
+TEST_F (CatalogTreeTest, AWatchedChapterShowsALineAndATooltipWithRowsAndHeightsUnchanged)
+{
+    install (juce::String (catalogText).replace ("title=\"Intro\"", "title=\"Intro\" duration=\"1200\""));
+    download ("a");
+    install (juce::String (catalogText).replace ("title=\"Intro\"", "title=\"Intro\" duration=\"1200\""));
+    courseRow (0)->setOpen (true);
+    courseRow (0)->getSubItem (0)->setOpen (true);
+
+    const auto rowsBefore = view.getNumRowsInTree();
+    auto* intro = chapterRow (0, 0, 0);
+    ASSERT_NE (intro, nullptr);
+    EXPECT_TRUE (intro->getTooltip().isEmpty()) << "a downloaded chapter never watched keeps its empty tooltip";
+    EXPECT_EQ (countWatchedLinePixels (*intro, 300), 0);
+
+    ASSERT_TRUE (core->setWatchedPosition ("a", 750.0));
+    EXPECT_EQ (intro->getTooltip(), "Watched 12:30 of 20:00");
+    const auto halfWidthPixels = countWatchedLinePixels (*intro, 300);
+    EXPECT_GT (halfWidthPixels, 0);
+    EXPECT_EQ (intro->getItemHeight(), BaseItem::rowHeight);
+    EXPECT_EQ (view.getNumRowsInTree(), rowsBefore);
+    EXPECT_EQ (chapterRow (0, 0, 0), intro) << "the row is the same row, in the same place";
+
+    ASSERT_TRUE (core->setWatchedPosition ("a", 1200.0));
+    EXPECT_GT (countWatchedLinePixels (*intro, 300), halfWidthPixels) << "the line grows with what was watched";
+
+    // A chapter not on this computer keeps its download hint first.
+    EXPECT_TRUE (core->setWatchedPosition ("b", 30.0));
+    EXPECT_EQ (chapterRow (0, 0, 1)->getTooltip(), "Click the icon to download this chapter") << "no duration in the catalog: no watched line";
+}
+
+TEST (ChapterStatusRules, TheWatchedLineFollowsTheStatusTooltip)
+{
+    ChapterStatus::State state;
+    state.watched = 65.9;
+    state.duration = 3725.0;
+    EXPECT_EQ (ChapterStatus::getTooltip (state, true), "Click the icon to download this chapter\nWatched 01:05 of 62:05");
+
+    state.downloaded = true;
+    EXPECT_EQ (ChapterStatus::getTooltip (state, true), "Watched 01:05 of 62:05");
+
+    state.watched = 0.0;
+    EXPECT_TRUE (ChapterStatus::getTooltip (state, true).isEmpty());
+}

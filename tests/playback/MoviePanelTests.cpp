@@ -2,10 +2,12 @@
 #include "model/Core.h"
 #include "model/LocalStorage.h"
 #include "model/Notifications.h"
+#include "app/PreferencesManager.h"
 #include "playback/MarkerComponent.h"
 #include "playback/MoviePanel.h"
 #include "playback/PlaybackRules.h"
 #include "playback/ProSlider.h"
+#include "playback/SpeedButton.h"
 #include "playback/VideoComponent.h"
 #include "tests/common/MessagePump.h"
 #include "tests/common/ScratchHome.h"
@@ -45,6 +47,8 @@ struct FakeWindow final : MoviePanel::Host
     void resizeWindowBy (int width, int height) override { resizedBy = { width, height }; }
     void focusSearchField() override { ++searchFocused; }
     void controlUsed() override { ++controlsUsed; }
+    void setVideoFullScreen (bool shouldBeFullScreen) override { fullScreen = shouldBeFullScreen; }
+    bool isVideoFullScreen() const override { return fullScreen; }
 
     juce::Component movieArea { "moviePanel" };
     MoviePanel* panel = nullptr;
@@ -52,6 +56,7 @@ struct FakeWindow final : MoviePanel::Host
     int extrasShown = 0, searchFocused = 0, controlsUsed = 0;
     juce::Point<int> resizedBy;
     juce::String title;
+    bool fullScreen = false;
 };
 
 /** Course 0: lesson 0 with "a" (6 s) and "b" (never downloaded), lesson 1 with "c" (5 s).
@@ -361,13 +366,14 @@ TEST_F (MoviePanelTest, TheBarLaysItsControlsOutAndKeepsTheirNames)
     EXPECT_EQ (child<juce::Button> ("addMarkerButton").getBounds(), juce::Rectangle<int> (932 - 120, 13, 28, 28));
 
     const juce::StringArray stacked { "minVolumeButton", "volumeSlider", "maxVolumeButton", "playPauseButton", "nextButton", "forwardButton", "prevButton",
-                                      "backButton", "addMarkerButton", "originalSizeButton", "favoriteToggleButton", "positionSlider", "timeLabel" };
+                                      "backButton", "addMarkerButton", "originalSizeButton", "favoriteToggleButton", "positionSlider", "timeLabel",
+                                      "speedButton" };
     juce::StringArray names;
 
     for (auto* c : panel.getChildren())
         names.add (c->getName());
 
-    EXPECT_EQ (names, stacked) << "the order the window used to stack them in";
+    EXPECT_EQ (names, stacked) << "the order the window used to stack them in, the speed control after them";
 }
 
 TEST_F (MoviePanelTest, TheBarsButtonsAndSlidersDriveThePanelOnlyWhileShowing)
@@ -430,4 +436,282 @@ TEST_F (MoviePanelTest, TheSearchKeyAndOriginalSizeGoToTheWindow)
     const auto size = panel.getMovieSize();
     ASSERT_FALSE (size.isEmpty());
     EXPECT_EQ (window.resizedBy, juce::Point<int> (size.getWidth() - 893, size.getHeight() - 723)) << "the area holding the video takes its size";
+}
+
+namespace
+{
+/** A minute-long chapter "a", so that resuming has room before the end. */
+class ResumeTest : public MoviePanelTest
+{
+protected:
+    void SetUp() override
+    {
+        MoviePanelTest::SetUp();
+        const auto longVideo = scratchFile ("long.mp4");
+        ASSERT_TRUE (runFfmpeg ({ "-f", "lavfi", "-i", "testsrc=size=160x90:rate=4:duration=60", "-f", "lavfi", "-i", "sine=duration=60",
+                                  "-c:v", "mpeg4", "-c:a", "aac", "-shortest", longVideo.getFullPathName() }));
+        download ("a", longVideo);
+
+        // The speed is a preference: each test starts from a file of its own.
+        PreferencesManager::deleteInstance();
+        PreferencesManager::getInstance()->load (home.getUserDataFolder().getChildFile ("preferences.xml"));
+    }
+
+    void TearDown() override
+    {
+        PreferencesManager::deleteInstance();
+    }
+
+    double savedOnDisk (const juce::String& chapterId)
+    {
+        MovieLocalInfo info;
+        EXPECT_TRUE (LocalStorage::loadState (info, core.getStateFile (chapterId)));
+        return info.position;
+    }
+
+    void press (const juce::KeyPress& key) { EXPECT_TRUE (panel.keyPressed (key)) << key.getTextDescription(); }
+};
+} // namespace
+
+TEST_F (ResumeTest, PausingSavesAndTheChapterOpensAgainThereAfterAnotherPanel)
+{
+    panel.openChapter (0, 0, 0, false);
+    ASSERT_TRUE (video().isMovieOpen());
+    EXPECT_EQ (video().getPosition(), 0.0) << "never watched";
+
+    video().setPosition (20.0);
+    panel.togglePlayPause();
+    ASSERT_TRUE (MessagePump::runUntil ([&] { return video().getPosition() > 20.2; }));
+    EXPECT_FALSE (core.getStateFile ("a").existsAsFile()) << "nothing is written while it has just started playing";
+
+    panel.togglePlayPause();
+    const auto pausedAt = video().getPosition();
+    EXPECT_DOUBLE_EQ (core.getWatchedPosition ("a"), pausedAt);
+    EXPECT_DOUBLE_EQ (savedOnDisk ("a"), pausedAt);
+
+    // Another panel replaces the chapter: the panel closes; the next opening resumes.
+    video().setPosition (31.5);
+    window.showBlankPicture();
+    EXPECT_DOUBLE_EQ (core.getWatchedPosition ("a"), 31.5) << "saved as the chapter left";
+
+    panel.openChapter (0, 0, 0, false);
+    EXPECT_DOUBLE_EQ (video().getPosition(), 31.5);
+    EXPECT_TRUE (timeText().startsWith ("00:31"));
+
+    // Selecting the open, paused chapter again rewinds it, as it always did.
+    panel.openChapter (0, 0, 0, false);
+    EXPECT_EQ (video().getPosition(), 0.0);
+}
+
+TEST_F (ResumeTest, AnotherChapterReplacingItSavesAndAutoplayResumes)
+{
+    panel.openChapter (0, 0, 0, false);
+    video().setPosition (12.0);
+    panel.openChapter (0, 1, 0, false);
+    EXPECT_EQ (panel.getCurrentChapterId(), "c");
+    EXPECT_DOUBLE_EQ (core.getWatchedPosition ("a"), 12.0);
+
+    panel.openChapter (0, 0, 0, true);
+    EXPECT_TRUE (video().isPlaying());
+    EXPECT_GE (video().getPosition(), 12.0);
+    EXPECT_LT (video().getPosition(), 20.0);
+}
+
+TEST_F (ResumeTest, NearTheEndOrAnUnusableSavedTimeStartsAtZeroAndTheFileKeepsTheRest)
+{
+    // Under 5% (3 s of 60) left.
+    ASSERT_TRUE (core.setWatchedPosition ("a", 57.5));
+    panel.openChapter (0, 0, 0, false);
+    EXPECT_EQ (video().getPosition(), 0.0);
+    window.showBlankPicture();
+
+    // Past the end, and damaged by hand.
+    ASSERT_TRUE (core.setFavorite ("a", true));
+    core.addMarker ("a", "kept", 4.0);
+
+    for (const auto* text : { "500", "-3", "nan", "soon" })
+    {
+        auto state = juce::parseXML (core.getStateFile ("a"));
+        ASSERT_NE (state, nullptr);
+        state->setAttribute ("position", text);
+        ASSERT_TRUE (state->writeTo (core.getStateFile ("a")));
+        core.setUsersDirectory (users.getSiblingFile ("elsewhere"), juce::dontSendNotification);
+        core.setUsersDirectory (users, juce::dontSendNotification);
+
+        panel.openChapter (0, 0, 0, false);
+        EXPECT_EQ (video().getPosition(), 0.0) << text;
+        EXPECT_TRUE (core.isFavorite ("a")) << text;
+        EXPECT_EQ (core.getMarkerText ("a", 0), "kept") << text;
+        window.showBlankPicture();
+    }
+}
+
+TEST_F (ResumeTest, PlayingSavesEveryTenSecondsOnlyAndTheEndIsSavedAtOnce)
+{
+    // Writes are counted by the broadcasts that follow each one.
+    juce::StringArray writes;
+    struct Counter final : juce::ActionListener
+    {
+        explicit Counter (juce::StringArray& w) : written (w) {}
+        void actionListenerCallback (const juce::String& message) override
+        {
+            if (message.startsWith (Notifications::watchedPositionChanged))
+                written.add (message);
+        }
+        juce::StringArray& written;
+    } counter { writes };
+    core.addActionListener (&counter);
+
+    panel.setSpeed (3.0);
+    panel.openChapter (0, 0, 0, true);
+
+    // At three times the speed, a minute of video in about 20 s of real time: two or three
+    // periodic saves, and one at the end.
+    ASSERT_TRUE (MessagePump::runUntil ([&] { return ! video().isPlaying(); }, 120000));
+    ASSERT_TRUE (MessagePump::runUntil ([&] { return core.getWatchedPosition ("a") > 59.0; }));
+    MessagePump::deliverPending();
+    core.removeActionListener (&counter);
+
+    EXPECT_GE (writes.size(), 2);
+    EXPECT_LE (writes.size(), 4) << "never per frame or per refresh";
+    EXPECT_NEAR (savedOnDisk ("a"), 60.0, 0.5);
+
+    // Run to its end, the chapter starts over next time.
+    window.showBlankPicture();
+    panel.openChapter (0, 0, 0, false);
+    EXPECT_EQ (video().getPosition(), 0.0);
+}
+
+TEST_F (ResumeTest, SpeedKeysStepThroughTheStepsAndTheSpeedStaysForTheNextChapter)
+{
+    panel.openChapter (0, 0, 0, false);
+    EXPECT_DOUBLE_EQ (video().getSpeed(), 1.0);
+
+    press (juce::KeyPress (']', 0, ']'));
+    press (juce::KeyPress (']', 0, ']'));
+    EXPECT_DOUBLE_EQ (panel.getSpeed(), 1.5);
+    EXPECT_DOUBLE_EQ (video().getSpeed(), 1.5);
+    EXPECT_DOUBLE_EQ (PreferencesManager::getInstance()->getPlaybackSpeed(), 1.5);
+
+    for (int i = 0; i < 10; ++i)
+        press (juce::KeyPress (']', 0, ']'));
+
+    EXPECT_DOUBLE_EQ (video().getSpeed(), 3.0) << "the fastest step stays";
+
+    panel.openChapter (0, 1, 0, false);
+    EXPECT_DOUBLE_EQ (video().getSpeed(), 3.0) << "the next chapter plays at the same speed";
+
+    press (juce::KeyPress ('[', 0, '['));
+    EXPECT_DOUBLE_EQ (video().getSpeed(), 2.5);
+    press (juce::KeyPress (juce::KeyPress::backspaceKey));
+    EXPECT_DOUBLE_EQ (video().getSpeed(), 1.0);
+
+    for (int i = 0; i < 10; ++i)
+        press (juce::KeyPress ('[', 0, '['));
+
+    EXPECT_DOUBLE_EQ (video().getSpeed(), 0.5);
+    panel.refreshControls();
+    EXPECT_TRUE (timeText().endsWith (PlaybackRules::formatTime (video().getMovieDuration()))) << "the time label stays in video time";
+}
+
+TEST_F (ResumeTest, ArrowsSeekFiveSecondsAndChangeTheVolumeButNotInTheSearchField)
+{
+    panel.openChapter (0, 0, 0, false);
+    video().setPosition (20.0);
+
+    press (juce::KeyPress (juce::KeyPress::rightKey));
+    EXPECT_DOUBLE_EQ (video().getPosition(), 25.0);
+    press (juce::KeyPress (juce::KeyPress::leftKey));
+    press (juce::KeyPress (juce::KeyPress::leftKey));
+    EXPECT_DOUBLE_EQ (video().getPosition(), 15.0);
+    EXPECT_FALSE (video().isPlaying()) << "a paused video stays paused";
+
+    press (juce::KeyPress (juce::KeyPress::downKey));
+    EXPECT_FLOAT_EQ (panel.getVolume(), 0.9f);
+    EXPECT_FLOAT_EQ ((float) child<juce::Slider> ("volumeSlider").getValue(), 0.9f);
+    press (juce::KeyPress (juce::KeyPress::upKey));
+    press (juce::KeyPress (juce::KeyPress::upKey));
+    EXPECT_FLOAT_EQ (panel.getVolume(), 1.0f);
+
+    // With the search field focused, none of the keys is taken from it.
+    juce::TextEditor searchField ("searchEditor");
+    searchField.setBounds (0, 0, 150, 22);
+    searchField.addToDesktop (0);
+    searchField.setVisible (true);
+    searchField.grabKeyboardFocus();
+    ASSERT_TRUE (MessagePump::runUntil ([&] { return searchField.hasKeyboardFocus (true); }));
+
+    for (const auto& key : { juce::KeyPress (juce::KeyPress::rightKey), juce::KeyPress (juce::KeyPress::downKey),
+                             juce::KeyPress (']', 0, ']'), juce::KeyPress (juce::KeyPress::backspaceKey) })
+        EXPECT_FALSE (panel.keyPressed (key)) << key.getTextDescription();
+
+    EXPECT_DOUBLE_EQ (video().getPosition(), 15.0);
+    EXPECT_FLOAT_EQ (panel.getVolume(), 1.0f);
+    EXPECT_FALSE (panel.keyPressed (juce::KeyPress ('f'))) << "nor full screen";
+    EXPECT_FALSE (window.fullScreen);
+}
+
+TEST_F (ResumeTest, FullScreenByKeyOrDoubleClickOnlyWithAVideoAndEscapeOnlyLeaves)
+{
+    EXPECT_FALSE (panel.keyPressed (juce::KeyPress ('f'))) << "no video: the key is left to others";
+    EXPECT_FALSE (panel.keyPressed (juce::KeyPress (juce::KeyPress::escapeKey)));
+    EXPECT_FALSE (window.fullScreen);
+
+    panel.openChapter (0, 0, 0, false);
+    press (juce::KeyPress ('f'));
+    EXPECT_TRUE (window.fullScreen);
+    press (juce::KeyPress ('f'));
+    EXPECT_FALSE (window.fullScreen) << "f leaves too";
+    EXPECT_FALSE (panel.keyPressed (juce::KeyPress (juce::KeyPress::escapeKey))) << "Escape does not enter";
+
+    const auto doubleClick = [this]
+    {
+        const auto now = juce::Time::getCurrentTime();
+        auto source = juce::Desktop::getInstance().getMainMouseSource();
+        video().mouseDoubleClick (juce::MouseEvent (source, { 10.0f, 10.0f }, {}, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, &video(), &video(),
+                                                    now, { 10.0f, 10.0f }, now, 2, false));
+    };
+
+    doubleClick();
+    EXPECT_TRUE (window.fullScreen);
+    press (juce::KeyPress (juce::KeyPress::escapeKey));
+    EXPECT_FALSE (window.fullScreen);
+    doubleClick();
+    doubleClick();
+    EXPECT_FALSE (window.fullScreen) << "a second double click leaves";
+    EXPECT_TRUE (video().isMovieOpen());
+    EXPECT_FALSE (video().isPlaying()) << "nothing else changed";
+
+    // Closed, the video cannot go full screen.
+    window.showBlankPicture();
+    doubleClick();
+    EXPECT_FALSE (window.fullScreen);
+}
+
+TEST_F (ResumeTest, TheSpeedControlShowsTheSpeedAndOffersTheSteps)
+{
+    auto& control = child<SpeedButton> ("speedButton");
+    EXPECT_EQ (control.getBounds(), juce::Rectangle<int> (932 - 202, 38, 34, 15)) << "under the time label";
+    EXPECT_TRUE (control.getBounds().getUnion (child<juce::Label> ("timeLabel").getBounds()).getBottom() <= 55) << "inside the bar";
+    EXPECT_FALSE (control.getBounds().intersects (child<juce::Label> ("timeLabel").getBounds()));
+    panel.openChapter (0, 0, 0, false);
+    EXPECT_EQ (control.getButtonText(), "1x");
+
+    press (juce::KeyPress (']', 0, ']'));
+    EXPECT_EQ (control.getButtonText(), "1.25x") << "a key's speed shows at once";
+
+    prompts.pickFromNextMenu (9);
+    control.triggerClick();
+    ASSERT_TRUE (MessagePump::runUntil ([&] { return ! prompts.menus.empty(); }));
+    MessagePump::deliverPending();
+    ASSERT_EQ (prompts.menus.back().size(), PlaybackRules::speedSteps.size());
+    EXPECT_TRUE (prompts.menus.back()[3].ticked) << "1.25x is the current step";
+    EXPECT_DOUBLE_EQ (video().getSpeed(), 3.0);
+    EXPECT_DOUBLE_EQ (PreferencesManager::getInstance()->getPlaybackSpeed(), 3.0);
+    EXPECT_EQ (control.getButtonText(), "3x");
+    EXPECT_GE (window.controlsUsed, 1) << "the keys go back where the window keeps them";
+
+    // The next chapter shows the same speed.
+    panel.openChapter (0, 1, 0, false);
+    EXPECT_EQ (control.getButtonText(), "3x");
 }

@@ -2,6 +2,7 @@
 #include "tests/playback/PlaybackTestSupport.h"
 
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -67,4 +68,33 @@ TEST_F (MpvPlayerTest, AStalledLoadTimesOutAndThePlayerStaysUsable)
     }
 
     ::close (writer);
+}
+
+TEST_F (MpvPlayerTest, ASpeedOutlastsLoadsAndPlaysFasterInVideoTime)
+{
+    MpvPlayer player;
+    EXPECT_DOUBLE_EQ (player.getSpeed(), 1.0);
+    player.setSpeed (3.0);
+    player.setSpeed (std::numeric_limits<double>::quiet_NaN());
+    player.setSpeed (-1.0);
+    EXPECT_DOUBLE_EQ (player.getSpeed(), 3.0) << "rates that are no rate are ignored";
+
+    ASSERT_TRUE (player.load (sampleVideo ("COMP-EN-0201.mp4")));
+    ASSERT_TRUE (player.load (sampleVideo ("COMP-EN-0101.mp4")));
+    EXPECT_DOUBLE_EQ (player.getSpeed(), 3.0) << "kept from one chapter to the next";
+
+    // Positions and the duration stay in video time (the chapter lasts 5 s at any speed), and at
+    // three times the speed its end comes well before that much real time has passed.
+    const auto duration = player.getDuration();
+    EXPECT_NEAR (duration, 5.0, 0.1);
+    player.play();
+    const auto started = juce::Time::getMillisecondCounterHiRes();
+    ASSERT_TRUE (waitUntil ([&]
+                            { return ! player.isPlaying(); }));
+    const auto elapsedSeconds = (juce::Time::getMillisecondCounterHiRes() - started) / 1000.0;
+    EXPECT_NEAR (player.getPosition(), duration, 0.1);
+    EXPECT_LT (elapsedSeconds, duration * 0.9) << "played at normal speed or slower";
+
+    player.setSpeed (1.0);
+    EXPECT_DOUBLE_EQ (player.getSpeed(), 1.0);
 }

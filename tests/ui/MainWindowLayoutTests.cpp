@@ -76,6 +76,35 @@ TEST (MainWindowLayout, MovieSize)
     EXPECT_EQ (boundsOf (MainWindowLayout::compute (showing), ComponentPaths::movieComponent), juce::Rectangle<int> (0, 26, 893, 670));
 }
 
+TEST (MainWindowLayout, VideoAloneWithTheBarOverItsBottomOrJustBelowTheEdge)
+{
+    auto s = state (1280, 800, 300, true);
+    s.movieSize = { 0, 0, 640, 360 };
+    s.movieShowing = true;
+    const auto windowed = MainWindowLayout::compute (s);
+
+    s.videoFullScreen = true;
+    const auto alone = MainWindowLayout::compute (s);
+    EXPECT_EQ (boundsOf (alone, ComponentPaths::moviePanel), juce::Rectangle<int> (0, 0, 1280, 800));
+    EXPECT_EQ (boundsOf (alone, ComponentPaths::movieComponent), juce::Rectangle<int> (0, 40, 1280, 720)) << "the picture fitted to the display";
+    EXPECT_EQ (boundsOf (alone, ComponentPaths::bottomPanel), juce::Rectangle<int> (0, 745, 1280, 55));
+    EXPECT_EQ (boundsOf (alone, ComponentPaths::movieControlsPanel), juce::Rectangle<int> (0, 0, 1280, 55)) << "the bar from the left edge";
+
+    // What the window hides keeps its place, for the way back.
+    for (const auto* path : { ComponentPaths::leftPanel, ComponentPaths::treeView, ComponentPaths::resizeBar, ComponentPaths::searchPanel,
+                              ComponentPaths::downloadPanel, ComponentPaths::webPanel })
+        EXPECT_EQ (boundsOf (alone, path), boundsOf (windowed, path)) << path;
+
+    s.fullScreenBarShown = false;
+    const auto still = MainWindowLayout::compute (s);
+    EXPECT_EQ (boundsOf (still, ComponentPaths::bottomPanel), juce::Rectangle<int> (0, 800, 1280, 55)) << "just below the edge";
+    EXPECT_EQ (boundsOf (still, ComponentPaths::movieComponent), juce::Rectangle<int> (0, 40, 1280, 720)) << "the picture does not move";
+
+    s.videoFullScreen = false;
+    EXPECT_EQ (boundsOf (MainWindowLayout::compute (s), ComponentPaths::bottomPanel), juce::Rectangle<int> (0, 745, 1280, 55))
+        << "a windowed bar is never moved away";
+}
+
 TEST (MainWindowLayout, Preferences)
 {
     const auto preferences = MainWindowLayout::getPreferencesControls (900);

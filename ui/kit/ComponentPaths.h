@@ -68,6 +68,7 @@ inline constexpr const char* originalSizeButton = "bottomPanel/movieControlsPane
 inline constexpr const char* favoriteToggleButton = "bottomPanel/movieControlsPanel/favoriteToggleButton";
 inline constexpr const char* positionSlider = "bottomPanel/movieControlsPanel/positionSlider";
 inline constexpr const char* timeLabel = "bottomPanel/movieControlsPanel/timeLabel";
+inline constexpr const char* speedButton = "bottomPanel/movieControlsPanel/speedButton";
 
 /** The panels of the right-hand area, in the order the window builds them. */
 inline const juce::StringArray rightHandPanels { moviePanel, downloadPanel, preferencesPanel, webPanel, imagePanel, messagePanel };
