@@ -192,13 +192,35 @@ void MoviePanel::deliverPendingMessages (int timeoutMs)
 
 void MoviePanel::showChapter (const juce::String& chapterId, bool autoplay)
 {
+    // Letting the window repaint below also delivers the events queued behind the one that opened
+    // the chapter, such as the second click of a double click asking to play it: such a request
+    // is kept and taken up once the opening is past that point, never half done.
+    if (opening)
+    {
+        requestedWhileOpening = OpenRequest { chapterId, autoplay };
+        return;
+    }
+
     const auto opensAfresh = chapterId != currentChapterId;
 
     if (opensAfresh)
     {
         // The other panels go first, and are seen to go before the video is touched.
         host.showBlankPicture();
-        deliverPendingMessages (100);
+
+        {
+            const juce::ScopedValueSetter<bool> whileOpening (opening, true);
+            deliverPendingMessages (100);
+        }
+
+        if (auto later = std::exchange (requestedWhileOpening, std::nullopt))
+        {
+            if (later->chapterId != chapterId)
+                return showChapter (later->chapterId, later->autoplay);
+
+            autoplay = autoplay || later->autoplay;
+        }
+
         host.hideImagePanel();
         currentChapterId = chapterId;
         startTimer (refreshIntervalMs);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "model/Core.h"
 #include "playback/MarkerComponent.h"
 #include "playback/PositionSaveSchedule.h"
@@ -218,6 +220,16 @@ private:
 
     int currentCourse = -1, currentLesson = -1, currentChapter = -1;
     juce::String currentChapterId;
+
+    /** A chapter asked for while another was being opened. */
+    struct OpenRequest
+    {
+        juce::String chapterId;
+        bool autoplay = false;
+    };
+
+    bool opening = false;
+    std::optional<OpenRequest> requestedWhileOpening;
     float volume = 1.0f;
     bool dragging = false, playingBeforeDrag = false;
     bool playingAtLastRefresh = false;

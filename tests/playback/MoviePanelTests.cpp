@@ -164,6 +164,24 @@ TEST_F (MoviePanelTest, OpeningShowsThePausedChapterAndOnlyPlayingMarksItSeen)
     EXPECT_EQ (panel.getCurrentChapterId(), "a") << "the movie panel was not touched";
 }
 
+TEST_F (MoviePanelTest, ARequestDeliveredWhileAChapterOpensIsTakenUpAfterIt)
+{
+    // The second click of a double click is queued behind the first, which opens the chapter
+    // paused and lets the window repaint on the way; it must still play the chapter.
+    juce::MessageManager::callAsync ([this] { panel.openChapter (0, 0, 0, true); });
+    panel.openChapter (0, 0, 0, false);
+    EXPECT_EQ (panel.getCurrentChapterId(), "a");
+    EXPECT_TRUE (video().isPlaying()) << "the play asked for while opening was lost";
+    EXPECT_TRUE (MessagePump::runUntil ([&] { return video().getPosition() > 0.5; }));
+
+    // Another chapter asked for meanwhile replaces the one being opened.
+    juce::MessageManager::callAsync ([this] { panel.openChapter (1, 0, 0, false); });
+    panel.openChapter (0, 1, 0, true);
+    EXPECT_EQ (panel.getCurrentChapterId(), "d");
+    EXPECT_EQ (window.title, "Lighting, 1.1 - Sun");
+    EXPECT_FALSE (video().isPlaying());
+}
+
 TEST_F (MoviePanelTest, TheControlsAndTheVideoFollowEachOther)
 {
     panel.openChapter (0, 0, 0, false);
