@@ -151,7 +151,9 @@ void MoviePanel::loadCurrentChapter()
         return;
     }
 
-    video.loadMovie (file);
+    if (! video.loadMovie (file) && video.getPlaybackUnavailableReason().isNotEmpty())
+        showError (TRANS ("Videos cannot be played on this computer") + ": " + video.getPlaybackUnavailableReason());
+
     host.layoutContent();
 }
 

@@ -232,6 +232,8 @@ private:
     std::unique_ptr<CatalogTree> catalogTree;
     std::unique_ptr<MoviePanel> moviePanel;
     std::unique_ptr<SearchPanel> searchPanel;
+    /** Set once the start-up catalog is in place; run after the next frame. */
+    std::function<void()> afterFirstFrame;
     std::unique_ptr<WebPanel> webPanel;
     BackgroundPanel* imagePanel = nullptr;
     juce::TooltipWindow tooltipWindow;
