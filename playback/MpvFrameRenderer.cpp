@@ -1,5 +1,6 @@
 #include "playback/MpvFrameRenderer.h"
 
+#include "model/ThreadStop.h"
 #include "playback/MpvLibrary.h"
 
 namespace
@@ -48,7 +49,7 @@ MpvFrameRenderer::~MpvFrameRenderer()
     wakeUp.signal();
 
     // A render waits at most until its frame is due, so the thread always comes back.
-    stopThread (10000);
+    stopThread (ThreadStop::timeoutMs);
     mpv.mpv_render_context_free (context);
 }
 

@@ -1,5 +1,6 @@
 #include "provider/InstallerSigner.h"
 #include "provider/LibraryMonitor.h"
+#include "provider/MediaExporter.h"
 #include "provider/ProviderServer.h"
 
 #include <atomic>
@@ -78,6 +79,20 @@ int main (int argc, char** argv)
         }
 
         std::cout << "signed: " << written.getFullPathName() << std::endl;
+        return 0;
+    }
+
+    if (options.exportFolder != juce::File())
+    {
+        int files = 0;
+
+        if (! provider::MediaExporter::exportLibrary (options.library, options.exportFolder, files, error))
+        {
+            std::cerr << "tsy-provider: " << error << std::endl;
+            return 1;
+        }
+
+        std::cout << "exported " << files << " files: " << options.exportFolder.getFullPathName() << std::endl;
         return 0;
     }
 

@@ -2,12 +2,21 @@
 
 namespace provider
 {
-ProviderAddresses::ProviderAddresses (const juce::String& baseUrl)
-    : base (baseUrl.endsWithChar ('/') ? baseUrl : baseUrl + "/")
+namespace
+{
+juce::String withFinalSlash (const juce::String& url)
+{
+    return url.endsWithChar ('/') ? url : url + "/";
+}
+} // namespace
+
+ProviderAddresses::ProviderAddresses (const juce::String& baseUrl, const juce::String& mediaBaseUrl)
+    : base (withFinalSlash (baseUrl)),
+      mediaBase (mediaBaseUrl.isNotEmpty() ? withFinalSlash (mediaBaseUrl) : base)
 {
 }
 
-ProviderAddresses ProviderAddresses::forBinding (const juce::String& bindAddress, int port)
+ProviderAddresses ProviderAddresses::forBinding (const juce::String& bindAddress, int port, const juce::String& mediaBaseUrl)
 {
     auto host = bindAddress;
 
@@ -18,7 +27,7 @@ ProviderAddresses ProviderAddresses::forBinding (const juce::String& bindAddress
     else if (host.containsChar (':'))
         host = "[" + host + "]";
 
-    return ProviderAddresses ("http://" + host + ":" + juce::String (port) + "/");
+    return ProviderAddresses ("http://" + host + ":" + juce::String (port) + "/", mediaBaseUrl);
 }
 
 bool ProviderAddresses::isValidBase (const juce::String& text)
@@ -32,12 +41,12 @@ bool ProviderAddresses::isValidBase (const juce::String& text)
 
 juce::String ProviderAddresses::getExtra (const ProvidedFile& file) const
 {
-    return base + juce::String (extrasPath).substring (1) + file.checksumName();
+    return mediaBase + juce::String (extrasPath).substring (1) + file.checksumName();
 }
 
 juce::String ProviderAddresses::getInstaller (const ProvidedFile& file) const
 {
-    return base + juce::String (downloadPath).substring (1) + juce::URL::addEscapeChars (file.file.getFileName(), false);
+    return mediaBase + juce::String (downloadPath).substring (1) + juce::URL::addEscapeChars (file.file.getFileName(), false);
 }
 
 juce::String ProviderAddresses::getCoursePage (const juce::String& courseId) const

@@ -57,7 +57,7 @@ bool ProviderOptions::parse (const juce::StringArray& arguments,
             continue;
         }
 
-        static const juce::StringArray withValue { "--library", "--port", "--bind", "--public-url", "--refresh-seconds", "--access-log", "--sign-installer" };
+        static const juce::StringArray withValue { "--library", "--port", "--bind", "--public-url", "--refresh-seconds", "--access-log", "--sign-installer", "--export-media", "--media-base-url" };
 
         if (! withValue.contains (name))
             return fail ("unknown option " + name);
@@ -93,6 +93,20 @@ bool ProviderOptions::parse (const juce::StringArray& arguments,
 
             options.publicUrl = value;
         }
+        else if (name == "--media-base-url")
+        {
+            if (! ProviderAddresses::isValidBase (value))
+                return fail ("--media-base-url needs an absolute http:// or https:// address");
+
+            options.mediaBaseUrl = value;
+        }
+        else if (name == "--export-media")
+        {
+            if (value.isEmpty())
+                return fail ("--export-media needs a folder");
+
+            options.exportFolder = juce::File::getCurrentWorkingDirectory().getChildFile (value);
+        }
         else if (name == "--refresh-seconds")
         {
             if (! readNumber (value, 1, 100000000, options.refreshSeconds))
@@ -114,6 +128,9 @@ bool ProviderOptions::parse (const juce::StringArray& arguments,
         }
     }
 
+    if (options.signingKey != juce::File() && options.exportFolder != juce::File())
+        return fail ("--sign-installer and --export-media are separate commands");
+
     return true;
 }
 
@@ -126,11 +143,15 @@ juce::String ProviderOptions::usage()
            "  --port N               the port to listen on (default 8642; 0 picks a free one)\n"
            "  --bind ADDR            the address to listen on (default 127.0.0.1)\n"
            "  --public-url URL       the base address handed to clients (default: from --bind and the port)\n"
+           "  --media-base-url URL   the base address under which another web server serves an\n"
+           "                         export of the media (default: the provider serves them)\n"
            "  --refresh-seconds N    the refresh interval told to clients (default 600)\n"
            "  --maintenance          start in maintenance (a file MAINTENANCE in the library also switches it on)\n"
            "  --access-log FILE      write the access log to FILE instead of standard output\n"
            "  --sign-installer KEY   sign the library's installer with the Ed25519 private key in\n"
            "                         the PEM file KEY, write the signature beside it, and exit\n"
+           "  --export-media DIR     write the library's videos, extras and installer into DIR\n"
+           "                         as the static tree their addresses name, and exit\n"
            "  --help                 show this text\n";
 }
 } // namespace provider

@@ -7,8 +7,10 @@ namespace provider
 /**
     The command line of tsy-provider:
     tsy-provider [--library DIR] [--port N] [--bind ADDR] [--public-url URL]
-                 [--refresh-seconds N] [--maintenance] [--access-log FILE]
+                 [--media-base-url URL] [--refresh-seconds N] [--maintenance]
+                 [--access-log FILE]
     tsy-provider [--library DIR] --sign-installer KEYFILE
+    tsy-provider [--library DIR] --export-media DIR
 
     A plain value filled by parse on the main thread.
 */
@@ -23,6 +25,11 @@ struct ProviderOptions
     */
     juce::String publicUrl;
 
+    /** The absolute base address under which another web server serves an export of the
+        library's media; empty when the provider serves them itself.
+    */
+    juce::String mediaBaseUrl;
+
     int refreshSeconds = 600;
     bool maintenance = false;
 
@@ -33,6 +40,11 @@ struct ProviderOptions
         with, instead of serving; a default File otherwise.
     */
     juce::File signingKey;
+
+    /** With --export-media: the folder to write the library's media into, instead of serving;
+        a default File otherwise.
+    */
+    juce::File exportFolder;
 
     bool showHelp = false;
 

@@ -127,8 +127,8 @@ int ProviderServer::bind()
     // second later.
     server->raiseListenBacklog();
 
-    auto addresses = options.publicUrl.isNotEmpty() ? ProviderAddresses (options.publicUrl)
-                                                    : ProviderAddresses::forBinding (options.bindAddress, port);
+    auto addresses = options.publicUrl.isNotEmpty() ? ProviderAddresses (options.publicUrl, options.mediaBaseUrl)
+                                                    : ProviderAddresses::forBinding (options.bindAddress, port, options.mediaBaseUrl);
     catalogService = std::make_unique<CatalogService> (std::move (addresses), options.refreshSeconds);
     return port;
 }

@@ -9,12 +9,12 @@
 
 #include <pugixml.hpp>
 
-UpdateSearchDatabaseThread::UpdateSearchDatabaseThread (Core& owner, const juce::String& url, const juce::File& folder, bool shouldNotify)
+UpdateSearchDatabaseThread::UpdateSearchDatabaseThread (Core& owner, const juce::String& url, const juce::File& folder, juce::NotificationType notificationType)
     : Thread ("updateSearchDatabase"),
       core (owner),
       catalogUrl (url),
       temporaryFolder (folder),
-      notify (shouldNotify)
+      notification (notificationType)
 {
 }
 
@@ -48,7 +48,7 @@ void UpdateSearchDatabaseThread::run()
 
     if (! response.isSuccess() || ! document.parse (std::move (body)) || document.getRootName() != "catalog")
     {
-        core.installSearchDatabase (false, {}, notify);
+        core.installSearchDatabase (false, {}, notification);
         return;
     }
 
@@ -57,5 +57,5 @@ void UpdateSearchDatabaseThread::run()
                                                                          { return threadShouldExit(); })
                                              : TranscriptIndexer::Result::failed;
 
-    core.installSearchDatabase (result == TranscriptIndexer::Result::built, file, notify);
+    core.installSearchDatabase (result == TranscriptIndexer::Result::built, file, notification);
 }

@@ -4,6 +4,7 @@ pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
 add_library(tsy_test_support STATIC
     ${CMAKE_CURRENT_LIST_DIR}/common/TestHttpServer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/downloads/FaultServer.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/provider/NginxProcess.cpp
     ${CMAKE_CURRENT_LIST_DIR}/provider/ProviderProcess.cpp
     ${CMAKE_CURRENT_LIST_DIR}/provider/RawHttpConnection.cpp
     ${CMAKE_CURRENT_LIST_DIR}/provider/TestLibraryWriter.cpp)

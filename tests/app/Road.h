@@ -23,6 +23,9 @@ public:
     /** The copy of the library the provider serves; a test may break it before walking. */
     juce::File getLibrary() const { return libraryCopy; }
 
+    /** Further arguments for tsy-provider, taken when it starts (--media-base-url, say). */
+    void setProviderArguments (const juce::StringArray& arguments) { providerArguments = arguments; }
+
     /** Starts tsy-provider on the library copy, as walk does when it was not started before;
         false when it did not start.
     */
@@ -67,6 +70,7 @@ private:
 
     ScratchHome home;
     juce::File libraryCopy, screenshots;
+    juce::StringArray providerArguments;
     std::unique_ptr<ProviderProcess> provider;
     std::unique_ptr<juce::ChildProcess> player;
     std::unique_ptr<DesktopDriver> window;

@@ -1,4 +1,6 @@
 #include "tests/app/Road.h"
+#include "tests/provider/NginxProcess.h"
+#include "tests/provider/ScratchFolder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -86,4 +88,31 @@ TEST (Road, AChapterWithoutTranscriptStopsTheRoadAtTheSearch)
     ASSERT_TRUE (transcript.isNotEmpty());
     ASSERT_TRUE (manifest.replaceWithText (text.replace (transcript, "")));
     EXPECT_THAT (road.walk().toStdString(), StartsWith ("step 7 (search)"));
+}
+
+TEST (Road, ChaptersAndExtrasComeFromAStaticWebServerWhileTheCatalogComesFromTheProvider)
+{
+    ASSERT_TRUE (requireDisplay()) << "needs a display (run under xvfb-run)";
+    ASSERT_NE (NginxProcess::getExecutable(), juce::File()) << "needs nginx (scripts/install-deps installs nginx-light)";
+
+    Road road (sampleLibrary, screenshotFolder ("road-media-server"));
+    ScratchFolder scratch;
+    const auto exported = scratch.getChildFile ("media");
+    juce::ChildProcess exporter;
+    ASSERT_TRUE (exporter.start (juce::StringArray { ProviderProcess::getExecutable().getFullPathName(), "--library", road.getLibrary().getFullPathName(),
+                                                     "--export-media", exported.getFullPathName() }));
+    const auto exportOutput = exporter.readAllProcessOutput();
+    ASSERT_TRUE (exporter.waitForProcessToFinish (60000));
+    ASSERT_EQ (exporter.getExitCode(), 0u) << exportOutput;
+
+    const NginxProcess nginx (exported, scratch.get());
+    ASSERT_TRUE (nginx.isRunning()) << nginx.readErrors();
+    road.setProviderArguments ({ "--media-base-url", nginx.getBaseUrl() });
+
+    EXPECT_EQ (road.walk(), "") << road.getLog();
+
+    // The chapter the road downloads and checks, and the course's extras, came from nginx.
+    const auto served = nginx.readAccessLog();
+    EXPECT_THAT (served.toStdString(), testing::ContainsRegex ("20[06] [0-9]+ \"GET /videos/MOD3D-EN/MOD3D-EN-0101/MOD3D-EN-0101.bin "));
+    EXPECT_THAT (served.toStdString(), testing::ContainsRegex ("200 [0-9]+ \"GET /extras/[0-9a-f]{32}\\.jpg "));
 }
