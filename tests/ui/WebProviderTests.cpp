@@ -244,3 +244,20 @@ TEST_F (WebProviderTest, TheBrowserIsMadeForTheFirstPageAfterItIsPainted)
 
     frame.clearContentComponent();
 }
+
+TEST_F (WebProviderTest, ADeferredStartFetchesTheExtrasOnceTheWindowHasPainted)
+{
+    core = std::make_unique<Core> (SharedRes::getInstance()->getUserDataFolder(),
+                                   Core::Workers { DownloadThread::makeJob, DownloadExtrasThread::makeDownloader },
+                                   Core::Start::deferred);
+    window = std::make_unique<MainWindow> ("TSY-Player 1.36", *core, RecordingBrowser::into (standIn));
+    EXPECT_TRUE (findRequests (accessLog, "/extras/").isEmpty()) << "nothing fetched before the window shows";
+    window->setVisible (true);
+    ASSERT_TRUE (MessagePump::runUntil ([this] { return core->getNumCourses() > 0; })) << "the catalog never came";
+
+    // The window starts the downloader after its frame; the requests made with the catalog wait for it.
+    ASSERT_FALSE (waitForRequests ("/extras/").isEmpty()) << "the extras were never fetched";
+    ASSERT_TRUE (MessagePump::runUntil ([this] { return extras().isIdle(); }));
+    EXPECT_TRUE (extras().findCoverFile (core->getCourseId (0)).existsAsFile());
+    closeWindow();
+}
