@@ -63,7 +63,7 @@ void MyApplication::initialise (const juce::String& commandLine)
     workers.makeDownload = DownloadThread::makeJob;
     workers.makeExtrasDownloader = DownloadExtrasThread::makeDownloader;
     workers.makeSearchDatabaseUpdater = UpdateSearchDatabaseThread::make;
-    core = std::make_unique<Core> (SharedRes::getInstance()->getUserDataFolder(), std::move (workers));
+    core = std::make_unique<Core> (SharedRes::getInstance()->getUserDataFolder(), std::move (workers), Core::Start::deferred);
     mainWindow = std::make_unique<MainWindow> (getMainWindowTitle(), *core);
     mainWindow->setVisible (true);
 

@@ -89,10 +89,17 @@ target_include_directories(tsy_juce PUBLIC
     "$<TARGET_PROPERTY:juce::juce_core,INTERFACE_INCLUDE_DIRECTORIES>"
     "${CMAKE_SOURCE_DIR}/cmake/juce")
 
+# The web browser's GTK and WebKit are opened by JUCE at run time (dlopen), in the browser's
+# child process and when the first browser is made; only their headers are needed here. Linked,
+# they would be loaded at every start, and WebKit's JavaScript library, which exports copies of
+# some of the C++ library's string functions, would take those calls from the C++ library.
+target_include_directories(tsy_juce SYSTEM PUBLIC
+    "$<TARGET_PROPERTY:juce::pkgconfig_JUCE_BROWSER_LINUX_DEPS,INTERFACE_INCLUDE_DIRECTORIES>")
+target_compile_options(tsy_juce PUBLIC
+    "$<TARGET_PROPERTY:juce::pkgconfig_JUCE_BROWSER_LINUX_DEPS,INTERFACE_COMPILE_OPTIONS>")
 target_link_libraries(tsy_juce
     PRIVATE juce::juce_recommended_config_flags
     PUBLIC juce::pkgconfig_JUCE_CURL_LINUX_DEPS
-           juce::pkgconfig_JUCE_BROWSER_LINUX_DEPS
            juce::pkgconfig_JUCE_IMG_LINUX_DEPS
            Threads::Threads ${CMAKE_DL_LIBS} rt)
 

@@ -10,8 +10,9 @@
 
 #include <algorithm>
 #include <unordered_set>
+#include <utility>
 
-Core::Core (const juce::File& folder, Workers workers)
+Core::Core (const juce::File& folder, Workers workers, Start start)
     : dataFolder (folder),
       downloads (*this, std::move (workers.makeDownload)),
       makeSearchDatabaseUpdater (std::move (workers.makeSearchDatabaseUpdater))
@@ -20,8 +21,27 @@ Core::Core (const juce::File& folder, Workers workers)
         extrasDownloader = workers.makeExtrasDownloader (dataFolder);
 
     CoreRegistry::add (this);
-    openSearchDatabase (juce::dontSendNotification);
+    deferredWorkPending = start == Start::deferred;
 
+    if (! deferredWorkPending)
+    {
+        openSearchDatabase (juce::dontSendNotification);
+
+        if (extrasDownloader != nullptr)
+            extrasDownloader->start();
+    }
+}
+
+void Core::startDeferredWork()
+{
+    JUCE_ASSERT_MESSAGE_THREAD
+
+    if (! std::exchange (deferredWorkPending, false))
+        return;
+
+    openSearchDatabase (juce::sendNotification);
+
+    // Requests made meanwhile wait in the downloader's tables.
     if (extrasDownloader != nullptr)
         extrasDownloader->start();
 }

@@ -46,6 +46,15 @@ public:
         std::function<std::unique_ptr<juce::Thread> (Core& core)> makeSearchDatabaseUpdater;
     };
 
+    /** When the search database is opened and the extras downloader started: by the
+        constructor, or by startDeferredWork(), so that a window's first frame does not wait.
+    */
+    enum class Start
+    {
+        now,
+        deferred
+    };
+
     /** The hits of a search: for every chapter, the seconds at which the words occur, in the
         order they were found.
     */
@@ -54,9 +63,15 @@ public:
     /** A Core whose search database "data.dat" lives in the given folder (the per-user data
         folder). Message thread.
     */
-    explicit Core (const juce::File& dataFolder, Workers workers = {});
+    explicit Core (const juce::File& dataFolder, Workers workers = {}, Start start = Start::now);
 
     ~Core() override;
+
+    /** Opens the search database ("cd" when it opens) and starts the extras downloader, when
+        the constructor was told to leave them; nothing otherwise, or when called again.
+        Message thread.
+    */
+    void startDeferredWork();
 
     //==============================================================================
     /** Sends a notification: the code and its arguments joined with ";". */
@@ -350,6 +365,7 @@ private:
     juce::ReadWriteLock catalogLock;
     std::unique_ptr<Catalog> catalog;
     sqlite3* searchDb = nullptr;
+    bool deferredWorkPending = false;
     juce::CriticalSection searchDbLock;
     std::atomic<bool> searchDbOpen { false };
     juce::File usersDirectory;

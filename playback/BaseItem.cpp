@@ -9,6 +9,19 @@ BaseItem::BaseItem (Core& c, CatalogTreeHost& h, const juce::String& text) : cor
     setDrawsInLeftMargin (true);
 }
 
+BaseItem::BaseItem (Core& c, CatalogTreeHost& h) : core (c), host (h)
+{
+    setDrawsInLeftMargin (true);
+}
+
+const juce::String& BaseItem::getLabel() const
+{
+    if (! label.has_value())
+        label = createLabel();
+
+    return *label;
+}
+
 int BaseItem::getItemHeight() const
 {
     return passesFilter() ? rowHeight : 0;
@@ -60,7 +73,7 @@ void BaseItem::paintItem (juce::Graphics& g, int width, int height)
 
     g.setFont (juce::Font (skin->getTypeface (isUnseen() ? "Lucida Grande Bold" : "Lucida Grande Regular")).withHeight (13.0f));
     g.setColour (getTextColour());
-    g.drawText (label, 21, 0, width - 21, height, juce::Justification::centredLeft, false);
+    g.drawText (getLabel(), 21, 0, width - 21, height, juce::Justification::centredLeft, false);
 
     if (const auto watched = getWatchedFraction(); watched > 0.0 && width > 21)
     {

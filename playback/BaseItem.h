@@ -2,6 +2,8 @@
 
 #include "playback/CatalogTreeHost.h"
 
+#include <optional>
+
 class Core;
 
 /**
@@ -45,19 +47,29 @@ public:
     static constexpr juce::uint32 watchedLineColour = 0xffff9827;
     static constexpr int watchedLineThickness = 2;
 
-    const juce::String& getLabel() const noexcept { return label; }
+    /** The row's text; made on first use by rows that leave it to createLabel(). */
+    const juce::String& getLabel() const;
 
     /** The row's height when it passes the tab filter. */
     static constexpr int rowHeight = 20;
 
 protected:
+    /** A row whose text is made by createLabel() when first painted or asked for: a catalog of
+        thousands of rows, most of them in closed lessons, is not worth their texts up front.
+    */
+    BaseItem (Core& core, CatalogTreeHost& host);
+
+    /** The text of a row made without one. */
+    virtual juce::String createLabel() const { return {}; }
+
     /** Whether the row passes the current tab's filter. */
     virtual bool passesFilter() const = 0;
 
     Core& core;
     CatalogTreeHost& host;
-    const juce::String label;
 
 private:
+    mutable std::optional<juce::String> label;
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BaseItem)
 };

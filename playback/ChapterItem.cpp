@@ -5,8 +5,13 @@
 #include "playback/PlaybackRules.h"
 
 ChapterItem::ChapterItem (Core& c, CatalogTreeHost& h, int course, int lesson, int chapter, const juce::String& chapterId)
-    : BaseItem (c, h, makeLabel (c, course, lesson, chapterId)), reference { course, lesson, chapter, chapterId }
+    : BaseItem (c, h), reference { course, lesson, chapter, chapterId }
 {
+}
+
+juce::String ChapterItem::createLabel() const
+{
+    return makeLabel (core, reference.course, reference.lesson, reference.id);
 }
 
 juce::String ChapterItem::makeLabel (const Core& core, int course, int lesson, const juce::String& chapterId)

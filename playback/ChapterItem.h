@@ -14,6 +14,8 @@ public:
     /** "2.5 - Masks": the lesson's and the chapter's catalog orders and the chapter's title. */
     static juce::String makeLabel (const Core& core, int course, int lesson, const juce::String& chapterId);
 
+    juce::String createLabel() const override;
+
     const juce::String& getChapterId() const noexcept { return reference.id; }
 
     bool mightContainSubItems() override { return false; }

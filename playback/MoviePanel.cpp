@@ -286,6 +286,10 @@ void MoviePanel::loadCurrentChapter()
         // The slider and the time show the resumed place at once, not at the next refresh.
         refreshControls();
     }
+    else if (video.getPlaybackUnavailableReason().isNotEmpty())
+    {
+        showError (TRANS ("Videos cannot be played on this computer") + ": " + video.getPlaybackUnavailableReason());
+    }
 
     host.layoutContent();
 }

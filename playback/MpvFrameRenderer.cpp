@@ -1,9 +1,7 @@
 #include "playback/MpvFrameRenderer.h"
 
 #include "model/ThreadStop.h"
-
-#include <mpv/client.h>
-#include <mpv/render.h>
+#include "playback/MpvLibrary.h"
 
 namespace
 {
@@ -21,20 +19,20 @@ void makeOpaque (const juce::Image::BitmapData& pixels)
 }
 } // namespace
 
-MpvFrameRenderer::MpvFrameRenderer (mpv_handle& core, std::function<void()> onFrameCallback)
-    : juce::Thread ("videoRender"), onFrame (std::move (onFrameCallback))
+MpvFrameRenderer::MpvFrameRenderer (const MpvFunctions& functions, mpv_handle& core, std::function<void()> onFrameCallback)
+    : juce::Thread ("videoRender"), mpv (functions), onFrame (std::move (onFrameCallback))
 {
     mpv_render_param params[] = { { MPV_RENDER_PARAM_API_TYPE, const_cast<char*> (MPV_RENDER_API_TYPE_SW) },
                                   { MPV_RENDER_PARAM_INVALID, nullptr } };
 
-    if (mpv_render_context_create (&context, &core, params) < 0)
+    if (mpv.mpv_render_context_create (&context, &core, params) < 0)
     {
         context = nullptr;
         return;
     }
 
     // mpv calls this from its own threads and allows nothing but a wake-up in it.
-    mpv_render_context_set_update_callback (
+    mpv.mpv_render_context_set_update_callback (
         context, [] (void* renderer)
         { static_cast<MpvFrameRenderer*> (renderer)->wakeUp.signal(); },
         this);
@@ -52,7 +50,7 @@ MpvFrameRenderer::~MpvFrameRenderer()
 
     // A render waits at most until its frame is due, so the thread always comes back.
     stopThread (ThreadStop::timeoutMs);
-    mpv_render_context_free (context);
+    mpv.mpv_render_context_free (context);
 }
 
 void MpvFrameRenderer::setFrameSize (juce::Rectangle<int> size)
@@ -90,7 +88,7 @@ void MpvFrameRenderer::run()
             break;
 
         // Every update callback must be answered with an update, whether or not it brings a frame.
-        const auto flags = mpv_render_context_update (context);
+        const auto flags = mpv.mpv_render_context_update (context);
 
         const bool isNewFrame = (flags & MPV_RENDER_UPDATE_FRAME) != 0;
 
@@ -120,7 +118,7 @@ void MpvFrameRenderer::renderFrame (bool isNewFrame)
         if (renderInto (sizeUnknownFrame) && isNewFrame)
             ++framesRendered;
 
-        mpv_render_context_report_swap (context);
+        mpv.mpv_render_context_report_swap (context);
         return;
     }
 
@@ -147,7 +145,7 @@ void MpvFrameRenderer::renderFrame (bool isNewFrame)
         }
     }
 
-    mpv_render_context_report_swap (context);
+    mpv.mpv_render_context_report_swap (context);
 
     if (published)
         onFrame();
@@ -165,7 +163,7 @@ bool MpvFrameRenderer::renderInto (juce::Image& image)
                                   { MPV_RENDER_PARAM_SW_POINTER, pixels.data },
                                   { MPV_RENDER_PARAM_INVALID, nullptr } };
 
-    if (mpv_render_context_render (context, params) < 0)
+    if (mpv.mpv_render_context_render (context, params) < 0)
         return false;
 
     makeOpaque (pixels);

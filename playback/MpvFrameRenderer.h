@@ -7,6 +7,7 @@
 
 struct mpv_handle;
 struct mpv_render_context;
+struct MpvFunctions;
 
 /**
     Turns the video frames of an mpv core into images, with mpv's software renderer, on a
@@ -21,9 +22,9 @@ struct mpv_render_context;
 class MpvFrameRenderer final : private juce::Thread
 {
 public:
-    /** Attaches a renderer to the core and starts its thread; onFrame is called on that thread
-        after each new frame is published. */
-    MpvFrameRenderer (mpv_handle& core, std::function<void()> onFrame);
+    /** Attaches a renderer to the core, made by the library whose functions are given, and
+        starts its thread; onFrame is called on that thread after each new frame is published. */
+    MpvFrameRenderer (const MpvFunctions& mpv, mpv_handle& core, std::function<void()> onFrame);
 
     /** Stops the thread and detaches from the core, which must still exist. */
     ~MpvFrameRenderer() override;
@@ -57,6 +58,7 @@ private:
     void renderFrame (bool isNewFrame);
     bool renderInto (juce::Image& image);
 
+    const MpvFunctions& mpv;
     mpv_render_context* context = nullptr;
     std::function<void()> onFrame;
     juce::WaitableEvent wakeUp;

@@ -1,10 +1,11 @@
 #include "playback/MpvPlayer.h"
 
+#include "playback/MpvLibrary.h"
+
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <mpv/client.h>
 #include <utility>
 #include <vector>
 
@@ -36,42 +37,8 @@ const char* const coreOptions[][2] = {
 };
 } // namespace
 
-MpvPlayer::MpvPlayer (int loadTimeout) : loadTimeoutMs (loadTimeout)
+MpvPlayer::MpvPlayer (int loadTimeout, const MpvLibrary* library) : loadTimeoutMs (loadTimeout), givenLibrary (library)
 {
-    // mpv refuses to start under a locale whose decimal separator is not a point.
-    std::setlocale (LC_NUMERIC, "C");
-
-    core = mpv_create();
-
-    if (core == nullptr)
-        return;
-
-    for (const auto& option : coreOptions)
-        mpv_set_option_string (core, option[0], option[1]);
-
-    if (const auto* audioOutput = std::getenv ("TSY_AUDIO_OUTPUT"); audioOutput != nullptr && *audioOutput != 0)
-        mpv_set_option_string (core, "ao", audioOutput);
-
-    if (mpv_initialize (core) >= 0)
-    {
-        // The video output needs its renderer before any file is loaded.
-        renderer = std::make_unique<MpvFrameRenderer> (*core, [this]
-                                                       { sendChangeMessage(); });
-
-        if (renderer->isAttached())
-        {
-            mpv_set_wakeup_callback (
-                core, [] (void* player)
-                { static_cast<MpvPlayer*> (player)->triggerAsyncUpdate(); },
-                this);
-            return;
-        }
-
-        renderer = nullptr;
-    }
-
-    mpv_terminate_destroy (core);
-    core = nullptr;
 }
 
 MpvPlayer::~MpvPlayer()
@@ -79,12 +46,76 @@ MpvPlayer::~MpvPlayer()
     if (core == nullptr)
         return;
 
-    mpv_set_wakeup_callback (core, nullptr, nullptr);
+    mpv->mpv_set_wakeup_callback (core, nullptr, nullptr);
     cancelPendingUpdate();
 
     // mpv requires the renderer to be gone before the core.
     renderer = nullptr;
-    mpv_terminate_destroy (core);
+    mpv->mpv_terminate_destroy (core);
+}
+
+bool MpvPlayer::startCore()
+{
+    if (core != nullptr)
+        return true;
+
+    if (unavailableReason.isNotEmpty())
+        return false;
+
+    // The library and the core are made by the first video opened, so that a start of the
+    // program that plays nothing never pays for them.
+    const auto& library = givenLibrary != nullptr ? *givenLibrary : MpvLibrary::getShared();
+    mpv = library.getFunctions();
+
+    if (mpv == nullptr)
+    {
+        unavailableReason = library.getError();
+        juce::Logger::writeToLog ("video playback unavailable: " + unavailableReason);
+        return false;
+    }
+
+    // mpv refuses to start under a locale whose decimal separator is not a point.
+    std::setlocale (LC_NUMERIC, "C");
+
+    core = mpv->mpv_create();
+
+    if (core == nullptr)
+    {
+        unavailableReason = "mpv could not create a player";
+        juce::Logger::writeToLog ("video playback unavailable: " + unavailableReason);
+        return false;
+    }
+
+    for (const auto& option : coreOptions)
+        mpv->mpv_set_option_string (core, option[0], option[1]);
+
+    if (const auto* audioOutput = std::getenv ("TSY_AUDIO_OUTPUT"); audioOutput != nullptr && *audioOutput != 0)
+        mpv->mpv_set_option_string (core, "ao", audioOutput);
+
+    if (mpv->mpv_initialize (core) >= 0)
+    {
+        // The video output needs its renderer before any file is loaded.
+        renderer = std::make_unique<MpvFrameRenderer> (*mpv, *core, [this]
+                                                       { sendChangeMessage(); });
+
+        if (renderer->isAttached())
+        {
+            mpv->mpv_set_wakeup_callback (
+                core, [] (void* player)
+                { static_cast<MpvPlayer*> (player)->triggerAsyncUpdate(); },
+                this);
+            applyVolumeAndLooping();
+            return true;
+        }
+
+        renderer = nullptr;
+    }
+
+    mpv->mpv_terminate_destroy (core);
+    core = nullptr;
+    unavailableReason = "mpv could not start its software video output";
+    juce::Logger::writeToLog ("video playback unavailable: " + unavailableReason);
+    return false;
 }
 
 bool MpvPlayer::load (const juce::File& videoFile)
@@ -92,7 +123,7 @@ bool MpvPlayer::load (const juce::File& videoFile)
     JUCE_ASSERT_MESSAGE_THREAD
     close();
 
-    if (core == nullptr || ! videoFile.existsAsFile())
+    if (! videoFile.existsAsFile() || ! startCore())
         return false;
 
     // mpv keeps the pause state from one file to the next, and a chapter opens paused.
@@ -102,7 +133,7 @@ bool MpvPlayer::load (const juce::File& videoFile)
     const char* words[] = { "loadfile", path.toRawUTF8(), nullptr };
     mpv_node result {};
 
-    if (mpv_command_ret (core, words, &result) < 0)
+    if (mpv->mpv_command_ret (core, words, &result) < 0)
         return false;
 
     std::optional<juce::int64> entry;
@@ -112,7 +143,7 @@ bool MpvPlayer::load (const juce::File& videoFile)
             if (std::strcmp (result.u.list->keys[i], "playlist_entry_id") == 0 && result.u.list->values[i].format == MPV_FORMAT_INT64)
                 entry = result.u.list->values[i].u.int64;
 
-    mpv_free_node_contents (&result);
+    mpv->mpv_free_node_contents (&result);
 
     open = entry.has_value() && waitUntilLoaded (*entry);
 
@@ -137,7 +168,7 @@ bool MpvPlayer::waitUntilLoaded (juce::int64 entry)
             return false;
         }
 
-        const auto& event = *mpv_wait_event (core, remainingMs / 1000.0);
+        const auto& event = *mpv->mpv_wait_event (core, remainingMs / 1000.0);
 
         // Events of the file closed before are still in the queue: only this entry's count.
         if (event.event_id == MPV_EVENT_START_FILE)
@@ -150,7 +181,7 @@ bool MpvPlayer::waitUntilLoaded (juce::int64 entry)
 
             if (end.playlist_entry_id == entry)
             {
-                DBG ("mpv: cannot play the file: " << mpv_error_string (end.error));
+                DBG ("mpv: cannot play the file: " << mpv->mpv_error_string (end.error));
                 return false;
             }
         }
@@ -159,9 +190,9 @@ bool MpvPlayer::waitUntilLoaded (juce::int64 entry)
             loaded = true;
 
             // A file without a picture (sound alone) is not a video the panel can show.
-            auto* videoTrack = mpv_get_property_string (core, "vid");
+            auto* videoTrack = mpv->mpv_get_property_string (core, "vid");
             const bool hasVideo = videoTrack != nullptr && std::strcmp (videoTrack, "no") != 0;
-            mpv_free (videoTrack);
+            mpv->mpv_free (videoTrack);
 
             if (! hasVideo)
                 return false;
@@ -263,7 +294,7 @@ void MpvPlayer::setPosition (double seconds)
     command.u.list = &list;
 
     // A seek mpv refused gets no answer, so it must not be counted as sent.
-    if (mpv_command_node_async (core, seeksSent + 1, &command) >= 0)
+    if (mpv->mpv_command_node_async (core, seeksSent + 1, &command) >= 0)
     {
         ++seeksSent;
     }
@@ -303,24 +334,21 @@ void MpvPlayer::setVolume (float newVolume)
 {
     JUCE_ASSERT_MESSAGE_THREAD
 
-    if (core == nullptr)
-        return;
-
-    auto percent = 100.0 * juce::jlimit (0.0, 1.0, (double) newVolume);
-    mpv_set_property (core, "volume", MPV_FORMAT_DOUBLE, &percent);
-    setFlag ("mute", newVolume <= 0.0f);
+    volume = juce::jlimit (0.0f, 1.0f, newVolume);
+    muted = newVolume <= 0.0f;
+    applyVolumeAndLooping();
 }
 
 float MpvPlayer::getVolume() const
 {
     JUCE_ASSERT_MESSAGE_THREAD
-    return (float) (getDouble ("volume").value_or (0.0) / 100.0);
+    return core != nullptr ? (float) (getDouble ("volume").value_or (0.0) / 100.0) : volume;
 }
 
 bool MpvPlayer::isMuted() const
 {
     JUCE_ASSERT_MESSAGE_THREAD
-    return getFlag ("mute").value_or (false);
+    return core != nullptr ? getFlag ("mute").value_or (false) : muted;
 }
 
 void MpvPlayer::setSpeed (double rate)
@@ -347,8 +375,19 @@ void MpvPlayer::setLooping (bool shouldLoop)
 {
     JUCE_ASSERT_MESSAGE_THREAD
 
-    if (core != nullptr)
-        mpv_set_property_string (core, "loop-file", shouldLoop ? "inf" : "no");
+    looping = shouldLoop;
+    applyVolumeAndLooping();
+}
+
+void MpvPlayer::applyVolumeAndLooping()
+{
+    if (core == nullptr)
+        return;
+
+    auto percent = 100.0 * (double) volume;
+    mpv->mpv_set_property (core, "volume", MPV_FORMAT_DOUBLE, &percent);
+    setFlag ("mute", muted);
+    mpv->mpv_set_property_string (core, "loop-file", looping ? "inf" : "no");
 }
 
 juce::Rectangle<int> MpvPlayer::getVideoSize() const
@@ -367,7 +406,7 @@ void MpvPlayer::handleAsyncUpdate()
 {
     for (;;)
     {
-        const auto& event = *mpv_wait_event (core, 0.0);
+        const auto& event = *mpv->mpv_wait_event (core, 0.0);
 
         if (event.event_id == MPV_EVENT_NONE)
             break;
@@ -431,14 +470,14 @@ juce::Rectangle<int> MpvPlayer::getDisplaySize() const
 bool MpvPlayer::setFlag (const char* name, bool value)
 {
     int flag = value ? 1 : 0;
-    return core != nullptr && mpv_set_property (core, name, MPV_FORMAT_FLAG, &flag) >= 0;
+    return core != nullptr && mpv->mpv_set_property (core, name, MPV_FORMAT_FLAG, &flag) >= 0;
 }
 
 std::optional<bool> MpvPlayer::getFlag (const char* name) const
 {
     int flag = 0;
 
-    if (core == nullptr || mpv_get_property (core, name, MPV_FORMAT_FLAG, &flag) < 0)
+    if (core == nullptr || mpv->mpv_get_property (core, name, MPV_FORMAT_FLAG, &flag) < 0)
         return std::nullopt;
 
     return flag != 0;
@@ -448,7 +487,7 @@ std::optional<double> MpvPlayer::getDouble (const char* name) const
 {
     double value = 0.0;
 
-    if (core == nullptr || mpv_get_property (core, name, MPV_FORMAT_DOUBLE, &value) < 0)
+    if (core == nullptr || mpv->mpv_get_property (core, name, MPV_FORMAT_DOUBLE, &value) < 0)
         return std::nullopt;
 
     return value;
@@ -458,7 +497,7 @@ std::optional<juce::int64> MpvPlayer::getInt (const char* name) const
 {
     int64_t value = 0;
 
-    if (core == nullptr || mpv_get_property (core, name, MPV_FORMAT_INT64, &value) < 0)
+    if (core == nullptr || mpv->mpv_get_property (core, name, MPV_FORMAT_INT64, &value) < 0)
         return std::nullopt;
 
     return (juce::int64) value;
@@ -468,5 +507,5 @@ void MpvPlayer::runCommand (std::initializer_list<const char*> words)
 {
     std::vector<const char*> command (words);
     command.push_back (nullptr);
-    mpv_command (core, command.data());
+    mpv->mpv_command (core, command.data());
 }

@@ -5,11 +5,17 @@
 #include <optional>
 
 struct mpv_event;
+struct MpvFunctions;
+class MpvLibrary;
 
 /**
     Plays one video file at a time through libmpv, with the behaviour the movie panel relies
     on: a synchronous load that says whether the file can be played, play and pause, exact
     seeks, staying paused at the end with the position kept, volume with mute.
+
+    libmpv is loaded (MpvLibrary) and mpv's core started by the first load, not before: volume
+    and looping set earlier are kept and handed over then. When libmpv cannot be used, every
+    load fails and getUnavailableReason() says why (the log says it too).
 
     Its frames are rendered on a thread of their own (MpvFrameRenderer); a change message is
     sent after each new one, for a component to fetch with getLatestFrame().
@@ -27,12 +33,20 @@ public:
     /** How long a load may take before it counts as failed. */
     static constexpr int defaultLoadTimeoutMs = 5000;
 
-    explicit MpvPlayer (int loadTimeoutMs = defaultLoadTimeoutMs);
+    /** A player of the given libmpv, or of the program's own (MpvLibrary::getShared(), loaded
+        by the first load) when none is given; a library given must outlive the player.
+    */
+    explicit MpvPlayer (int loadTimeoutMs = defaultLoadTimeoutMs, const MpvLibrary* library = nullptr);
     ~MpvPlayer() override;
 
     /** Closes any open video, then opens this one, paused at its start, and waits until mpv has
         loaded it and knows its picture size. True when it has a video that can be played. */
     bool load (const juce::File& videoFile);
+
+    /** Why no video can be played at all (libmpv missing or refusing to start), once a load
+        has found out; "" otherwise.
+    */
+    const juce::String& getUnavailableReason() const noexcept { return unavailableReason; }
 
     /** True from a successful load until close. */
     bool isOpen() const noexcept { return open; }
@@ -62,10 +76,10 @@ public:
     /** Volume from 0.0 to 1.0; 0 or below also mutes. */
     void setVolume (float newVolume);
 
-    /** mpv's own volume, 0.0 to 1.0. */
+    /** mpv's own volume, 0.0 to 1.0 (the one set, before the first load). */
     float getVolume() const;
 
-    /** mpv's own mute. */
+    /** mpv's own mute (the one set, before the first load). */
     bool isMuted() const;
 
     /** Plays at this rate (1 is normal), with the sound's pitch kept by mpv's tempo scaling.
@@ -97,6 +111,8 @@ public:
     juce::int64 getNumFramesDropped() const;
 
 private:
+    bool startCore();
+    void applyVolumeAndLooping();
     void handleAsyncUpdate() override;
     void handleEvent (const mpv_event& event);
     bool waitUntilLoaded (juce::int64 entry);
@@ -109,7 +125,12 @@ private:
     juce::Rectangle<int> getDisplaySize() const;
 
     const int loadTimeoutMs;
+    const MpvLibrary* const givenLibrary;
+    const MpvFunctions* mpv = nullptr;
+    juce::String unavailableReason;
     mpv_handle* core = nullptr;
+    float volume = 1.0f;
+    bool muted = false, looping = false;
     std::unique_ptr<MpvFrameRenderer> renderer;
     bool open = false;
 

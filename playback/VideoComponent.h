@@ -24,6 +24,11 @@ public:
         loaded. Returns whether it can be played, as isMovieOpen() will. */
     bool loadMovie (const juce::File& videoFile);
 
+    /** Why no video can be played at all (libmpv cannot be loaded or started), once a load
+        has found out; "" otherwise.
+    */
+    const juce::String& getPlaybackUnavailableReason() const noexcept { return player.getUnavailableReason(); }
+
     /** True from a successful load until closeMovie(). */
     bool isMovieOpen() const;
 

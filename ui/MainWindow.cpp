@@ -129,6 +129,14 @@ juce::Rectangle<int> MainWindow::getStartupBounds (juce::Rectangle<int> userArea
 void MainWindow::paint (juce::Graphics& g)
 {
     DocumentWindow::paint (g);
+
+    if (afterFirstFrame != nullptr)
+        juce::MessageManager::callAsync ([window = SafePointer<MainWindow> (this), work = std::exchange (afterFirstFrame, nullptr)]
+                                         {
+                                             if (window != nullptr)
+                                                 work();
+                                         });
+
     auto& report = pendingFirstPaintReport();
 
     if (report != juce::File() && core.getNumCourses() > 0)
@@ -632,13 +640,24 @@ void MainWindow::windowReady()
     core.setUsersDirectory (preferences->getMoviesRootDirectory().getChildFile ("users"), juce::dontSendNotification);
     juce::Logger::writeToLog ("main window ready, retrieving catalog");
 
-    if (runStartupRetrieval())
+    const auto installed = runStartupRetrieval();
+
+    if (installed)
     {
         catalogTree->rebuild();
         refreshPreferencesPanel();
         showHomePage();
-        core.startSearchDatabaseUpdate();
     }
+
+    // What the first frame does not show waits until that frame is out.
+    afterFirstFrame = [this, installed]
+    {
+        core.startDeferredWork();
+
+        if (installed)
+            core.startSearchDatabaseUpdate();
+    };
+    repaint();
 }
 
 void MainWindow::catalogChanged()

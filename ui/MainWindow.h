@@ -232,6 +232,9 @@ private:
     std::unique_ptr<DesktopBridge> desktopBridge;
     std::unique_ptr<SearchPanel> searchPanel;
     std::unique_ptr<PreferencesPanel> preferencesPanel;
+
+    /** Set once the start-up catalog is in place; run after the next frame. */
+    std::function<void()> afterFirstFrame;
     std::unique_ptr<WebPanel> webPanel;
     std::unique_ptr<VideoFullScreen> videoFullScreen;
     BackgroundPanel* imagePanel = nullptr;

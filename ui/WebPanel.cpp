@@ -6,43 +6,102 @@
 
 #include <ProjectInfo.h>
 
+#include <optional>
+
 namespace
 {
-/** The framework's browser. On Linux it ignores the request to unload while hidden, which the
-    panel therefore does itself; the headers reach the page through the patched module.
+/** The framework's browser, made when the first page is to be shown rather than with the
+    window: making it loads GTK and WebKit and waits for a child process of the program to start
+    them too, which is not worth delaying the window's first frame for. The browser is made
+    after a frame that holds this component, so a page asked for during start-up waits for the
+    window to be painted. On Linux the framework ignores the request to unload while hidden,
+    which the panel therefore does itself; the headers reach the page through the patched module.
 */
-class EmbeddedBrowser final : public juce::WebBrowserComponent,
-                              public WebPanel::Browser
+class EmbeddedBrowser final : public juce::Component,
+                              public WebPanel::Browser,
+                              private juce::AsyncUpdater
 {
 public:
-    EmbeddedBrowser() { moveEmptyPageWindowAway(); }
+    EmbeddedBrowser() = default;
 
     juce::Component& getComponent() override { return *this; }
 
     void open (const juce::String& address, const juce::StringArray& headerLines) override
     {
-        goToURL (address, &headerLines);
+        if (browser != nullptr)
+        {
+            browser->goToURL (address, &headerLines);
+            return;
+        }
+
+        // Without a browser there is no page to unload.
+        if (address == WebPanel::blankPage)
+        {
+            pending.reset();
+            return;
+        }
+
+        pending = Request { address, headerLines };
+        repaint();
     }
 
-    void stopLoading() override { stop(); }
+    void stopLoading() override
+    {
+        if (browser != nullptr)
+            browser->stop();
+        else
+            pending.reset();
+    }
+
+    void paint (juce::Graphics&) override
+    {
+        // Painted: the frame is on its way, and the browser may be made once it is out.
+        if (pending.has_value())
+            triggerAsyncUpdate();
+    }
 
     void resized() override
     {
-        WebBrowserComponent::resized();
-        moveEmptyPageWindowAway();
+        if (browser != nullptr)
+        {
+            browser->setBounds (getLocalBounds());
+            moveEmptyPageWindowAway();
+        }
     }
 
 private:
+    struct Request
+    {
+        juce::String address;
+        juce::StringArray headerLines;
+    };
+
+    void handleAsyncUpdate() override
+    {
+        if (! pending.has_value() || browser != nullptr)
+            return;
+
+        const auto request = std::move (*pending);
+        pending.reset();
+        browser = std::make_unique<juce::WebBrowserComponent>();
+        addAndMakeVisible (*browser);
+        resized();
+        browser->goToURL (request.address, &request.headerLines);
+    }
+
     /** The page is drawn by a window of the browser's process, which ignores the visibility of
         its component and cannot be made 0 by 0: left at its first or last size it would cover
         the panel shown in its place. Without room it goes out of sight at the smallest size.
     */
     void moveEmptyPageWindowAway()
     {
-        if (getLocalBounds().isEmpty())
-            for (auto* child : getChildren())
+        if (browser != nullptr && getLocalBounds().isEmpty())
+            for (auto* child : browser->getChildren())
                 child->setBounds (-10000, -10000, 1, 1);
     }
+
+    std::unique_ptr<juce::WebBrowserComponent> browser;
+    std::optional<Request> pending;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (EmbeddedBrowser)
 };

@@ -44,7 +44,9 @@ public:
     /** Makes the browser that the main window registers inside "webPanel". */
     using BrowserFactory = std::function<std::unique_ptr<Browser>()>;
 
-    /** The framework's embedded web browser (WebKit, run by a child process of the program). */
+    /** The framework's embedded web browser (WebKit, run by a child process of the program),
+        started by the first page it is asked to show, after a frame that holds it.
+    */
     static std::unique_ptr<Browser> makeEmbeddedBrowser();
 
     /** What the panel needs of the main window. */

@@ -4,6 +4,7 @@
 #include "tests/common/JucePrinters.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 namespace
 {
@@ -74,4 +75,48 @@ TEST (CoreExtras, EveryNewCatalogHandsOverEachCoursesThreeAddressesInCourseOrder
     Core withoutFactory (coreFolder);
     EXPECT_EQ (withoutFactory.getExtrasDownloader(), nullptr);
     EXPECT_TRUE (withoutFactory.setCatalog (makeCatalog()));
+}
+
+TEST (CoreExtras, ADeferredStartLeavesTheDatabaseAndTheDownloaderUntilItIsCalledOnce)
+{
+    // A search database in place, which an immediate start would open.
+    const auto folder = coreFolder.getSiblingFile ("tsy-core-deferred");
+    folder.deleteRecursively();
+    ASSERT_TRUE (folder.createDirectory());
+    sqlite3* db = nullptr;
+    ASSERT_EQ (sqlite3_open (folder.getChildFile ("data.dat").getFullPathName().toRawUTF8(), &db), SQLITE_OK);
+    EXPECT_EQ (sqlite3_exec (db, "CREATE TABLE main.words (idmovie VARCHAR(255), wordindex INTEGER, word VARCHAR(255))", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close (db);
+
+    juce::StringArray journal;
+    Core::Workers workers;
+    workers.makeExtrasDownloader = [&] (const juce::File&) { return std::make_unique<RecordingExtras> (journal); };
+
+    {
+        Core core (folder, std::move (workers), Core::Start::deferred);
+        EXPECT_TRUE (journal.isEmpty()) << "not started: " << journal.joinIntoString (", ");
+        EXPECT_FALSE (core.isSearchDatabaseOpen());
+
+        // The catalog's requests are handed over before the start, to be served after it.
+        ASSERT_TRUE (core.setCatalog (makeCatalog()));
+        EXPECT_EQ (journal.size(), 6);
+        EXPECT_FALSE (journal.contains ("start"));
+
+        core.startDeferredWork();
+        EXPECT_EQ (journal[journal.size() - 1], "start");
+        EXPECT_TRUE (core.isSearchDatabaseOpen());
+
+        core.startDeferredWork();
+        EXPECT_EQ (journal.joinIntoString (",").indexOf ("start"), journal.joinIntoString (",").lastIndexOf ("start")) << "started once";
+    }
+
+    // Nothing is deferred by default, and the call does nothing then.
+    journal.clear();
+    Core::Workers immediate;
+    immediate.makeExtrasDownloader = [&] (const juce::File&) { return std::make_unique<RecordingExtras> (journal); };
+    Core core (folder, std::move (immediate));
+    EXPECT_EQ (journal, juce::StringArray ({ "start" }));
+    EXPECT_TRUE (core.isSearchDatabaseOpen());
+    core.startDeferredWork();
+    EXPECT_EQ (journal, juce::StringArray ({ "start" }));
 }

@@ -212,3 +212,52 @@ TEST_F (WebProviderTest, LaterStartsFetchNoCurrentExtraAndOfflineShowsTheMessage
     EXPECT_EQ (window->getContent().getComponent<juce::Label> (ComponentPaths::messageLabel)->getText(), "Please connect to the internet to view the page");
     EXPECT_TRUE (standIn->opened.empty());
 }
+
+TEST_F (WebProviderTest, TheBrowserIsMadeForTheFirstPageAfterItIsPainted)
+{
+    auto browser = WebPanel::makeEmbeddedBrowser();
+    auto& component = browser->getComponent();
+    component.setSize (400, 300);
+    juce::DocumentWindow frame ("browser", juce::Colours::black, 0, true);
+    frame.setContentNonOwned (&component, true);
+    frame.setVisible (true);
+    ASSERT_NE (frame.getPeer(), nullptr);
+
+    // A blank page or a stop with no page yet starts nothing, painted or not.
+    browser->open (WebPanel::blankPage, {});
+    browser->stopLoading();
+    component.createComponentSnapshot (component.getLocalBounds());
+    ASSERT_TRUE (MessagePump::deliverPending());
+    EXPECT_EQ (component.getNumChildComponents(), 0) << "no browser was made";
+
+    // A page asked for waits for the next frame, then comes with the program's header.
+    const auto address = provider->getOrigin() + "/home.php";
+    browser->open (address, juce::StringArray (WebPanel::getCustomHeader ("77")));
+    EXPECT_EQ (component.getNumChildComponents(), 0) << "made before a frame";
+    component.createComponentSnapshot (component.getLocalBounds());
+    ASSERT_TRUE (MessagePump::runUntil ([&] { return component.getNumChildComponents() == 1; })) << "no browser after the frame";
+
+    const auto requests = waitForRequests ("/home.php");
+    ASSERT_EQ (requests.size(), 1) << accessLog.loadFileAsString();
+    EXPECT_TRUE (juce::StringArray::fromLines (requests[0]).contains ("header X-Tsy-Customuseragent: TSY-Player v1.36 UID=77", true)) << requests[0];
+    EXPECT_EQ (component.getChildComponent (0)->getBounds(), component.getLocalBounds());
+
+    frame.clearContentComponent();
+}
+
+TEST_F (WebProviderTest, ADeferredStartFetchesTheExtrasOnceTheWindowHasPainted)
+{
+    core = std::make_unique<Core> (SharedRes::getInstance()->getUserDataFolder(),
+                                   Core::Workers { DownloadThread::makeJob, DownloadExtrasThread::makeDownloader },
+                                   Core::Start::deferred);
+    window = std::make_unique<MainWindow> ("TSY-Player 1.36", *core, RecordingBrowser::into (standIn));
+    EXPECT_TRUE (findRequests (accessLog, "/extras/").isEmpty()) << "nothing fetched before the window shows";
+    window->setVisible (true);
+    ASSERT_TRUE (MessagePump::runUntil ([this] { return core->getNumCourses() > 0; })) << "the catalog never came";
+
+    // The window starts the downloader after its frame; the requests made with the catalog wait for it.
+    ASSERT_FALSE (waitForRequests ("/extras/").isEmpty()) << "the extras were never fetched";
+    ASSERT_TRUE (MessagePump::runUntil ([this] { return extras().isIdle(); }));
+    EXPECT_TRUE (extras().findCoverFile (core->getCourseId (0)).existsAsFile());
+    closeWindow();
+}
