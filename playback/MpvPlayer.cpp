@@ -356,7 +356,7 @@ void MpvPlayer::setSpeed (double rate)
     JUCE_ASSERT_MESSAGE_THREAD
 
     if (core != nullptr && std::isfinite (rate) && rate > 0.0)
-        mpv_set_property (core, "speed", MPV_FORMAT_DOUBLE, &rate);
+        mpv->mpv_set_property (core, "speed", MPV_FORMAT_DOUBLE, &rate);
 }
 
 std::optional<double> MpvPlayer::getAudioClock() const
