@@ -280,7 +280,10 @@ void MoviePanel::loadCurrentChapter()
     if (video.loadMovie (file))
     {
         video.setSpeed (getSpeed());
-        video.setPosition (PlaybackRules::getResumePosition (core.getWatchedPosition (currentChapterId), video.getMovieDuration()));
+        // A file opens at its start: only a resumed place is worth a seek.
+        if (const auto resumeAt = PlaybackRules::getResumePosition (core.getWatchedPosition (currentChapterId), video.getMovieDuration()); resumeAt > 0.0)
+            video.setPosition (resumeAt);
+
         saveSchedule.chapterOpened (juce::Time::getMillisecondCounterHiRes());
 
         // The slider and the time show the resumed place at once, not at the next refresh.

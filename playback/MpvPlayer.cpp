@@ -104,7 +104,7 @@ bool MpvPlayer::startCore()
                 core, [] (void* player)
                 { static_cast<MpvPlayer*> (player)->triggerAsyncUpdate(); },
                 this);
-            applyVolumeAndLooping();
+            applyKeptSettings();
             return true;
         }
 
@@ -336,7 +336,7 @@ void MpvPlayer::setVolume (float newVolume)
 
     volume = juce::jlimit (0.0f, 1.0f, newVolume);
     muted = newVolume <= 0.0f;
-    applyVolumeAndLooping();
+    applyKeptSettings();
 }
 
 float MpvPlayer::getVolume() const
@@ -355,8 +355,11 @@ void MpvPlayer::setSpeed (double rate)
 {
     JUCE_ASSERT_MESSAGE_THREAD
 
-    if (core != nullptr && std::isfinite (rate) && rate > 0.0)
-        mpv->mpv_set_property (core, "speed", MPV_FORMAT_DOUBLE, &rate);
+    if (! std::isfinite (rate) || rate <= 0.0)
+        return;
+
+    speed = rate;
+    applyKeptSettings();
 }
 
 std::optional<double> MpvPlayer::getAudioClock() const
@@ -368,7 +371,7 @@ std::optional<double> MpvPlayer::getAudioClock() const
 double MpvPlayer::getSpeed() const
 {
     JUCE_ASSERT_MESSAGE_THREAD
-    return getDouble ("speed").value_or (1.0);
+    return core != nullptr ? getDouble ("speed").value_or (speed) : speed;
 }
 
 void MpvPlayer::setLooping (bool shouldLoop)
@@ -376,10 +379,10 @@ void MpvPlayer::setLooping (bool shouldLoop)
     JUCE_ASSERT_MESSAGE_THREAD
 
     looping = shouldLoop;
-    applyVolumeAndLooping();
+    applyKeptSettings();
 }
 
-void MpvPlayer::applyVolumeAndLooping()
+void MpvPlayer::applyKeptSettings()
 {
     if (core == nullptr)
         return;
@@ -388,6 +391,8 @@ void MpvPlayer::applyVolumeAndLooping()
     mpv->mpv_set_property (core, "volume", MPV_FORMAT_DOUBLE, &percent);
     setFlag ("mute", muted);
     mpv->mpv_set_property_string (core, "loop-file", looping ? "inf" : "no");
+    auto rate = speed;
+    mpv->mpv_set_property (core, "speed", MPV_FORMAT_DOUBLE, &rate);
 }
 
 juce::Rectangle<int> MpvPlayer::getVideoSize() const

@@ -13,8 +13,8 @@ class MpvLibrary;
     on: a synchronous load that says whether the file can be played, play and pause, exact
     seeks, staying paused at the end with the position kept, volume with mute.
 
-    libmpv is loaded (MpvLibrary) and mpv's core started by the first load, not before: volume
-    and looping set earlier are kept and handed over then. When libmpv cannot be used, every
+    libmpv is loaded (MpvLibrary) and mpv's core started by the first load, not before: volume,
+    looping and speed set earlier are kept and handed over then. When libmpv cannot be used, every
     load fails and getUnavailableReason() says why (the log says it too).
 
     Its frames are rendered on a thread of their own (MpvFrameRenderer); a change message is
@@ -112,7 +112,7 @@ public:
 
 private:
     bool startCore();
-    void applyVolumeAndLooping();
+    void applyKeptSettings();
     void handleAsyncUpdate() override;
     void handleEvent (const mpv_event& event);
     bool waitUntilLoaded (juce::int64 entry);
@@ -131,6 +131,7 @@ private:
     mpv_handle* core = nullptr;
     float volume = 1.0f;
     bool muted = false, looping = false;
+    double speed = 1.0;
     std::unique_ptr<MpvFrameRenderer> renderer;
     bool open = false;
 

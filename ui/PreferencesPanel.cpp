@@ -82,6 +82,9 @@ void PreferencesPanel::moviesRootChanged()
 
     // A cancelled or unchanged choice leaves the chooser showing the root in use.
     refresh();
+
+    // The question and the move's progress window took the keyboard; the window's shortcuts get it back.
+    host.controlUsed();
 }
 
 void PreferencesPanel::languageChosen (int comboId)
