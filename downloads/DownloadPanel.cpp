@@ -1,101 +1,118 @@
 #include "downloads/DownloadPanel.h"
 
 #include "app/Prompts.h"
-#include "app/SharedRes.h"
-#include "model/Core.h"
+#include "ui/kit/CustomLookAndFeel2.h"
 
-DownloadPanel::DownloadPanel (Core& c, qo::ComponentContainer& r, juce::Button::Listener& clicks) : core (c), rows (r)
+DownloadPanel::DownloadPanel (Core& c) : BackgroundPanel ("downloadPanel"), core (c)
 {
-    auto* stopPicture = SharedRes::getInstance()->getDrawable ("/vector/process-stop");
-
+    setFillColour (juce::Colour (CustomLookAndFeel2::panelColour));
     for (int i = 0; i < numRows; ++i)
-    {
-        const auto index = ";" + juce::String (i);
-        rows.addComponent ({}, new juce::Label (labelName + index), true);
-
-        auto* progress = new juce::ProgressBar (progressValues[(size_t) i]);
-        progress->setName (progressName + index);
-        rows.addComponent ({}, progress, true);
-
-        auto* remove = new juce::DrawableButton (removeName + index, juce::DrawableButton::ImageFitted);
-        remove->setImages (stopPicture);
-        remove->setColour (juce::DrawableButton::backgroundColourId, juce::Colours::transparentBlack);
-        remove->setColour (juce::DrawableButton::backgroundOnColourId, juce::Colours::transparentBlack);
-        remove->addListener (&clicks);
-        rows.addComponent ({}, remove, true);
-
         barTexts.add ({});
-    }
+
+    list.setRowHeight (rowHeight);
+    list.setColour (juce::ListBox::backgroundColourId, juce::Colours::transparentBlack);
+    list.setWantsKeyboardFocus (false);
+    list.getViewport()->setScrollBarsShown (true, false);
+
+    clearButton.setButtonText (TRANS ("Clear completed"));
+    clearButton.onClick = [this]
+    {
+        if (! clearButton.isShowing())
+            return;
+
+        clearCompleted();
+        controlUsed();
+    };
+
+    addAndMakeVisible (list);
+    addAndMakeVisible (clearButton);
+
+    core.addListener (this);
+    update();
 }
 
-DownloadPanel::RowBounds DownloadPanel::getRowBounds (int row, int areaWidth, int scrollBarThickness)
+DownloadPanel::~DownloadPanel()
 {
-    const auto v = areaWidth - scrollBarThickness - 35;
-    const auto y = 5 + rowHeight * row;
-    return { { 5, y + 5, v, 20 }, { 5, y + 30, v, 25 }, { v + 10, y + 30, 25, 25 } };
+    core.removeListener (this);
+    list.setModel (nullptr);
 }
 
-juce::Rectangle<int> DownloadPanel::getListBounds (int rowCount, int areaWidth, int scrollBarThickness)
+void DownloadPanel::resized()
 {
-    return { 0, 0, areaWidth - scrollBarThickness, 5 + rowHeight * rowCount };
+    list.setBounds (0, 0, getWidth(), getHeight() - 55);
+    clearButton.setBounds (5, getHeight() - 30, 120, 25);
+
+    // The list scrolls by the framework's usual step, not by whole rows.
+    list.getViewport()->setSingleStepSizes (16, 16);
 }
 
-void DownloadPanel::setBarText (juce::ProgressBar& bar, int row, const juce::String& text)
-{
-    barTexts.set (row, text);
-    bar.setTextToDisplay (text);
-}
-
-juce::Component& DownloadPanel::rowComponent (const char* baseName, int row) const
-{
-    return *rows.getComponent (baseName + juce::String (";") + juce::String (row));
-}
-
-int DownloadPanel::getVisibleRows() const
+int DownloadPanel::getNumRows()
 {
     return juce::jmin (core.getDownloads().getDownloadCount(), numRows);
 }
 
+juce::Component* DownloadPanel::refreshComponentForRow (int row, bool, juce::Component* existing)
+{
+    // Rows are never deleted here: a click on a row's button may be what led to this refresh.
+    auto* shown = dynamic_cast<DownloadRow*> (existing);
+
+    if (! juce::isPositiveAndBelow (row, getNumRows()))
+    {
+        if (shown != nullptr)
+            shown->clear();
+
+        return shown;
+    }
+
+    if (shown == nullptr)
+    {
+        delete existing;
+        shown = new DownloadRow();
+        shown->onRemove = [this] (int entry)
+        {
+            removeRow (entry);
+            controlUsed();
+        };
+    }
+
+    shown->show (row, core.getDownloads().getDownloadTitle (row), barTexts[row], progressValues[(size_t) row]);
+    return shown;
+}
+
+DownloadRow* DownloadPanel::getRow (int entry) const
+{
+    auto* row = dynamic_cast<DownloadRow*> (list.getComponentForRowNumber (entry));
+    return row != nullptr && row->getEntry() == entry ? row : nullptr;
+}
+
 void DownloadPanel::update()
 {
-    const auto entries = getVisibleRows();
+    const auto entries = getNumRows();
     const auto& queue = core.getDownloads();
 
-    for (int i = 0; i < numRows; ++i)
+    for (int i = 0; i < entries; ++i)
     {
-        auto& label = dynamic_cast<juce::Label&> (rowComponent (labelName, i));
-        auto& progress = dynamic_cast<juce::ProgressBar&> (rowComponent (progressName, i));
-        auto& remove = rowComponent (removeName, i);
-        const auto shown = i < entries;
-
-        label.setVisible (shown);
-        progress.setVisible (shown);
-        remove.setVisible (shown);
-
-        if (! shown)
-            continue;
-
         switch (queue.getDownloadState (i))
         {
             case DownloadState::Queued:
                 progressValues[(size_t) i] = 0.0;
-                setBarText (progress, i, TRANS ("Queued"));
+                barTexts.set (i, TRANS ("Queued"));
                 break;
             case DownloadState::Downloading:
-                setBarText (progress, i, {});
+                barTexts.set (i, {});
                 break;
             case DownloadState::Completed:
                 progressValues[(size_t) i] = 1.0;
-                setBarText (progress, i, TRANS ("Completed"));
+                barTexts.set (i, TRANS ("Completed"));
                 break;
             case DownloadState::Failed:
                 progressValues[(size_t) i] = 1.0;
-                setBarText (progress, i, TRANS ("Error"));
+                barTexts.set (i, TRANS ("Error"));
                 break;
         }
-
-        label.setText (queue.getDownloadTitle (i), juce::dontSendNotification);
     }
+
+    list.updateContent();
 }
 
 void DownloadPanel::progressChanged (const juce::String& chapterId)
@@ -103,8 +120,13 @@ void DownloadPanel::progressChanged (const juce::String& chapterId)
     const auto& queue = core.getDownloads();
     const auto index = queue.findDownload (chapterId);
 
-    if (juce::isPositiveAndBelow (index, numRows))
-        progressValues[(size_t) index] = queue.getDownloadProgress (index);
+    if (! juce::isPositiveAndBelow (index, numRows))
+        return;
+
+    progressValues[(size_t) index] = queue.getDownloadProgress (index);
+
+    if (auto* row = getRow (index))
+        row->setProgress (progressValues[(size_t) index]);
 }
 
 void DownloadPanel::removeRow (int row)
@@ -143,17 +165,8 @@ bool DownloadPanel::startDownload (int course, const juce::String& chapterId, co
     return core.getDownloads().addDownload (core.getCourseId (course), chapterId, title);
 }
 
-void DownloadPanel::layoutRows (int areaWidth, int scrollBarThickness)
+void DownloadPanel::controlUsed()
 {
-    const auto entries = getVisibleRows();
-
-    for (int i = 0; i < entries; ++i)
-    {
-        const auto row = getRowBounds (i, areaWidth, scrollBarThickness);
-        rowComponent (labelName, i).setBounds (row.label);
-        rowComponent (progressName, i).setBounds (row.progress);
-        rowComponent (removeName, i).setBounds (row.remove);
-    }
-
-    rows.setBounds (getListBounds (entries, areaWidth, scrollBarThickness));
+    if (onControlUsed != nullptr)
+        onControlUsed();
 }

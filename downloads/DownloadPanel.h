@@ -1,52 +1,41 @@
 #pragma once
 
-#include "model/DownloadQueue.h"
-#include "ui/kit/ComponentContainer.h"
+#include "downloads/DownloadRow.h"
+#include "model/Core.h"
+#include "ui/kit/BackgroundPanel.h"
 
 #include <array>
 
-class Core;
-
 /**
-    The download list of the main window: one row per queue entry with its title, a progress bar
-    and a remove button, built once for the whole queue capacity and shown or hidden as the queue
-    changes. It shows what Core's queue holds and turns clicks into queue operations; the
-    progress bars read values that the panel keeps.
+    The download panel ("downloadPanel"): the list of the queue's entries ("downloadViewport"),
+    each with its title, a progress bar and a remove button, and the "Clear completed" button
+    ("clearCompletedDownloadsButton") under it. The list makes rows only for the entries in
+    view and recycles them as it scrolls; it follows Core's queue on its own, and the progress
+    bars read values that the panel keeps.
 
     Message thread only.
 */
-class DownloadPanel final
+class DownloadPanel final : public BackgroundPanel,
+                            private juce::ListBoxModel,
+                            private Core::Listener
 {
 public:
-    /** Builds the rows into the list container (owned by the main window); clicks on the remove
-        buttons go to the listener, which hands them back through removeRow.
-    */
-    DownloadPanel (Core& core, qo::ComponentContainer& rows, juce::Button::Listener& clicks);
+    /** Builds the list and the button, showing Core's queue. */
+    explicit DownloadPanel (Core& core);
+    ~DownloadPanel() override;
 
-    /** The number of rows: one per entry the queue can hold. */
+    /** The most entries the list shows: as many as the queue holds. */
     static constexpr int numRows = DownloadQueue::capacity;
-
-    /** The names of a row's components, each followed by ";" and the row's index. */
-    static constexpr const char* labelName = "downloadLabel";
-    static constexpr const char* progressName = "downloadProgress";
-    static constexpr const char* removeName = "downloadRemove";
 
     /** The height of one row. */
     static constexpr int rowHeight = 60;
 
-    /** One row's places: label, progress bar and remove button. */
-    struct RowBounds
-    {
-        juce::Rectangle<int> label, progress, remove;
-    };
+    /** Called after a remove or "Clear completed" click, so that the window can put the
+        keyboard focus back where it keeps it.
+    */
+    std::function<void()> onControlUsed;
 
-    /** The places of row i for a list area of the given width and scroll bar. */
-    static RowBounds getRowBounds (int row, int areaWidth, int scrollBarThickness);
-
-    /** The size of the list holding n rows. */
-    static juce::Rectangle<int> getListBounds (int rows, int areaWidth, int scrollBarThickness);
-
-    /** Shows one row per queue entry with its state and title and hides the others. */
+    /** Reads every entry's state and title again and refreshes the rows in view. */
     void update();
 
     /** Copies a running download's progress into its row ("dp"). */
@@ -69,18 +58,30 @@ public:
     /** The value a row's progress bar shows. */
     double getProgressValue (int row) const { return progressValues[(size_t) row]; }
 
-    /** Places the visible rows for a list area of the given width and sizes the container. */
-    void layoutRows (int areaWidth, int scrollBarThickness);
+    /** The list of entries. */
+    juce::ListBox& getList() noexcept { return list; }
+
+    /** The row showing an entry, while it is in view; nullptr otherwise. */
+    DownloadRow* getRow (int entry) const;
+
+    void resized() override;
 
 private:
-    juce::Component& rowComponent (const char* baseName, int row) const;
-    int getVisibleRows() const;
-    void setBarText (juce::ProgressBar& bar, int row, const juce::String& text);
+    int getNumRows() override;
+    void paintListBoxItem (int, juce::Graphics&, int, int, bool) override {}
+    juce::Component* refreshComponentForRow (int row, bool isRowSelected, juce::Component* existing) override;
+
+    void downloadListChanged() override { update(); }
+    void downloadFinished (const juce::String&) override { update(); }
+    void downloadProgress (const juce::String& chapterId) override { progressChanged (chapterId); }
+
+    void controlUsed();
 
     Core& core;
-    qo::ComponentContainer& rows;
     std::array<double, numRows> progressValues {};
     juce::StringArray barTexts;
+    juce::ListBox list { "downloadViewport", this };
+    juce::TextButton clearButton { "clearCompletedDownloadsButton" };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (DownloadPanel)
 };

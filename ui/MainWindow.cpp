@@ -3,16 +3,13 @@
 #include "app/PreferencesManager.h"
 #include "app/Prompts.h"
 #include "app/SharedRes.h"
-#include "downloads/DownloadPanel.h"
 #include "model/Notifications.h"
-#include "model/RegularFile.h"
 #include "model/ThreadStop.h"
 #include "playback/CatalogTree.h"
 #include "playback/VideoComponent.h"
 #include "server/ProgramUpgrade.h"
 #include "ui/kit/BackgroundPanel.h"
 #include "ui/kit/CustomLookAndFeel2.h"
-#include "ui/kit/PictureDecoder.h"
 #include "ui/DesktopBridge.h"
 #include "ui/MainWindowContent.h"
 #include "ui/kit/ComponentPaths.h"
@@ -21,8 +18,6 @@
 
 namespace
 {
-const char* const extrasButtons[] = { ComponentPaths::coverButton, ComponentPaths::creditsButton, ComponentPaths::partnersButton };
-
 /** For start-up measurements: the file named by the environment variable TSY_FIRST_PAINT_FILE,
     if any, which the window's first paint with a catalog in place fills with the time (the
     monotonic clock's milliseconds); an empty file once that is done or when there is none.
@@ -62,8 +57,11 @@ MainWindow::MainWindow (const juce::String& title, Core& c, const WebPanel::Brow
     preferencesPanel = std::make_unique<PreferencesPanel> (core, static_cast<PreferencesPanel::Host&> (*this));
     searchPanel = std::make_unique<SearchPanel> (core);
     searchPanel->onControlUsed = [this] { controlUsed(); };
+    downloadPanel = std::make_unique<DownloadPanel> (core);
+    downloadPanel->onControlUsed = [this] { controlUsed(); };
+    extrasPanel = std::make_unique<ExtrasPanel> (core, static_cast<ExtrasPanel::Host&> (*this));
     auto* browser = makeBrowser().release();
-    MainWindowContent::build (*content, { *this, *this }, { moviePanel->getVideo(), *moviePanel, *preferencesPanel, *searchPanel }, &browser->getComponent());
+    MainWindowContent::build (*content, { *this }, { moviePanel->getVideo(), *moviePanel, *preferencesPanel, *searchPanel, *downloadPanel, *extrasPanel }, &browser->getComponent());
     content->addKeyListener (this);
     catalogTree = std::make_unique<CatalogTree> (*get<juce::TreeView> (ComponentPaths::treeView), core, static_cast<CatalogTreeHost&> (*this));
     imagePanel = get<BackgroundPanel> (ComponentPaths::imagePanel);
@@ -72,9 +70,16 @@ MainWindow::MainWindow (const juce::String& title, Core& c, const WebPanel::Brow
         get (ComponentPaths::leftPanel), get (ComponentPaths::resizeBar), get (ComponentPaths::toggleLeftPanelButton), get (ComponentPaths::searchPanel) });
     videoFullScreen->onChange = [this] { layoutContent(); };
 
-    downloadList = std::make_unique<qo::ComponentContainer> ("downloadList");
-    downloadPanel = std::make_unique<DownloadPanel> (core, *downloadList, static_cast<juce::Button::Listener&> (*this));
-    get<juce::Viewport> (ComponentPaths::downloadViewport)->setViewedComponent (downloadList.get(), false);
+    auto* toggle = get<juce::Button> (ComponentPaths::toggleLeftPanelButton);
+    toggle->onClick = [this, toggle]
+    {
+        // A click queued while the bar was hidden does nothing.
+        if (! toggle->isShowing())
+            return;
+
+        setLeftPanelVisible (! leftPanelVisible);
+        controlUsed();
+    };
 
     const auto userArea = getMainDisplayUserArea();
     const auto startup = getStartupBounds (userArea, preferences->getEditorStartupWidth(), preferences->getEditorStartupHeight());
@@ -104,13 +109,14 @@ MainWindow::~MainWindow()
     content->removeComponent (ComponentPaths::movieComponent);
     content->removeComponent (ComponentPaths::preferencesPanel);
     preferencesPanel = nullptr;
+    content->removeComponent (ComponentPaths::extrasControlsPanel);
+    extrasPanel = nullptr;
+    content->removeComponent (ComponentPaths::downloadPanel);
+    downloadPanel = nullptr;
     moviePanel = nullptr;
     webPanel = nullptr;
     core.removeListener (this);
     content->removeKeyListener (this);
-    get<juce::Viewport> (ComponentPaths::downloadViewport)->setViewedComponent (nullptr, false);
-    downloadPanel = nullptr;
-    downloadList = nullptr;
     catalogUpdateThread = nullptr;
     clearContentComponent();
     content = nullptr;
@@ -191,7 +197,7 @@ MainWindowLayout::State MainWindow::getLayoutState() const
 
 void MainWindow::layoutContent()
 {
-    if (content == nullptr || downloadList == nullptr)
+    if (content == nullptr || downloadPanel == nullptr)
         return;
 
     for (const auto& placement : MainWindowLayout::compute (getLayoutState()))
@@ -200,20 +206,12 @@ void MainWindow::layoutContent()
 
     get (ComponentPaths::messageLabel)->setCentrePosition (get (ComponentPaths::messagePanel)->getLocalBounds().getCentre());
 
-    downloadPanel->layoutRows (get (ComponentPaths::downloadPanel)->getWidth(), get<juce::Viewport> (ComponentPaths::downloadViewport)->getScrollBarThickness());
-
     if (moviePanel != nullptr)
         moviePanel->rebuildMarkers();
 
     // The display's size is no window size to start with.
     if (! isFullScreen() && ! isKioskMode())
         PreferencesManager::getInstance()->setWindowSize (getWidth(), getHeight());
-}
-
-void MainWindow::updateDownloadPanel()
-{
-    downloadPanel->update();
-    layoutContent();
 }
 
 bool MainWindow::startDownload (int course, const juce::String& chapterId, const juce::String& title)
@@ -492,105 +490,17 @@ void MainWindow::showCoursePage (int course, int lesson)
 
 void MainWindow::showCourseExtras()
 {
-    // Partners falls back to the cover for a course without a partners page.
-    if (extrasKind == (int) ExtrasKind::Partners && core.getCoursePartnersUrl (getCurrentCourse()).isEmpty())
-        extrasKind = (int) ExtrasKind::Cover;
-
-    showExtrasPage (extrasKind);
+    extrasPanel->showCourseExtras();
 }
 
-void MainWindow::refreshExtrasButtons()
+void MainWindow::showExtrasPicture (const juce::Image& picture)
 {
-    get<juce::Button> (extrasButtons[juce::jlimit (0, 2, extrasKind)])->setToggleState (true, juce::dontSendNotification);
-
-    const auto hasPartners = getCurrentCourse() >= 0 && ! core.getCoursePartnersUrl (getCurrentCourse()).isEmpty();
-    get (ComponentPaths::partnersButton)->setVisible (hasPartners);
-    get<juce::Button> (ComponentPaths::creditsButton)->setConnectedEdges (juce::Button::ConnectedOnLeft | (hasPartners ? juce::Button::ConnectedOnRight : 0));
+    showImage (picture, true);
 }
 
 void MainWindow::refreshPreferencesPanel()
 {
     preferencesPanel->refresh();
-}
-
-juce::Image MainWindow::loadExtrasPicture (const juce::File& file)
-{
-    // The extras thread files only pictures that decoded, but whatever lies in the folder is
-    // read again with the decoder that cannot be led past its errors, never the framework's.
-    juce::MemoryBlock data;
-    juce::Image picture;
-
-    if (file == juce::File() || RegularFile::read (file, PictureDecoder::maxDecodedBytes, data) != RegularFile::Result::read)
-        return picture;
-
-    if (const auto decoded = PictureDecoder::decode (data, picture); decoded.failed())
-        juce::Logger::writeToLog ("picture refused: " + file.getFullPathName() + ": " + decoded.getErrorMessage());
-
-    return picture;
-}
-
-void MainWindow::showExtrasPage (int kind)
-{
-    const auto courseId = core.getCourseId (getCurrentCourse());
-    const auto* extras = core.getExtrasDownloader();
-
-    if (kind == (int) ExtrasKind::Partners)
-    {
-        const auto folder = extras != nullptr ? extras->findPartnersFolder (courseId) : juce::File();
-
-        if (folder == juce::File() || ! folder.getChildFile ("index.html").existsAsFile())
-        {
-            webPanel->showPartnersUnavailableMessage();
-            return;
-        }
-
-        webPanel->showWebPage (WebPanel::getLocalPageAddress (folder.getChildFile ("index.html")), true);
-    }
-    else
-    {
-        juce::File file;
-
-        if (extras != nullptr)
-            file = kind == (int) ExtrasKind::Cover ? extras->findCoverFile (courseId) : extras->findCreditsFile (courseId);
-
-        showImage (loadExtrasPicture (file), true);
-    }
-
-    refreshExtrasButtons();
-}
-
-//==============================================================================
-void MainWindow::buttonClicked (juce::Button* button)
-{
-    if (! button->isShowing())
-        return;
-
-    // Rows of the download list carry their index after a ";"; the window's own controls are
-    // told apart by their paths.
-    const auto pieces = juce::StringArray::fromTokens (button->getName(), ";", {});
-    const auto path = button->getProperties()[qo::ComponentContainer::pathProperty].toString();
-
-    if (pieces[0] == DownloadPanel::removeName && pieces.size() == 2)
-    {
-        downloadPanel->removeRow (pieces[1].getIntValue());
-    }
-    else if (path == ComponentPaths::clearCompletedDownloadsButton)
-    {
-        downloadPanel->clearCompleted();
-    }
-    else if (path == ComponentPaths::toggleLeftPanelButton)
-    {
-        setLeftPanelVisible (! leftPanelVisible);
-    }
-    else if (path == ComponentPaths::coverButton || path == ComponentPaths::creditsButton || path == ComponentPaths::partnersButton)
-    {
-        extrasKind = path == ComponentPaths::coverButton ? 0 : (path == ComponentPaths::creditsButton ? 1 : 2);
-
-        if (getCurrentCourse() >= 0)
-            showExtrasPage (extrasKind);
-    }
-
-    controlUsed();
 }
 
 void MainWindow::focusSearchField()
@@ -620,9 +530,8 @@ void MainWindow::enableControls()
 
     moviePanel->refreshControls();
     searchPanel->refresh();
-    updateDownloadPanel();
     refreshPreferencesPanel();
-    refreshExtrasButtons();
+    extrasPanel->refresh();
     layoutContent();
 }
 
@@ -685,17 +594,11 @@ void MainWindow::chapterStateChanged (const juce::String&, ChapterChange change)
 void MainWindow::downloadListChanged()
 {
     catalogTree->repaint();
-    updateDownloadPanel();
 }
 
 void MainWindow::downloadFinished (const juce::String&)
 {
-    downloadListChanged();
-}
-
-void MainWindow::downloadProgress (const juce::String& chapterId)
-{
-    downloadPanel->progressChanged (chapterId);
+    catalogTree->repaint();
 }
 
 void MainWindow::searchResultsChanged()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "downloads/DownloadPanel.h"
 #include "model/Core.h"
 #include "playback/CatalogTreeHost.h"
 #include "playback/MoviePanel.h"
@@ -7,6 +8,7 @@
 #include "ui/PreferencesPanel.h"
 #include "server/CatalogUpdateThread.h"
 #include "server/StartupRetrieval.h"
+#include "ui/ExtrasPanel.h"
 #include "ui/MainWindowLayout.h"
 #include "ui/VideoFullScreen.h"
 #include "ui/WebPanel.h"
@@ -15,19 +17,16 @@
 
 class BackgroundPanel;
 class CatalogTree;
-class DownloadPanel;
 class DesktopBridge;
 
 /**
     The program's only top-level window: it builds the whole interface once, lays it out on every
-    resize, shows one right-hand panel at a time, turns button clicks into actions and Core's
-    broadcasts into refreshes.
+    resize, shows one right-hand panel at a time and routes between the panels.
 
-    It stays a thin owner and dispatcher: each panel's behaviour lives in a class of its own
-    subsystem. Message thread only.
+    It stays a thin owner and dispatcher: each panel owns its controls and follows Core's
+    broadcasts on its own. Message thread only.
 */
 class MainWindow : public juce::DocumentWindow,
-                   private juce::Button::Listener,
                    private Core::Listener,
                    private ResizeBar::Target,
                    private StartupRetrieval::Host,
@@ -35,6 +34,7 @@ class MainWindow : public juce::DocumentWindow,
                    private CatalogTreeHost,
                    private MoviePanel::Host,
                    private PreferencesPanel::Host,
+                   private ExtrasPanel::Host,
                    private WebPanel::Host,
                    private juce::KeyListener
 {
@@ -122,11 +122,6 @@ public:
     /** The video alone on the whole display ("f", Escape, a double click on the video). */
     VideoFullScreen& getVideoFullScreen() noexcept { return *videoFullScreen; }
 
-    /** Turns on the remembered extras button and shows the partners button only when the
-        current course has a partners page.
-    */
-    void refreshExtrasButtons();
-
     /** Queues a chapter for download unless the list is full; false when not queued. */
     bool startDownload (int course, const juce::String& chapterId, const juce::String& title) override;
 
@@ -148,8 +143,11 @@ public:
     /** The root of the component tree. */
     qo::ComponentContainer& getContent() noexcept { return *content; }
 
-    /** The container of the download rows. */
-    qo::ComponentContainer& getDownloadList() noexcept { return *downloadList; }
+    /** The download list and its button. */
+    DownloadPanel& getDownloadPanel() noexcept { return *downloadPanel; }
+
+    /** The extras buttons. */
+    ExtrasPanel& getExtrasPanel() noexcept { return *extrasPanel; }
 
     //==============================================================================
     using juce::DocumentWindow::keyPressed;
@@ -167,8 +165,6 @@ protected:
     void layoutContent() override;
 
 private:
-    void buttonClicked (juce::Button* button) override;
-
     void enableControls();
 
     void windowReady() override;
@@ -177,7 +173,6 @@ private:
     void chapterStateChanged (const juce::String& chapterId, ChapterChange change) override;
     void downloadListChanged() override;
     void downloadFinished (const juce::String& chapterId) override;
-    void downloadProgress (const juce::String& chapterId) override;
     void searchResultsChanged() override;
     void searchDatabaseChanged() override;
 
@@ -189,14 +184,6 @@ private:
     void offerUpgrade (const Catalog& catalog) override;
     void requestQuit() override;
     void showOnly (const juce::String& panelPath) override;
-    void updateDownloadPanel();
-    void showExtrasPage (int kind);
-
-    /** A course's picture file decoded for showing; an empty picture when there is none or it
-        is damaged or too large (which the log then says). Message thread.
-    */
-    static juce::Image loadExtrasPicture (const juce::File& file);
-
     int getCurrentCourse() const noexcept { return moviePanel->getCurrentCourse(); }
 
     void selectDownloadsEntry() override;
@@ -204,6 +191,9 @@ private:
     void showCoursePage (int course, int lesson) override;
     juce::String getCurrentChapterId() const override { return moviePanel->getCurrentChapterId(); }
     void showCourseExtras() override;
+    int getExtrasCourse() const override { return getCurrentCourse(); }
+    void showExtrasPicture (const juce::Image& picture) override;
+    WebPanel& getExtrasWebPanel() override { return *webPanel; }
 
     void showBlankPicture() override;
     void showMovieArea() override;
@@ -225,8 +215,8 @@ private:
     Core& core;
     const juce::String applicationTitle;
     std::unique_ptr<qo::ComponentContainer> content;
-    std::unique_ptr<qo::ComponentContainer> downloadList;
     std::unique_ptr<DownloadPanel> downloadPanel;
+    std::unique_ptr<ExtrasPanel> extrasPanel;
     std::unique_ptr<CatalogTree> catalogTree;
     std::unique_ptr<MoviePanel> moviePanel;
     std::unique_ptr<DesktopBridge> desktopBridge;
@@ -243,7 +233,6 @@ private:
     bool leftPanelVisible = true;
     juce::CriticalSection passwordLock;
     juce::String loginPasswordHash;
-    int extrasKind = 0;
     BrowserTab tab = tutorialsTab;
     std::atomic<bool> online { false };
     std::atomic<bool> maintenance { false };

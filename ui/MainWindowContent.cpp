@@ -8,11 +8,6 @@
 
 namespace
 {
-juce::Drawable* skinDrawable (const char* key)
-{
-    return SharedRes::getInstance()->getDrawable (key);
-}
-
 BackgroundPanel* makePanel()
 {
     auto* panel = new BackgroundPanel ({});
@@ -20,7 +15,7 @@ BackgroundPanel* makePanel()
     return panel;
 }
 
-juce::ImageButton* makeImageButton (const juce::String& picture, juce::Button::Listener& listener)
+juce::ImageButton* makeImageButton (const juce::String& picture)
 {
     auto* shared = SharedRes::getInstance();
     auto* button = new juce::ImageButton();
@@ -28,55 +23,8 @@ juce::ImageButton* makeImageButton (const juce::String& picture, juce::Button::L
                        shared->getImage (picture + "-norm"), 1.0f, {},
                        {}, 1.0f, {},
                        shared->getImage (picture + "-down"), 1.0f, {});
-    button->addListener (&listener);
     return button;
 }
-
-juce::DrawableButton* makeDrawableButton (const char* key, juce::Button::Listener& listener,
-                                          juce::DrawableButton::ButtonStyle style = juce::DrawableButton::ImageFitted)
-{
-    auto* button = new juce::DrawableButton ({}, style);
-    button->setImages (skinDrawable (key));
-    button->setColour (juce::DrawableButton::backgroundColourId, juce::Colours::transparentBlack);
-    button->setColour (juce::DrawableButton::backgroundOnColourId, juce::Colours::transparentBlack);
-    button->addListener (&listener);
-    return button;
-}
-
-juce::TextButton* makeTextButton (const juce::String& text, juce::Button::Listener& listener)
-{
-    auto* button = new juce::TextButton();
-    button->setButtonText (text);
-    button->addListener (&listener);
-    return button;
-}
-
-void buildExtrasControls (qo::ComponentContainer& content, juce::Button::Listener& listener)
-{
-    const struct
-    {
-        const char* path;
-        const char* key;
-        int connectedEdges;
-    } buttons[] = {
-        { ComponentPaths::coverButton, "/vector/cover-icon", juce::Button::ConnectedOnRight },
-        { ComponentPaths::creditsButton, "/vector/credits-icon", juce::Button::ConnectedOnLeft | juce::Button::ConnectedOnRight },
-        { ComponentPaths::partnersButton, "/vector/partners-icon", juce::Button::ConnectedOnLeft },
-    };
-
-    for (const auto& b : buttons)
-    {
-        auto* button = makeDrawableButton (b.key, listener, juce::DrawableButton::ImageOnButtonBackground);
-        button->setColour (juce::TextButton::buttonColourId, juce::Colours::white);
-        button->setColour (juce::TextButton::buttonOnColourId, juce::Colours::white);
-        button->setEdgeIndent (5);
-        button->setRadioGroupId (1);
-        button->setClickingTogglesState (true);
-        button->setConnectedEdges (b.connectedEdges);
-        content.addComponentAt (b.path, button, true);
-    }
-}
-
 } // namespace
 
 void MainWindowContent::build (qo::ComponentContainer& content, const Listeners& listeners, const Panels& panels, juce::Component* browser)
@@ -92,11 +40,7 @@ void MainWindowContent::build (qo::ComponentContainer& content, const Listeners&
     content.addComponentAt (moviePanel, makePanel(), false);
     content.attachComponentAt (movieComponent, panels.video, true);
 
-    content.addComponentAt (downloadPanel, makePanel(), false);
-    content.addComponentAt (clearCompletedDownloadsButton, makeTextButton (TRANS ("Clear completed"), listeners.buttons), true);
-    auto* viewport = new juce::Viewport();
-    viewport->setScrollBarsShown (true, false);
-    content.addComponentAt (downloadViewport, viewport, true);
+    content.attachComponentAt (downloadPanel, panels.downloads, false);
 
     content.attachComponentAt (preferencesPanel, panels.preferences, false);
 
@@ -107,15 +51,14 @@ void MainWindowContent::build (qo::ComponentContainer& content, const Listeners&
     content.addComponentAt (messageLabel, new juce::Label(), true);
 
     content.addComponentAt (bottomPanel, new juce::Component(), true);
-    auto* toggle = makeImageButton ("toggletab", listeners.buttons);
+    auto* toggle = makeImageButton ("toggletab");
     toggle->addShortcut (juce::KeyPress ('h'));
     toggle->setWantsKeyboardFocus (true);
     content.addComponentAt (toggleLeftPanelButton, toggle, true);
 
     content.attachComponentAt (searchPanel, panels.search, false);
 
-    content.addComponentAt (extrasControlsPanel, new juce::Component(), false);
-    buildExtrasControls (content, listeners.buttons);
+    content.attachComponentAt (extrasControlsPanel, panels.extras, false);
 
     content.attachComponentAt (movieControlsPanel, panels.movieControls, false);
 }

@@ -4,8 +4,8 @@
 #include "ui/kit/ResizeBar.h"
 
 /**
-    Builds the main window's fixed component tree, in the order the window lays it out; the
-    window passes itself as the listener of every control.
+    Builds the main window's fixed component tree, in the order the window lays it out, with the
+    panels that own their controls at their places.
 
     Message thread only, during the main window's construction.
 */
@@ -15,7 +15,6 @@ public:
     /** The listeners the controls report to. */
     struct Listeners
     {
-        juce::Button::Listener& buttons;
         ResizeBar::Target& resizeTarget;
     };
 
@@ -26,6 +25,8 @@ public:
         juce::Component& movieControls;
         juce::Component& preferences;
         juce::Component& search;
+        juce::Component& downloads;
+        juce::Component& extras;
     };
 
     /** Adds every component of the fixed tree to the content container, the web browser's

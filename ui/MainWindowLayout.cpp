@@ -73,8 +73,6 @@ std::vector<MainWindowLayout::Placement> MainWindowLayout::compute (const State&
         { ComponentPaths::messagePanel, right },
         { ComponentPaths::preferencesPanel, right },
         { ComponentPaths::downloadPanel, right },
-        { ComponentPaths::downloadViewport, { 0, 0, r, a - 55 } },
-        { ComponentPaths::clearCompletedDownloadsButton, { 5, a - 30, 120, 25 } },
         { ComponentPaths::bottomPanel, { 0, a, w, bottomBarHeight } },
         { ComponentPaths::toggleLeftPanelButton, { 10, 13, 28, 28 } },
         { ComponentPaths::searchPanel, { 48, 0, 220, bottomBarHeight } },
@@ -88,10 +86,6 @@ std::vector<MainWindowLayout::Placement> MainWindowLayout::compute (const State&
     const auto p = w - b;
     placements.push_back ({ ComponentPaths::movieControlsPanel, { b, 0, p, bottomBarHeight } });
     placements.push_back ({ ComponentPaths::extrasControlsPanel, { b, 0, p, bottomBarHeight } });
-
-    placements.push_back ({ ComponentPaths::coverButton, { p - 82, 15, 24, 24 } });
-    placements.push_back ({ ComponentPaths::creditsButton, { p - 59, 15, 24, 24 } });
-    placements.push_back ({ ComponentPaths::partnersButton, { p - 36, 15, 24, 24 } });
 
     if (s.videoFullScreen)
         placeVideoAlone (placements, s);

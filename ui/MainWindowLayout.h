@@ -7,7 +7,7 @@
 /**
     The main window's layout arithmetic, kept apart from the components so it can be checked
     with plain sizes: given the content size and the window's state, the bounds of every
-    component of the fixed tree by its path, and of the download rows.
+    component of the fixed tree by its path; the panels that own their controls lay them out.
 
     Pure functions; the main window calls them on the message thread.
 */

@@ -13,11 +13,6 @@
 
 namespace
 {
-struct IgnoredClicks final : juce::Button::Listener
-{
-    void buttonClicked (juce::Button*) override {}
-};
-
 class DownloadPanelTest : public ::testing::Test
 {
 protected:
@@ -54,6 +49,7 @@ protected:
         ASSERT_TRUE (CatalogParser::parseCatalog (*catalog, root, true));
         core->setUsersDirectory (home.getFolder().getChildFile ("movies/users"), juce::dontSendNotification);
         core->setCatalog (std::move (catalog));
+        panel.setSize (panelWidth, panelHeight);
     }
 
     void TearDown() override
@@ -64,19 +60,43 @@ protected:
         SharedRes::deleteInstance();
     }
 
-    juce::Component& row (const char* baseName, int i) { return *rows.getComponent (baseName + juce::String (";") + juce::String (i)); }
     juce::String barText (int i) { return panel.getBarText (i); }
-    juce::String labelText (int i) { return dynamic_cast<juce::Label&> (row ("downloadLabel", i)).getText(); }
-
-    int visibleRows()
+    juce::String labelText (int i)
     {
-        int visible = 0;
+        auto* shown = panel.getRow (i);
+        return shown != nullptr ? shown->getLabel().getText() : "<no row in view>";
+    }
+
+    juce::Component* childNamed (const juce::String& name)
+    {
+        for (auto* child : panel.getChildren())
+            if (child->getName() == name)
+                return child;
+
+        return nullptr;
+    }
+
+    int listedEntries() { return panel.getList().getModel()->getNumRows(); }
+
+    /** The entries whose rows are in view with their three controls showing. */
+    int rowsInView()
+    {
+        int inView = 0;
 
         for (int i = 0; i < DownloadPanel::numRows; ++i)
-            if (row ("downloadLabel", i).isVisible() && row ("downloadProgress", i).isVisible() && row ("downloadRemove", i).isVisible())
-                ++visible;
+            if (auto* shown = panel.getRow (i))
+                if (shown->getLabel().isVisible() && shown->getProgressBar().isVisible() && shown->getRemoveButton().isVisible())
+                    ++inView;
 
-        return visible;
+        return inView;
+    }
+
+    void queue (int count)
+    {
+        for (int i = 0; i < count; ++i)
+            ASSERT_TRUE (panel.startDownload (0, "ch" + juce::String (i), "entry " + juce::String (i)));
+
+        panel.update();
     }
 
     void waitUntilAllFinished()
@@ -98,32 +118,48 @@ protected:
     juce::WaitableEvent released { true };
     TestHttpServer server;
     std::unique_ptr<Core> core = std::make_unique<Core> (home.getUserDataFolder(), Core::Workers { DownloadThread::makeJob });
-    qo::ComponentContainer rows { "downloadList" };
-    IgnoredClicks clicks;
-    DownloadPanel panel { *core, rows, clicks };
+    DownloadPanel panel { *core };
+
+    // The panel's size in a window of 1200 x 778 with the left panel showing.
+    static constexpr int panelWidth = 893, panelHeight = 723;
 };
 } // namespace
 
 TEST_F (DownloadPanelTest, RowsFollowTheQueue)
 {
     panel.update();
-    EXPECT_EQ (visibleRows(), 0) << "an empty queue shows no rows";
+    EXPECT_EQ (listedEntries(), 0);
+    EXPECT_EQ (rowsInView(), 0) << "an empty queue shows no rows";
 
     ASSERT_TRUE (panel.startDownload (0, "ch0", "Course, Lesson, 1.1 - First"));
     ASSERT_TRUE (panel.startDownload (0, "ch1", "Course, Lesson, 1.2 - Second"));
     ASSERT_TRUE (panel.startDownload (0, "ch2", "Course, Lesson, 1.3 - Third"));
     panel.update();
 
-    EXPECT_EQ (visibleRows(), 3);
+    EXPECT_EQ (rowsInView(), 3);
     EXPECT_EQ (labelText (0), "Course, Lesson, 1.1 - First");
     EXPECT_EQ (labelText (2), "Course, Lesson, 1.3 - Third");
     EXPECT_TRUE (barText (0).isEmpty()) << "a running download shows its percentage";
     EXPECT_EQ (barText (1), "Queued");
     EXPECT_DOUBLE_EQ (panel.getProgressValue (1), 0.0);
 
-    panel.layoutRows (500, 8);
-    EXPECT_EQ (row ("downloadProgress", 2).getBounds(), juce::Rectangle<int> (5, 155, 457, 25));
-    EXPECT_EQ (rows.getHeight(), 185);
+    // Each row keeps the names of its controls and their places in the list.
+    auto* third = panel.getRow (2);
+    ASSERT_NE (third, nullptr);
+    EXPECT_EQ (third->getLabel().getName(), "downloadLabel;2");
+    EXPECT_EQ (third->getProgressBar().getName(), "downloadProgress;2");
+    EXPECT_EQ (third->getRemoveButton().getName(), "downloadRemove;2");
+    const auto rowWidth = panelWidth - panel.getList().getViewport()->getScrollBarThickness();
+    auto& bar = third->getProgressBar();
+    EXPECT_EQ (panel.getList().getLocalArea (&bar, bar.getLocalBounds()), juce::Rectangle<int> (5, 155, rowWidth - 35, 25));
+    EXPECT_EQ (panel.getList().getViewport()->getViewedComponent()->getHeight(), 3 * DownloadPanel::rowHeight);
+
+    // The panel's own controls keep their places.
+    EXPECT_EQ (panel.getList().getBounds(), juce::Rectangle<int> (0, 0, panelWidth, panelHeight - 55));
+    auto* clear = childNamed ("clearCompletedDownloadsButton");
+    ASSERT_NE (clear, nullptr);
+    EXPECT_EQ (clear->getBounds(), juce::Rectangle<int> (5, panelHeight - 30, 120, 25));
+    EXPECT_EQ (childNamed ("downloadViewport"), &panel.getList());
 
     // Progress for a chapter that is not queued changes nothing.
     const auto before = panel.getProgressValue (0);
@@ -138,6 +174,38 @@ TEST_F (DownloadPanelTest, RowsFollowTheQueue)
         EXPECT_EQ (barText (i), "Error");
         EXPECT_DOUBLE_EQ (panel.getProgressValue (i), 1.0);
     }
+}
+
+TEST_F (DownloadPanelTest, ManyEntriesShareAFewRows)
+{
+    queue (300);
+    EXPECT_EQ (listedEntries(), 300);
+    EXPECT_LT (rowsInView(), 20) << "rows exist only for the entries in view";
+    EXPECT_EQ (labelText (0), "entry 0");
+    EXPECT_EQ (panel.getRow (250), nullptr) << "far below the view";
+
+    panel.getList().scrollToEnsureRowIsOnscreen (250);
+    auto* shown = panel.getRow (250);
+    ASSERT_NE (shown, nullptr);
+    EXPECT_EQ (shown->getLabel().getText(), "entry 250");
+    EXPECT_EQ (shown->getRemoveButton().getName(), "downloadRemove;250");
+    EXPECT_EQ (panel.getRow (0), nullptr) << "the top rows were handed on";
+
+    // The row's remove button removes its own entry; the rows below move up.
+    prompts.answerNext (true);
+    ASSERT_NE (shown->onRemove, nullptr);
+    shown->onRemove (shown->getEntry());
+    ASSERT_EQ (core->getDownloads().getDownloadCount(), 299);
+    EXPECT_EQ (core->getDownloads().getDownloadTitle (249), "entry 249");
+    EXPECT_EQ (core->getDownloads().getDownloadTitle (250), "entry 251");
+    MessagePump::deliverPending();
+    EXPECT_EQ (listedEntries(), 299) << "the panel follows the queue on its own";
+    EXPECT_EQ (labelText (250), "entry 251");
+    EXPECT_EQ (labelText (249), "entry 249");
+
+    // Scrolling back hands the rows to the first entries again.
+    panel.getList().scrollToEnsureRowIsOnscreen (0);
+    EXPECT_EQ (labelText (0), "entry 0");
 }
 
 TEST_F (DownloadPanelTest, RemovingAnUnfinishedEntryAsksFirst)
@@ -167,35 +235,35 @@ TEST_F (DownloadPanelTest, RemovingAnUnfinishedEntryAsksFirst)
     EXPECT_EQ (prompts.shown.size(), 2u) << "a row without an entry does nothing";
 }
 
-TEST_F (DownloadPanelTest, ClearCompletedKeepsTheRestInOrder)
+TEST_F (DownloadPanelTest, ClearCompletedRemovesExactlyTheFinished)
 {
-    for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE (panel.startDownload (0, "ch" + juce::String (i), "entry " + juce::String (i)));
-
+    queue (3);
     waitUntilAllFinished();
 
     // The later two stay unfinished (one running, one queued) while the list is cleared.
     held = { "ch10", "ch11" };
     ASSERT_TRUE (panel.startDownload (0, "ch10", "later one"));
     ASSERT_TRUE (panel.startDownload (0, "ch11", "later two"));
-    panel.clearCompleted();
+    panel.update();
+    EXPECT_EQ (rowsInView(), 5);
 
+    panel.clearCompleted();
     ASSERT_EQ (core->getDownloads().getDownloadCount(), 2);
     EXPECT_EQ (core->getDownloads().getDownloadTitle (0), "later one");
     EXPECT_EQ (core->getDownloads().getDownloadTitle (1), "later two");
-    panel.update();
-    EXPECT_EQ (visibleRows(), 2);
+    MessagePump::deliverPending();
+    EXPECT_EQ (rowsInView(), 2);
     EXPECT_EQ (labelText (0), "later one");
     EXPECT_EQ (labelText (1), "later two");
+    EXPECT_EQ (panel.getRow (2), nullptr) << "the rows of the cleared entries show nothing";
 }
 
 TEST_F (DownloadPanelTest, AFullListRefusesMore)
 {
-    for (int i = 0; i < DownloadPanel::numRows; ++i)
-        ASSERT_TRUE (panel.startDownload (0, "ch" + juce::String (i), "entry " + juce::String (i)));
-
-    panel.update();
-    EXPECT_EQ (visibleRows(), DownloadPanel::numRows);
+    queue (DownloadPanel::numRows);
+    EXPECT_EQ (listedEntries(), DownloadPanel::numRows);
+    panel.getList().scrollToEnsureRowIsOnscreen (DownloadPanel::numRows - 1);
+    EXPECT_EQ (labelText (DownloadPanel::numRows - 1), "entry 1023");
 
     EXPECT_FALSE (panel.startDownload (0, "ch1024", "one too many"));
     ASSERT_EQ (prompts.shown.size(), 1u);
@@ -206,11 +274,9 @@ TEST_F (DownloadPanelTest, AFullListRefusesMore)
 
 TEST (DownloadPanelLayout, RowsStackBelowEachOther)
 {
-    const auto first = DownloadPanel::getRowBounds (0, 893, 8);
+    const auto first = DownloadRow::getBounds (893, 8);
     const auto v = 893 - 8 - 35;
     EXPECT_EQ (first.label, juce::Rectangle<int> (5, 10, v, 20));
     EXPECT_EQ (first.progress, juce::Rectangle<int> (5, 35, v, 25));
     EXPECT_EQ (first.remove, juce::Rectangle<int> (v + 10, 35, 25, 25));
-    EXPECT_EQ (DownloadPanel::getRowBounds (17, 893, 8).label.getY(), 5 + 17 * 60 + 5);
-    EXPECT_EQ (DownloadPanel::getListBounds (3, 893, 8), juce::Rectangle<int> (0, 0, 885, 185));
 }

@@ -40,12 +40,9 @@ TEST (MainWindowLayout, PanelsAndBottomBar)
     EXPECT_EQ (boundsOf (placements, ComponentPaths::bottomPanel), juce::Rectangle<int> (0, 723, 1200, 55));
     EXPECT_EQ (boundsOf (placements, ComponentPaths::leftPanel), juce::Rectangle<int> (0, 0, 300, 723));
     EXPECT_EQ (boundsOf (placements, ComponentPaths::resizeBar), juce::Rectangle<int> (300, 0, 7, 723));
-    EXPECT_EQ (boundsOf (placements, ComponentPaths::downloadViewport), juce::Rectangle<int> (0, 0, 893, 668));
-    EXPECT_EQ (boundsOf (placements, ComponentPaths::clearCompletedDownloadsButton), juce::Rectangle<int> (5, 693, 120, 25));
     EXPECT_EQ (boundsOf (placements, ComponentPaths::searchPanel), juce::Rectangle<int> (48, 0, 220, 55));
     EXPECT_EQ (boundsOf (placements, ComponentPaths::movieControlsPanel), juce::Rectangle<int> (268, 0, 932, 55));
-    EXPECT_EQ (boundsOf (placements, ComponentPaths::partnersButton), juce::Rectangle<int> (932 - 36, 15, 24, 24));
-    EXPECT_EQ (boundsOf (placements, ComponentPaths::coverButton), juce::Rectangle<int> (932 - 82, 15, 24, 24));
+    EXPECT_EQ (boundsOf (placements, ComponentPaths::extrasControlsPanel), juce::Rectangle<int> (268, 0, 932, 55));
     EXPECT_EQ (boundsOf (placements, ComponentPaths::webBrowser), juce::Rectangle<int>()) << "no browser showing";
 }
 
@@ -115,10 +112,8 @@ TEST (MainWindowLayout, Preferences)
 
 TEST (MainWindowLayout, EveryPlacedPathIsBuilt)
 {
-    struct Listeners final : juce::Button::Listener,
-                             ResizeBar::Target
+    struct Listeners final : ResizeBar::Target
     {
-        void buttonClicked (juce::Button*) override {}
         void setLeftPanelVisible (bool) override {}
         void setLeftPanelWidth (int) override {}
         int getLeftPanelWidth() const override { return 291; }
@@ -127,9 +122,9 @@ TEST (MainWindowLayout, EveryPlacedPathIsBuilt)
 
     const ScratchHome home;
     const ScriptedPrompts prompts;
-    juce::Component video, movieControls, preferences, search;
+    juce::Component video, movieControls, preferences, search, downloads, extras;
     qo::ComponentContainer content ("content");
-    MainWindowContent::build (content, { listeners, listeners }, { video, movieControls, preferences, search }, new juce::Component());
+    MainWindowContent::build (content, { listeners }, { video, movieControls, preferences, search, downloads, extras }, new juce::Component());
 
     for (const auto& placement : MainWindowLayout::compute (state (1200, 778, 300, true)))
         EXPECT_NE (content.getComponent (placement.path), nullptr) << placement.path;

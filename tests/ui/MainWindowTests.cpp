@@ -134,9 +134,20 @@ TEST_F (MainWindowTest, StartsWithTheBottomBarAndTheRememberedLeftPanel)
     EXPECT_EQ (get (ComponentPaths::bottomPanel)->getBounds(), juce::Rectangle<int> (0, content.getHeight() - 55, content.getWidth(), 55));
     EXPECT_EQ (get (ComponentPaths::leftPanel)->getWidth(), 291);
 
-    // Nothing on the download list is showing while the queue is empty.
-    EXPECT_FALSE (w.getDownloadList().getComponent (DownloadPanel::labelName + juce::String (";0"))->isVisible());
-    EXPECT_NE (w.getDownloadList().getComponent (DownloadPanel::removeName + juce::String (";1023")), nullptr);
+    // Nothing is on the download list while the queue is empty.
+    EXPECT_EQ (w.getDownloadPanel().getRow (0), nullptr);
+    EXPECT_EQ (&w.getDownloadPanel(), get (ComponentPaths::downloadPanel));
+    EXPECT_EQ (&w.getDownloadPanel().getList(), get (ComponentPaths::downloadViewport));
+
+    // The panels that own their controls keep their places in the window.
+    const auto area = content.getHeight() - 55;
+    EXPECT_EQ (get (ComponentPaths::downloadViewport)->getBounds(), juce::Rectangle<int> (0, 0, content.getWidth() - 298, area - 55));
+    EXPECT_EQ (get (ComponentPaths::clearCompletedDownloadsButton)->getBounds(), juce::Rectangle<int> (5, area - 30, 120, 25));
+    const auto bar = get (ComponentPaths::extrasControlsPanel)->getWidth();
+    EXPECT_EQ (bar, content.getWidth() - 268);
+    EXPECT_EQ (get (ComponentPaths::coverButton)->getBounds(), juce::Rectangle<int> (bar - 82, 15, 24, 24));
+    EXPECT_EQ (get (ComponentPaths::creditsButton)->getBounds(), juce::Rectangle<int> (bar - 59, 15, 24, 24));
+    EXPECT_EQ (get (ComponentPaths::partnersButton)->getBounds(), juce::Rectangle<int> (bar - 36, 15, 24, 24));
 }
 
 TEST_F (MainWindowTest, PanelSwitchingShowsExactlyOne)
@@ -336,17 +347,23 @@ TEST_F (MainWindowTest, RemoveButtonsActOnTheirOwnRow)
     w.showDownloadPanel();
     pump();
 
-    auto* remove = dynamic_cast<juce::Button*> (w.getDownloadList().getComponent (DownloadPanel::removeName + juce::String (";17")));
-    ASSERT_NE (remove, nullptr);
-    ASSERT_TRUE (remove->isShowing());
-    EXPECT_FALSE (w.getDownloadList().getComponent (DownloadPanel::removeName + juce::String (";20"))->isVisible());
+    // The list is scrolled down to the row, as a person would.
+    auto& panel = w.getDownloadPanel();
+    panel.getList().scrollToEnsureRowIsOnscreen (17);
+    auto* row = panel.getRow (17);
+    ASSERT_NE (row, nullptr);
+    auto& remove = row->getRemoveButton();
+    EXPECT_EQ (remove.getName(), "downloadRemove;17");
+    ASSERT_TRUE (remove.isShowing());
+    EXPECT_EQ (panel.getRow (20), nullptr);
 
-    remove->triggerClick();
+    remove.triggerClick();
     pump();
     ASSERT_EQ (core->getDownloads().getDownloadCount(), 19);
     EXPECT_EQ (core->getDownloads().getDownloadTitle (16), "entry 16");
     EXPECT_EQ (core->getDownloads().getDownloadTitle (17), "entry 18") << "row 17's entry went";
-    EXPECT_FALSE (w.getDownloadList().getComponent (DownloadPanel::removeName + juce::String (";19"))->isVisible()) << "the list shrank";
+    EXPECT_EQ (panel.getRow (19), nullptr) << "the list shrank";
+    EXPECT_EQ (panel.getRow (17)->getLabel().getText(), "entry 18");
 
     dynamic_cast<juce::Button*> (get (ComponentPaths::clearCompletedDownloadsButton))->triggerClick();
     pump();
