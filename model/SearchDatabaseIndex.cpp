@@ -459,6 +459,14 @@ private:
 //==============================================================================
 std::unique_ptr<SearchDatabaseIndex> SearchDatabaseIndex::build (sqlite3* db, const StopCheck& shouldStop)
 {
+    // Reading millions of rows takes the better part of a second: the window must never wait
+    // for it.
+    if (juce::MessageManager::existsAndIsCurrentThread())
+    {
+        jassertfalse;
+        return nullptr;
+    }
+
     return Builder (db, shouldStop).build();
 }
 
