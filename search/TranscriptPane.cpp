@@ -3,6 +3,8 @@
 #include "search/SearchResults.h"
 #include "search/WordMatching.h"
 
+#include <unordered_map>
+
 namespace
 {
 const juce::Colour background { 0xff1e1f22 };
@@ -101,6 +103,9 @@ void TranscriptPane::measurePieces()
 
     pieceWidths.resize ((size_t) lines->getNumLines());
 
+    // Spoken language repeats its words and its blanks: each text is measured once.
+    std::unordered_map<juce::String, float> measured;
+
     for (int l = 0; l < lines->getNumLines(); ++l)
     {
         const auto& pieces = lines->getLine (l).pieces;
@@ -108,7 +113,15 @@ void TranscriptPane::measurePieces()
         widths.reserve (pieces.size());
 
         for (const auto& piece : pieces)
-            widths.push_back (font.getStringWidthFloat (piece.kind == TranscriptLines::Kind::passage ? "(" + piece.text + ")" : piece.text));
+        {
+            const auto text = piece.kind == TranscriptLines::Kind::passage ? "(" + piece.text + ")" : piece.text;
+            auto [width, isNew] = measured.emplace (text, 0.0f);
+
+            if (isNew)
+                width->second = font.getStringWidthFloat (text);
+
+            widths.push_back (width->second);
+        }
     }
 }
 
