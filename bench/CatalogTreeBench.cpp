@@ -88,7 +88,7 @@ struct LargeTree
             LocalStorage::saveState (info, LocalStorage::getStateFile (folder, chapterId));
         }
 
-        core.setUsersDirectory (users, false);
+        core.setUsersDirectory (users, juce::dontSendNotification);
         core.setCatalog (std::move (catalog));
 
         view.setBounds (0, 0, 291, 900);

@@ -63,7 +63,7 @@ void BM_RebuildLocalState (benchmark::State& state)
     int next = 0;
 
     for (auto _ : state)
-        core.setUsersDirectory (paths[next++ & 1], false);
+        core.setUsersDirectory (paths[next++ & 1], juce::dontSendNotification);
 
     if (core.getNumMarkers (folders.catalog.chaptersById.begin()->first) != 1)
         state.SkipWithError ("state files were not read");

@@ -194,7 +194,7 @@ void BM_ChapterDownloadVsCurl (benchmark::State& state)
 
     const SilentLog silentLog;
     Core core (session.getFolder().getChildFile ("data"), Core::Workers { DownloadThread::makeJob });
-    core.setUsersDirectory (session.getFolder().getChildFile ("movies/users"), false);
+    core.setUsersDirectory (session.getFolder().getChildFile ("movies/users"), juce::dontSendNotification);
     core.setCatalog (session.makeCatalog());
     const auto video = core.getVideoFile (chapterId);
 

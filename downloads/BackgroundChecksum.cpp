@@ -1,5 +1,7 @@
 #include "downloads/BackgroundChecksum.h"
 
+#include "model/ThreadStop.h"
+
 BackgroundChecksum::BackgroundChecksum() : Thread ("checksum")
 {
     startThread (Priority::background);
@@ -10,7 +12,7 @@ BackgroundChecksum::~BackgroundChecksum()
     noMoreData = true;
     signalThreadShouldExit();
     dataArrived.signal();
-    stopThread (10000);
+    stopThread (ThreadStop::timeoutMs);
 }
 
 void BackgroundChecksum::update (const void* data, size_t numBytes)

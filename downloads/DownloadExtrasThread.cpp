@@ -2,6 +2,7 @@
 
 #include "downloads/Checksums.h"
 #include "model/LocalStorage.h"
+#include "model/ThreadStop.h"
 #include "server/HttpClient.h"
 #include "ui/kit/PictureDecoder.h"
 
@@ -36,7 +37,7 @@ DownloadExtrasThread::DownloadExtrasThread (const juce::File& folder) : Thread (
 
 DownloadExtrasThread::~DownloadExtrasThread()
 {
-    stopThread (10000);
+    stopThread (ThreadStop::timeoutMs);
 }
 
 std::unique_ptr<ExtrasDownloader> DownloadExtrasThread::makeDownloader (const juce::File& dataFolder)

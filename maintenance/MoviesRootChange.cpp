@@ -33,6 +33,6 @@ MoviesRootChange::Outcome MoviesRootChange::apply (Core& core, const juce::File&
     }
 
     preferences->setMoviesRootDirectory (newRoot);
-    core.setUsersDirectory (newRoot.getChildFile ("users"), true);
+    core.setUsersDirectory (newRoot.getChildFile ("users"), juce::sendNotification);
     return Outcome::switched;
 }

@@ -20,7 +20,7 @@ Core::Core (const juce::File& folder, Workers workers)
         extrasDownloader = workers.makeExtrasDownloader (dataFolder);
 
     CoreRegistry::add (this);
-    openSearchDatabase (false);
+    openSearchDatabase (juce::dontSendNotification);
 
     if (extrasDownloader != nullptr)
         extrasDownloader->start();
@@ -45,7 +45,7 @@ Core::~Core()
         searchHits.clear();
     }
 
-    closeSearchDatabase (false);
+    closeSearchDatabase (juce::dontSendNotification);
 
     {
         const juce::ScopedWriteLock sl (catalogLock);
@@ -109,7 +109,7 @@ bool Core::hasUser() const
     return catalog != nullptr && catalog->userid.isNotEmpty();
 }
 
-bool Core::setUsersDirectory (const juce::File& folder, bool notify)
+bool Core::setUsersDirectory (const juce::File& folder, juce::NotificationType notification)
 {
     {
         const juce::ScopedWriteLock sl (catalogLock);
@@ -125,7 +125,7 @@ bool Core::setUsersDirectory (const juce::File& folder, bool notify)
         rebuildLocalState();
     }
 
-    if (notify)
+    if (notification != juce::dontSendNotification)
         broadcast (Notifications::usersDirectoryChanged);
 
     return true;
@@ -553,7 +553,7 @@ void Core::saveLocalState (const juce::String& chapterId) const
         LocalStorage::saveState (*info, LocalStorage::getStateFile (directory, chapterId));
 }
 
-bool Core::setYetToBeSeen (const juce::String& chapterId, bool shouldBeUnseen, bool notify)
+bool Core::setYetToBeSeen (const juce::String& chapterId, bool shouldBeUnseen, juce::NotificationType notification)
 {
     {
         const juce::ScopedWriteLock sl (catalogLock);
@@ -565,7 +565,7 @@ bool Core::setYetToBeSeen (const juce::String& chapterId, bool shouldBeUnseen, b
         saveLocalState (chapterId);
     }
 
-    if (notify)
+    if (notification != juce::dontSendNotification)
         broadcast (Notifications::seenChanged, { chapterId });
 
     return true;
@@ -782,7 +782,7 @@ juce::File Core::getSearchDatabaseFile() const
     return dataFolder.getChildFile ("data.dat");
 }
 
-void Core::openSearchDatabase (bool notify)
+void Core::openSearchDatabase (juce::NotificationType notification)
 {
     {
         const juce::ScopedLock sl (searchDbLock);
@@ -803,11 +803,11 @@ void Core::openSearchDatabase (bool notify)
         startSearchIndexBuildLocked (file);
     }
 
-    if (notify)
+    if (notification != juce::dontSendNotification)
         broadcast (Notifications::searchDatabaseChanged);
 }
 
-void Core::closeSearchDatabase (bool notify)
+void Core::closeSearchDatabase (juce::NotificationType notification)
 {
     {
         const juce::ScopedLock sl (searchDbLock);
@@ -823,11 +823,11 @@ void Core::closeSearchDatabase (bool notify)
         searchIndexBuilder.cancel();
     }
 
-    if (notify)
+    if (notification != juce::dontSendNotification)
         broadcast (Notifications::searchDatabaseChanged);
 }
 
-void Core::installSearchDatabase (bool use, const juce::File& newFile, bool notify)
+void Core::installSearchDatabase (bool use, const juce::File& newFile, juce::NotificationType notification)
 {
     const juce::ScopedLock sl (searchDbLock);
 
@@ -835,12 +835,12 @@ void Core::installSearchDatabase (bool use, const juce::File& newFile, bool noti
     // must never leave an empty or partial "data.dat" where a good one was.
     if (use && newFile.existsAsFile())
     {
-        closeSearchDatabase (notify);
+        closeSearchDatabase (notification);
 
         if (! RegularFile::replace (newFile, getSearchDatabaseFile()))
             juce::Logger::writeToLog ("search database not replaced: the new one could not be written whole");
 
-        openSearchDatabase (notify);
+        openSearchDatabase (notification);
     }
 
     if (newFile.existsAsFile())

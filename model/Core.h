@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Catalog.h"
+#include "model/CoreListener.h"
 #include "model/DownloadQueue.h"
 #include "model/ExtrasDownloader.h"
 #include "model/MovieLocalInfo.h"
@@ -64,6 +65,13 @@ public:
     /** Joins notification tokens: none gives "", one gives itself. */
     static juce::String joinTokens (const juce::StringArray& tokens);
 
+    /** The typed form of the broadcasts, decoded once for every listener. */
+    using Listener = CoreListener;
+
+    /** Adds or removes a typed listener. Message thread. */
+    void addListener (Listener* listener) { typedListeners.add (listener); }
+    void removeListener (Listener* listener) { typedListeners.remove (listener); }
+
     //==============================================================================
     /** Installs a newly built catalog in place of the current one, rebuilds the local state,
         hands every course's extras addresses to the extras downloader and broadcasts "cc".
@@ -77,7 +85,7 @@ public:
     /** Sets the root of the per-user folders; rebuilds the local state when it changed and then
         broadcasts "cu" if asked to.
     */
-    bool setUsersDirectory (const juce::File& folder, bool notify);
+    bool setUsersDirectory (const juce::File& folder, juce::NotificationType notification);
 
     juce::File getUsersDirectory() const;
 
@@ -150,7 +158,7 @@ public:
     /** Change a chapter's state, save it when it changed, and broadcast as documented:
         "cs" (only when asked), "cf", "mc", "mm;<chapter>;<index>".
     */
-    bool setYetToBeSeen (const juce::String& chapterId, bool shouldBeUnseen, bool notify);
+    bool setYetToBeSeen (const juce::String& chapterId, bool shouldBeUnseen, juce::NotificationType notification);
     bool setFavorite (const juce::String& chapterId, bool shouldBeFavorite);
     void addMarker (const juce::String& chapterId, const juce::String& text, double seconds);
     void removeMarker (const juce::String& chapterId, int index);
@@ -185,7 +193,7 @@ public:
     ExtrasDownloader* getExtrasDownloader() const noexcept { return extrasDownloader.get(); }
 
     /** How long a worker is given to stop before it is ended by force. */
-    static constexpr int threadStopTimeoutMs = 10000;
+    static constexpr int threadStopTimeoutMs = ThreadStop::timeoutMs;
 
     //==============================================================================
     /** The search database file: "data.dat" in the data folder. */
@@ -194,17 +202,17 @@ public:
     /** Opens the search database read-only if it exists and starts building its index in the
         background; "cd" when it opened and asked to.
     */
-    void openSearchDatabase (bool notify);
+    void openSearchDatabase (juce::NotificationType notification);
 
     /** Closes the search database if open, dropping its index; "cd" when it was open and asked
         to.
     */
-    void closeSearchDatabase (bool notify);
+    void closeSearchDatabase (juce::NotificationType notification);
 
     /** Puts a freshly built database in place of "data.dat" and reopens it; the new file is
         gone afterwards in every case.
     */
-    void installSearchDatabase (bool use, const juce::File& newFile, bool notify);
+    void installSearchDatabase (bool use, const juce::File& newFile, juce::NotificationType notification);
 
     /** Whether the search database is open. Answers at once, even while a search holds the
         database.
@@ -350,6 +358,8 @@ private:
     // earlier state is never taken for the current one. Both under searchDbLock.
     juce::uint64 searchDbGeneration = 0;
     std::shared_ptr<const SearchDatabaseIndex> searchIndex;
+
+    CoreListenerList typedListeners { *this };
 
     // Last, so that it stops before anything its deliveries touch goes.
     SearchIndexBuilder searchIndexBuilder { [this] (std::shared_ptr<const SearchDatabaseIndex> index, juce::uint64 generation)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/DownloadJob.h"
+#include "model/ThreadStop.h"
 
 #include <functional>
 #include <memory>
@@ -35,7 +36,7 @@ public:
     static constexpr int capacity = 1024;
 
     /** How long an entry is given to stop before it is ended by force. */
-    static constexpr int stopTimeoutMs = 10000;
+    static constexpr int stopTimeoutMs = ThreadStop::timeoutMs;
 
     /** Queues a chapter's video, fetched from the catalog's base URL + course + "/" + chapter +
         "/" + chapter + ".bin", and starts it when nothing else is downloading; broadcasts "cl".

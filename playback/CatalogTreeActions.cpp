@@ -133,7 +133,7 @@ void CatalogTreeActions::showChapterMenu (Core& core, CatalogTreeHost& host, con
             queueChapter (core, host, chapter);
             break;
         case ChapterStatus::seenEntry:
-            core.setYetToBeSeen (chapter.id, ! state.unseen, true);
+            core.setYetToBeSeen (chapter.id, ! state.unseen, juce::sendNotification);
             break;
         case ChapterStatus::favoriteEntry:
             core.setFavorite (chapter.id, ! state.favorite);

@@ -5,9 +5,6 @@
 #include "model/Core.h"
 #include "model/RegularFile.h"
 #include "playback/PlaybackRules.h"
-#include "playback/VideoComponent.h"
-#include "ui/kit/ComponentContainer.h"
-#include "ui/kit/ComponentPaths.h"
 
 namespace
 {
@@ -32,19 +29,109 @@ const char* const markerName = "markerComponent;";
 const char* const occurrenceName = "searchOccurrenceComponent;";
 } // namespace
 
-MoviePanel::MoviePanel (Core& c, qo::ComponentContainer& container, Host& h)
-    : core (c),
-      content (container),
-      host (h),
-      video (*container.getRequired<VideoComponent> (ComponentPaths::movieComponent)),
-      positionSlider (*container.getRequired<juce::Slider> (ComponentPaths::positionSlider)),
-      volumeSlider (*container.getRequired<juce::Slider> (ComponentPaths::volumeSlider))
+MoviePanel::MoviePanel (Core& c, Host& h) : Component ("movieControlsPanel"), core (c), host (h)
 {
+    auto* skin = SharedRes::getInstance();
+
+    for (auto* button : { &minVolumeButton, &maxVolumeButton })
+    {
+        button->setImages (skin->getDrawable (button == &minVolumeButton ? "/vector/min-volume" : "/vector/max-volume"));
+        button->setColour (juce::DrawableButton::backgroundColourId, juce::Colours::transparentBlack);
+        button->setColour (juce::DrawableButton::backgroundOnColourId, juce::Colours::transparentBlack);
+    }
+
+    // The play/pause and favourite pictures follow the movie's state.
+    const std::pair<juce::ImageButton*, const char*> pictured[] = {
+        { &nextButton, "next" }, { &forwardButton, "ffwd" }, { &prevButton, "prev" },
+        { &backButton, "rwnd" }, { &addMarkerButton, "marker" }, { &originalSizeButton, "originalsize" },
+    };
+
+    for (const auto& [button, picture] : pictured)
+        button->setImages (false, true, true, skin->getImage (juce::String (picture) + "-norm"), 1.0f, {}, {}, 1.0f, {},
+                           skin->getImage (juce::String (picture) + "-down"), 1.0f, {});
+
+    playPauseButton.addShortcut (juce::KeyPress (juce::KeyPress::spaceKey));
+    playPauseButton.addShortcut (juce::KeyPress ('k'));
+    nextButton.addShortcut (juce::KeyPress ('L', juce::ModifierKeys::shiftModifier, 'L'));
+    forwardButton.addShortcut (juce::KeyPress ('l'));
+    prevButton.addShortcut (juce::KeyPress ('J', juce::ModifierKeys::shiftModifier, 'J'));
+    backButton.addShortcut (juce::KeyPress ('j'));
+    addMarkerButton.addShortcut (juce::KeyPress ('m'));
+
+    timeLabel.setFont (juce::Font (skin->getTypeface ("Lucida Grande Bold")).withHeight (12.0f));
+    timeLabel.setColour (juce::Label::textColourId, juce::Colour (0xff333333));
+
+    for (auto* control : std::initializer_list<juce::Component*> { &minVolumeButton, &volumeSlider, &maxVolumeButton, &playPauseButton,
+                                                                   &nextButton, &forwardButton, &prevButton, &backButton, &addMarkerButton,
+                                                                   &originalSizeButton, &favoriteToggleButton, &positionSlider, &timeLabel })
+        addAndMakeVisible (control);
+
+    wire (minVolumeButton, [this] { setVolume (0.0f); });
+    wire (maxVolumeButton, [this] { setVolume (1.0f); });
+    wire (playPauseButton, [this] { togglePlayPause(); });
+    wire (nextButton, [this] { stepChapter (true); });
+    wire (prevButton, [this] { stepChapter (false); });
+    wire (backButton, [this] { stepBack(); });
+    wire (forwardButton, [this] { stepForward(); });
+    wire (originalSizeButton, [this] { showOriginalSize(); });
+    wire (addMarkerButton, [this] { addMarker(); });
+    wire (favoriteToggleButton, [this] { toggleFavorite(); });
+
+    volumeSlider.setValue (volume, juce::dontSendNotification);
+    volumeSlider.onValueChange = [this] { setVolume ((float) volumeSlider.getValue()); };
+    positionSlider.onDragStart = [this] { positionDragStarted(); };
+    positionSlider.onDragEnd = [this] { positionDragEnded(); };
+
+    core.addListener (this);
 }
 
 MoviePanel::~MoviePanel()
 {
+    core.removeListener (this);
     stopTimer();
+}
+
+void MoviePanel::wire (juce::Button& button, std::function<void()> action)
+{
+    // A click that arrives while the bar is hidden (a shortcut, a queued press) does nothing.
+    button.onClick = [this, &button, action = std::move (action)]
+    {
+        if (! button.isShowing())
+            return;
+
+        action();
+        host.controlUsed();
+    };
+}
+
+void MoviePanel::resized()
+{
+    const auto p = getWidth();
+    minVolumeButton.setBounds (5, 19, 17, 17);
+    volumeSlider.setBounds (27, 19, 70, 17);
+    maxVolumeButton.setBounds (97, 19, 17, 17);
+    prevButton.setBounds (129, 13, 28, 28);
+    backButton.setBounds (167, 13, 28, 28);
+    playPauseButton.setBounds (205, 13, 28, 28);
+    forwardButton.setBounds (244, 13, 28, 28);
+    nextButton.setBounds (282, 13, 28, 28);
+    originalSizeButton.setBounds (p - 45, 13, 28, 28);
+    favoriteToggleButton.setBounds (p - 82, 13, 28, 28);
+    addMarkerButton.setBounds (p - 120, 13, 28, 28);
+    timeLabel.setBounds (p - 204, 17, 80, 20);
+    positionSlider.setBounds (325, 19, p - 534, 16);
+    rebuildMarkers();
+}
+
+void MoviePanel::markersChanged (const juce::String& chapterId)
+{
+    if (chapterId == currentChapterId)
+        rebuildMarkers();
+}
+
+void MoviePanel::searchResultsChanged()
+{
+    rebuildMarkers();
 }
 
 void MoviePanel::setCurrentCourse (int course, int lesson)
@@ -161,7 +248,7 @@ void MoviePanel::startPlaying()
         return;
 
     loadCurrentChapter();
-    core.setYetToBeSeen (currentChapterId, false, true);
+    core.setYetToBeSeen (currentChapterId, false, juce::sendNotification);
     video.setLooping (false);
     video.play();
 }
@@ -184,11 +271,8 @@ void MoviePanel::refreshControls()
 
     volumeSlider.setValue (volume, juce::dontSendNotification);
 
-    if (auto* playPause = content.getRequired<juce::ImageButton> (ComponentPaths::playPauseButton))
-        setPictures (*playPause, video.isPlaying() ? "pause" : "play");
-
-    if (auto* favorite = content.getRequired<juce::ImageButton> (ComponentPaths::favoriteToggleButton))
-        setPictures (*favorite, core.isFavorite (currentChapterId) ? "favorites-on" : "favorites");
+    setPictures (playPauseButton, video.isPlaying() ? "pause" : "play");
+    setPictures (favoriteToggleButton, core.isFavorite (currentChapterId) ? "favorites-on" : "favorites");
 
     video.setMovieVolume (dragging ? 0.0f : volume);
     const auto duration = video.getMovieDuration();
@@ -198,8 +282,7 @@ void MoviePanel::refreshControls()
     else
         positionSlider.setValue (duration > 0.0 ? video.getPosition() / duration : 0.0, juce::dontSendNotification);
 
-    if (auto* label = content.getRequired<juce::Label> (ComponentPaths::timeLabel))
-        label->setText (PlaybackRules::formatTimeLabel (video.getPosition(), duration), juce::dontSendNotification);
+    timeLabel.setText (PlaybackRules::formatTimeLabel (video.getPosition(), duration), juce::dontSendNotification);
 }
 
 void MoviePanel::timerCallback()
@@ -256,6 +339,7 @@ void MoviePanel::stepForward()
 void MoviePanel::setVolume (float newVolume)
 {
     volume = juce::jlimit (0.0f, 1.0f, newVolume);
+    volumeSlider.setValue (volume, juce::dontSendNotification);
     refreshControls();
 }
 
@@ -264,8 +348,12 @@ void MoviePanel::showOriginalSize()
     if (! video.isMovieOpen())
         return;
 
+    const auto* panel = video.getParentComponent();
+
+    if (panel == nullptr)
+        return;
+
     const auto size = getMovieSize();
-    const auto* panel = content.getRequired (ComponentPaths::moviePanel);
     host.resizeWindowBy (size.getWidth() - panel->getWidth(), size.getHeight() - panel->getHeight());
 }
 
@@ -365,7 +453,7 @@ bool MoviePanel::keyPressed (const juce::KeyPress& key)
 
     if (key == juce::KeyPress ('s'))
     {
-        content.getRequired (ComponentPaths::searchEditor)->grabKeyboardFocus();
+        host.focusSearchField();
         return true;
     }
 
@@ -386,7 +474,7 @@ void MoviePanel::rebuildMarkers()
     rebuildTriangles (occurrenceComponents, false);
 }
 
-void MoviePanel::rebuildTriangles (juce::Array<MarkerComponent*>& components, bool forMarkers)
+void MoviePanel::rebuildTriangles (juce::OwnedArray<MarkerComponent>& components, bool forMarkers)
 {
     const auto count = currentChapterId.isEmpty() ? 0
                        : forMarkers                ? core.getNumMarkers (currentChapterId)
@@ -395,10 +483,9 @@ void MoviePanel::rebuildTriangles (juce::Array<MarkerComponent*>& components, bo
 
     while (components.size() < count)
     {
-        auto* component = new MarkerComponent (name + juce::String (components.size()), forMarkers, forMarkers);
+        auto* component = components.add (std::make_unique<MarkerComponent> (name + juce::String (components.size()), forMarkers, forMarkers));
         component->addListener (this);
-        components.add (component);
-        content.addComponent (ComponentPaths::movieControlsPanel, component, true);
+        addAndMakeVisible (component);
     }
 
     if (count > 0)
@@ -420,11 +507,8 @@ void MoviePanel::rebuildTriangles (juce::Array<MarkerComponent*>& components, bo
         }
     }
 
-    for (auto i = components.size() - 1; i >= count; --i)
-    {
-        content.removeComponent (juce::String (ComponentPaths::movieControlsPanel) + "/" + name + juce::String (i));
-        components.remove (i);
-    }
+    if (components.size() > count)
+        components.removeLast (components.size() - count);
 }
 
 void MoviePanel::markerClicked (MarkerComponent* marker)

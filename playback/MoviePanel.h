@@ -1,26 +1,26 @@
 #pragma once
 
+#include "model/Core.h"
 #include "playback/MarkerComponent.h"
-
-class Core;
-class VideoComponent;
-
-namespace qo
-{
-class ComponentContainer;
-}
+#include "playback/ProSlider.h"
+#include "playback/VideoComponent.h"
 
 /**
-    The movie panel and its playback controls: which chapter is open, loading its video,
-    playing, pausing, seeking, stepping between downloaded chapters, the volume, the controls'
-    pictures and time label twice a second, and the marker and search-occurrence triangles along
-    the position slider. The components belong to the main window's component tree; this class
-    drives them and asks the window (its Host) for what lies beyond the panel.
+    The movie bar and the video it drives: which chapter is open, loading its video, playing,
+    pausing, seeking, stepping between downloaded chapters, the volume, the controls' pictures
+    and time label twice a second, and the marker and search-occurrence triangles along the
+    position slider.
+
+    The panel is the bar itself ("movieControlsPanel") and owns every control on it; it also owns
+    the video component, which the main window places in its right-hand area. What lies beyond
+    the bar it asks of the window, its Host.
 
     Message thread only.
 */
-class MoviePanel final : private juce::Timer,
-                         private MarkerComponentListener
+class MoviePanel final : public juce::Component,
+                         private juce::Timer,
+                         private MarkerComponentListener,
+                         private Core::Listener
 {
 public:
     /** What the panel needs of the main window. */
@@ -48,9 +48,15 @@ public:
 
         /** Grows or shrinks the window, keeping its position. */
         virtual void resizeWindowBy (int deltaWidth, int deltaHeight) = 0;
+
+        /** Puts the keyboard focus in the search field (the key "s"). */
+        virtual void focusSearchField() = 0;
+
+        /** A control of the bar was used: the keyboard focus goes back where the window keeps it. */
+        virtual void controlUsed() = 0;
     };
 
-    MoviePanel (Core& core, qo::ComponentContainer& content, Host& host);
+    MoviePanel (Core& core, Host& host);
     ~MoviePanel() override;
 
     //==============================================================================
@@ -65,8 +71,8 @@ public:
     /** Makes a course (and lesson) current without a chapter: its page is about to show. */
     void setCurrentCourse (int course, int lesson);
 
-    /** The video component inside the movie panel. */
-    VideoComponent& getVideo() const noexcept { return video; }
+    /** The video component, which the window places inside "moviePanel". */
+    VideoComponent& getVideo() noexcept { return video; }
 
     /** The open video's natural size, or an empty rectangle. */
     juce::Rectangle<int> getMovieSize() const;
@@ -104,6 +110,7 @@ public:
     void stepBack();
     void stepForward();
 
+    /** Sets the volume; the slider shows it. */
     void setVolume (float newVolume);
 
     /** Resizes the window so that the movie panel is exactly the video's size. */
@@ -132,7 +139,7 @@ public:
     /** The keys "i" and "o" (previous and next marker) and "s" (the search field); true when
         the key is one of them.
     */
-    bool keyPressed (const juce::KeyPress& key);
+    bool keyPressed (const juce::KeyPress& key) override;
 
     /** Creates, places and removes the triangles of the current chapter's markers and search
         occurrences along the slider; runs after every layout.
@@ -140,34 +147,52 @@ public:
     void rebuildMarkers();
 
     /** The triangles in index order. */
-    const juce::Array<MarkerComponent*>& getMarkerComponents() const noexcept { return markerComponents; }
-    const juce::Array<MarkerComponent*>& getOccurrenceComponents() const noexcept { return occurrenceComponents; }
+    const juce::OwnedArray<MarkerComponent>& getMarkerComponents() const noexcept { return markerComponents; }
+    const juce::OwnedArray<MarkerComponent>& getOccurrenceComponents() const noexcept { return occurrenceComponents; }
 
     /** The refresh period of the controls. */
     static constexpr int refreshIntervalMs = 500;
+
+    //==============================================================================
+    void resized() override;
 
 private:
     void timerCallback() override;
     void markerClicked (MarkerComponent* marker) override;
     void markerDraggedAway (MarkerComponent* marker) override;
     void markerDoubleClicked (MarkerComponent* marker) override;
+    void markersChanged (const juce::String& chapterId) override;
+    void searchResultsChanged() override;
 
-    void rebuildTriangles (juce::Array<MarkerComponent*>& components, bool forMarkers);
+    void wire (juce::Button& button, std::function<void()> action);
+    void rebuildTriangles (juce::OwnedArray<MarkerComponent>& components, bool forMarkers);
     void deliverPendingMessages (int timeoutMs);
     double getChapterDuration() const;
 
     Core& core;
-    qo::ComponentContainer& content;
     Host& host;
-    VideoComponent& video;
-    juce::Slider& positionSlider;
-    juce::Slider& volumeSlider;
+    VideoComponent video;
+
+    // The bar's controls, in the order they are stacked.
+    juce::DrawableButton minVolumeButton { "minVolumeButton", juce::DrawableButton::ImageFitted };
+    qo::ProSlider volumeSlider { "volumeSlider" };
+    juce::DrawableButton maxVolumeButton { "maxVolumeButton", juce::DrawableButton::ImageFitted };
+    juce::ImageButton playPauseButton { "playPauseButton" };
+    juce::ImageButton nextButton { "nextButton" };
+    juce::ImageButton forwardButton { "forwardButton" };
+    juce::ImageButton prevButton { "prevButton" };
+    juce::ImageButton backButton { "backButton" };
+    juce::ImageButton addMarkerButton { "addMarkerButton" };
+    juce::ImageButton originalSizeButton { "originalSizeButton" };
+    juce::ImageButton favoriteToggleButton { "favoriteToggleButton" };
+    qo::ProSlider positionSlider { "positionSlider" };
+    juce::Label timeLabel { "timeLabel" };
 
     int currentCourse = -1, currentLesson = -1, currentChapter = -1;
     juce::String currentChapterId;
     float volume = 1.0f;
     bool dragging = false, playingBeforeDrag = false;
-    juce::Array<MarkerComponent*> markerComponents, occurrenceComponents;
+    juce::OwnedArray<MarkerComponent> markerComponents, occurrenceComponents;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MoviePanel)
 };

@@ -1,5 +1,7 @@
 #include "playback/MpvFrameRenderer.h"
 
+#include "model/ThreadStop.h"
+
 #include <mpv/client.h>
 #include <mpv/render.h>
 
@@ -49,7 +51,7 @@ MpvFrameRenderer::~MpvFrameRenderer()
     wakeUp.signal();
 
     // A render waits at most until its frame is due, so the thread always comes back.
-    stopThread (10000);
+    stopThread (ThreadStop::timeoutMs);
     mpv_render_context_free (context);
 }
 

@@ -1,15 +1,57 @@
 #include "search/SearchPanel.h"
 
-#include "ui/kit/ComponentContainer.h"
-#include "ui/kit/ComponentPaths.h"
+#include "app/SharedRes.h"
+#include "ui/kit/SearchTextEditorLookAndFeel.h"
 
-SearchPanel::SearchPanel (Core& c, qo::ComponentContainer& content)
-    : core (c),
-      editor (*content.getRequired<juce::TextEditor> (ComponentPaths::searchEditor)),
-      clearButton (*content.getRequired<juce::Button> (ComponentPaths::clearSearchButton)),
-      resultLabel (*content.getRequired<juce::Label> (ComponentPaths::searchResultLabel)),
-      search (c)
+SearchPanel::SearchPanel (Core& c) : juce::Component ("searchPanel"), core (c), search (c)
 {
+    auto* skin = SharedRes::getInstance();
+
+    editor.setColour (juce::TextEditor::backgroundColourId, juce::Colours::transparentWhite);
+    editor.setOpaque (false);
+
+    if (auto* fieldLook = skin->getObject<SearchTextEditorLookAndFeel> ("/searchEditor"))
+        editor.setLookAndFeel (fieldLook);
+
+    editor.setBorder ({ 4, 22, 1, 22 });
+    editor.onReturnKey = [this] { returnPressed(); };
+
+    if (auto* cross = skin->getDrawable ("/vector/clear-search"))
+        clearButton.setImages (cross);
+
+    clearButton.setColour (juce::DrawableButton::backgroundColourId, juce::Colours::transparentBlack);
+    clearButton.setColour (juce::DrawableButton::backgroundOnColourId, juce::Colours::transparentBlack);
+
+    // A click queued while the bar was hidden does nothing.
+    clearButton.onClick = [this]
+    {
+        if (! clearButton.isShowing())
+            return;
+
+        clearPressed();
+
+        if (onControlUsed != nullptr)
+            onControlUsed();
+    };
+
+    resultLabel.setFont (juce::Font (13.0f));
+
+    // The clear button lies over the field's right end.
+    addAndMakeVisible (editor);
+    addAndMakeVisible (clearButton);
+    addAndMakeVisible (resultLabel);
+}
+
+SearchPanel::~SearchPanel()
+{
+    editor.setLookAndFeel (nullptr);
+}
+
+void SearchPanel::resized()
+{
+    editor.setBounds (0, 16, 150, 22);
+    clearButton.setBounds (128, 16, 22, 22);
+    resultLabel.setBounds (150, 16, 70, 22);
 }
 
 juce::StringArray SearchPanel::splitWords (const juce::String& text)

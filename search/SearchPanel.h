@@ -2,27 +2,29 @@
 
 #include "search/BackgroundSearch.h"
 
-namespace qo
-{
-class ComponentContainer;
-}
-
 /**
     The search field of the bottom bar: Return searches the words typed, the clear button
     clears the search, and the field and its result label always show the last search as Core
     remembers it (or the one under way). While no search database is open the field and the
     button are disabled and the empty field says that indexing is running.
 
-    The components belong to the main window's tree; the window passes the field's Return, the
-    button's click and the notifications "ec", "sc" and "cd" on to this class.
+    The panel ("searchPanel") owns the field ("searchEditor"), the clear button
+    ("clearSearchButton") and the result label ("searchResultLabel") and lays them out; the
+    window refreshes it when the search results or the search database change.
 
     Message thread only.
 */
-class SearchPanel final
+class SearchPanel final : public juce::Component
 {
 public:
-    /** Drives the search components found in the window's tree. */
-    SearchPanel (Core& core, qo::ComponentContainer& content);
+    /** Builds the controls, wired to the search; refresh() loads them. */
+    explicit SearchPanel (Core& core);
+    ~SearchPanel() override;
+
+    /** Called after the clear button was used, so that the window can put the keyboard focus
+        back where it keeps it.
+    */
+    std::function<void()> onControlUsed;
 
     /** Return in the field: searches the words of its text. */
     void returnPressed();
@@ -43,14 +45,19 @@ public:
     /** The search that runs the queries away from the message thread. */
     BackgroundSearch& getSearch() noexcept { return search; }
 
+    /** The search field, for the window to give it the keyboard focus. */
+    juce::TextEditor& getEditor() noexcept { return editor; }
+
     /** The colour of the hint the empty field shows while indexing. */
     static constexpr juce::uint32 hintColour = 0xff808080;
 
+    void resized() override;
+
 private:
     Core& core;
-    juce::TextEditor& editor;
-    juce::Button& clearButton;
-    juce::Label& resultLabel;
+    juce::TextEditor editor { "searchEditor" };
+    juce::DrawableButton clearButton { "clearSearchButton", juce::DrawableButton::ImageFitted };
+    juce::Label resultLabel { "searchResultLabel" };
     BackgroundSearch search;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (SearchPanel)

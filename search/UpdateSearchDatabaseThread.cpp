@@ -10,12 +10,12 @@
 
 #include <pugixml.hpp>
 
-UpdateSearchDatabaseThread::UpdateSearchDatabaseThread (Core& owner, const juce::String& url, const juce::File& folder, bool shouldNotify)
+UpdateSearchDatabaseThread::UpdateSearchDatabaseThread (Core& owner, const juce::String& url, const juce::File& folder, juce::NotificationType notificationType)
     : Thread ("updateSearchDatabase"),
       core (owner),
       catalogUrl (url),
       temporaryFolder (folder),
-      notify (shouldNotify)
+      notification (notificationType)
 {
 }
 
@@ -49,7 +49,7 @@ void UpdateSearchDatabaseThread::run()
 
     if (! response.isSuccess() || ! document.parse (std::move (body)) || document.getRootName() != "catalog")
     {
-        core.installSearchDatabase (false, {}, notify);
+        core.installSearchDatabase (false, {}, notification);
         return;
     }
 
@@ -69,5 +69,5 @@ void UpdateSearchDatabaseThread::run()
             TranscriptStore::install (transcripts, TranscriptStore::getFileBeside (core.getSearchDatabaseFile()));
     }
 
-    core.installSearchDatabase (result == TranscriptIndexer::Result::built, file, notify);
+    core.installSearchDatabase (result == TranscriptIndexer::Result::built, file, notification);
 }

@@ -18,9 +18,9 @@ class UpdateSearchDatabaseThread final : public juce::Thread
 {
 public:
     /** An updater asking a catalog service URL for the transcripts and building its database in
-        a temporary folder; notify is passed on to Core's install.
+        a temporary folder; the notification type is passed on to Core's install.
     */
-    UpdateSearchDatabaseThread (Core& core, const juce::String& catalogUrl, const juce::File& temporaryFolder, bool notify = true);
+    UpdateSearchDatabaseThread (Core& core, const juce::String& catalogUrl, const juce::File& temporaryFolder, juce::NotificationType notification = juce::sendNotification);
 
     /** Stops the run if it is still going, waiting up to ten seconds. */
     ~UpdateSearchDatabaseThread() override;
@@ -47,7 +47,7 @@ private:
     Core& core;
     const juce::String catalogUrl;
     const juce::File temporaryFolder;
-    const bool notify;
+    const juce::NotificationType notification;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (UpdateSearchDatabaseThread)
 };

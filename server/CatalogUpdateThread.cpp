@@ -2,6 +2,7 @@
 
 #include "app/PreferencesManager.h"
 #include "model/Core.h"
+#include "model/ThreadStop.h"
 
 using namespace CatalogServiceClient;
 
@@ -15,7 +16,7 @@ CatalogUpdateThread::CatalogUpdateThread (Host& h, Core& c) : Thread ("catalog-u
 
 CatalogUpdateThread::~CatalogUpdateThread()
 {
-    stopThread (10000);
+    stopThread (ThreadStop::timeoutMs);
 }
 
 void CatalogUpdateThread::run()

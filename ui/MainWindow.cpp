@@ -4,10 +4,9 @@
 #include "app/Prompts.h"
 #include "app/SharedRes.h"
 #include "downloads/DownloadPanel.h"
-#include "maintenance/BackupDialogs.h"
-#include "maintenance/MoviesRootChange.h"
 #include "model/Notifications.h"
 #include "model/RegularFile.h"
+#include "model/ThreadStop.h"
 #include "playback/CatalogTree.h"
 #include "server/ProgramUpgrade.h"
 #include "ui/kit/BackgroundPanel.h"
@@ -57,12 +56,14 @@ MainWindow::MainWindow (const juce::String& title, Core& c, const WebPanel::Brow
     catalogUpdateThread = std::make_unique<CatalogUpdateThread> (static_cast<CatalogUpdateThread::Host&> (*this), core);
 
     content = std::make_unique<qo::ComponentContainer> ("content");
+    moviePanel = std::make_unique<MoviePanel> (core, static_cast<MoviePanel::Host&> (*this));
+    preferencesPanel = std::make_unique<PreferencesPanel> (core, static_cast<PreferencesPanel::Host&> (*this));
+    searchPanel = std::make_unique<SearchPanel> (core);
+    searchPanel->onControlUsed = [this] { controlUsed(); };
     auto* browser = makeBrowser().release();
-    MainWindowContent::build (*content, { *this, *this, *this, *this, *this, *this }, &browser->getComponent());
+    MainWindowContent::build (*content, { *this, *this }, { moviePanel->getVideo(), *moviePanel, *preferencesPanel, *searchPanel }, &browser->getComponent());
     content->addKeyListener (this);
     catalogTree = std::make_unique<CatalogTree> (*get<juce::TreeView> (ComponentPaths::treeView), core, static_cast<CatalogTreeHost&> (*this));
-    moviePanel = std::make_unique<MoviePanel> (core, *content, static_cast<MoviePanel::Host&> (*this));
-    searchPanel = std::make_unique<SearchPanel> (core, *content);
     imagePanel = get<BackgroundPanel> (ComponentPaths::imagePanel);
     webPanel = std::make_unique<WebPanel> (core, *content, *browser, static_cast<WebPanel::Host&> (*this));
 
@@ -80,19 +81,24 @@ MainWindow::MainWindow (const juce::String& title, Core& c, const WebPanel::Brow
     if (auto* custom = SharedRes::getInstance()->getObject<CustomLookAndFeel2> ("/custom"))
         juce::LookAndFeel::setDefaultLookAndFeel (custom);
 
-    handleMessage ({ Notifications::enableControls });
-    core.addActionListener (this);
+    enableControls();
+    core.addListener (this);
     core.broadcast (Notifications::windowReady);
 }
 
 MainWindow::~MainWindow()
 {
+    content->removeComponent (ComponentPaths::searchPanel);
     searchPanel = nullptr;
     catalogTree = nullptr;
-    catalogUpdateThread->stopThread (10000);
+    catalogUpdateThread->stopThread (ThreadStop::timeoutMs);
+    content->removeComponent (ComponentPaths::movieControlsPanel);
+    content->removeComponent (ComponentPaths::movieComponent);
+    content->removeComponent (ComponentPaths::preferencesPanel);
+    preferencesPanel = nullptr;
     moviePanel = nullptr;
     webPanel = nullptr;
-    core.removeActionListener (this);
+    core.removeListener (this);
     content->removeKeyListener (this);
     get<juce::Viewport> (ComponentPaths::downloadViewport)->setViewedComponent (nullptr, false);
     downloadPanel = nullptr;
@@ -472,33 +478,7 @@ void MainWindow::refreshExtrasButtons()
 
 void MainWindow::refreshPreferencesPanel()
 {
-    auto* preferences = PreferencesManager::getInstance();
-    get<juce::ComboBox> (ComponentPaths::coursesLanguageCombo)->setSelectedId (preferences->getLanguage() + 1, juce::dontSendNotification);
-    get<juce::ComboBox> (ComponentPaths::loggingCombo)->setSelectedId (preferences->getLoggingEnabled() ? 1 : 2, juce::dontSendNotification);
-    get<juce::FilenameComponent> (ComponentPaths::moviesRootDirectoryComponent)
-        ->setCurrentFile (preferences->getMoviesRootDirectory(), true, juce::dontSendNotification);
-
-    const auto signedIn = core.hasUser();
-    get (ComponentPaths::backupButton)->setEnabled (signedIn);
-    get (ComponentPaths::restoreButton)->setEnabled (signedIn);
-}
-
-void MainWindow::moviesRootChanged()
-{
-    MoviesRootChange::apply (core, get<juce::FilenameComponent> (ComponentPaths::moviesRootDirectoryComponent)->getCurrentFile());
-
-    // A cancelled or unchanged choice leaves the chooser showing the root in use.
-    refreshPreferencesPanel();
-}
-
-void MainWindow::backupTutorials()
-{
-    BackupDialogs::backupTutorials (core);
-}
-
-void MainWindow::restoreTutorials()
-{
-    BackupDialogs::restoreTutorials (core);
+    preferencesPanel->refresh();
 }
 
 juce::Image MainWindow::loadExtrasPicture (const juce::File& file)
@@ -570,39 +550,6 @@ void MainWindow::buttonClicked (juce::Button* button)
     {
         setLeftPanelVisible (! leftPanelVisible);
     }
-    else if (path == ComponentPaths::minVolumeButton || path == ComponentPaths::maxVolumeButton)
-    {
-        moviePanel->setVolume (path == ComponentPaths::minVolumeButton ? 0.0f : 1.0f);
-        get<juce::Slider> (ComponentPaths::volumeSlider)->setValue (moviePanel->getVolume(), juce::dontSendNotification);
-    }
-    else if (path == ComponentPaths::playPauseButton)
-    {
-        moviePanel->togglePlayPause();
-    }
-    else if (path == ComponentPaths::nextButton || path == ComponentPaths::prevButton)
-    {
-        moviePanel->stepChapter (path == ComponentPaths::nextButton);
-    }
-    else if (path == ComponentPaths::backButton)
-    {
-        moviePanel->stepBack();
-    }
-    else if (path == ComponentPaths::forwardButton)
-    {
-        moviePanel->stepForward();
-    }
-    else if (path == ComponentPaths::originalSizeButton)
-    {
-        moviePanel->showOriginalSize();
-    }
-    else if (path == ComponentPaths::addMarkerButton)
-    {
-        moviePanel->addMarker();
-    }
-    else if (path == ComponentPaths::clearSearchButton)
-    {
-        searchPanel->clearPressed();
-    }
     else if (path == ComponentPaths::coverButton || path == ComponentPaths::creditsButton || path == ComponentPaths::partnersButton)
     {
         extrasKind = path == ComponentPaths::coverButton ? 0 : (path == ComponentPaths::creditsButton ? 1 : 2);
@@ -610,43 +557,18 @@ void MainWindow::buttonClicked (juce::Button* button)
         if (getCurrentCourse() >= 0)
             showExtrasPage (extrasKind);
     }
-    else if (path == ComponentPaths::resetMoviesRootToDefaultButton)
-    {
-        get<juce::FilenameComponent> (ComponentPaths::moviesRootDirectoryComponent)
-            ->setCurrentFile (SharedRes::getInstance()->getUserDataFolder(), false, juce::sendNotificationAsync);
-    }
-    else if (path == ComponentPaths::favoriteToggleButton)
-    {
-        moviePanel->toggleFavorite();
-    }
-    else if (path == ComponentPaths::backupButton)
-    {
-        backupTutorials();
-    }
-    else if (path == ComponentPaths::restoreButton)
-    {
-        restoreTutorials();
-    }
 
     get (ComponentPaths::toggleLeftPanelButton)->grabKeyboardFocus();
 }
 
-void MainWindow::sliderValueChanged (juce::Slider* slider)
+void MainWindow::focusSearchField()
 {
-    if (slider == get (ComponentPaths::volumeSlider))
-        moviePanel->setVolume ((float) slider->getValue());
+    searchPanel->getEditor().grabKeyboardFocus();
 }
 
-void MainWindow::sliderDragStarted (juce::Slider* slider)
+void MainWindow::controlUsed()
 {
-    if (slider == get (ComponentPaths::positionSlider))
-        moviePanel->positionDragStarted();
-}
-
-void MainWindow::sliderDragEnded (juce::Slider* slider)
-{
-    if (slider == get (ComponentPaths::positionSlider))
-        moviePanel->positionDragEnded();
+    get (ComponentPaths::toggleLeftPanelButton)->grabKeyboardFocus();
 }
 
 bool MainWindow::keyPressed (const juce::KeyPress& key, juce::Component*)
@@ -654,142 +576,89 @@ bool MainWindow::keyPressed (const juce::KeyPress& key, juce::Component*)
     return moviePanel->keyPressed (key);
 }
 
-void MainWindow::comboBoxChanged (juce::ComboBox* comboBox)
+//==============================================================================
+void MainWindow::enableControls()
 {
-    if (comboBox == get (ComponentPaths::loggingCombo))
-        PreferencesManager::getInstance()->setLoggingEnabled (comboBox->getSelectedId() == 1);
-    else if (comboBox == get (ComponentPaths::coursesLanguageCombo))
-        languageChosen (comboBox->getSelectedId());
+    for (auto* path : { ComponentPaths::leftPanel, ComponentPaths::resizeBar, ComponentPaths::searchPanel })
+        get (path)->setVisible (leftPanelVisible);
+
+    moviePanel->refreshControls();
+    searchPanel->refresh();
+    updateDownloadPanel();
+    refreshPreferencesPanel();
+    refreshExtrasButtons();
+    layoutContent();
 }
 
-void MainWindow::languageChosen (int comboId)
+void MainWindow::windowReady()
 {
     auto* preferences = PreferencesManager::getInstance();
-    const auto& downloads = core.getDownloads();
 
-    const auto downloadsEnded = core.withReadLock ([&downloads] {
-        for (int i = 0; i < downloads.getDownloadCount(); ++i)
-            if (const auto state = downloads.getDownloadState (i); state != DownloadState::Completed && state != DownloadState::Failed)
-                return false;
-
-        return true;
-    });
-
-    if (! downloadsEnded)
-    {
-        Prompts::get().showMessage (Prompts::Icon::none,
-                                    TRANS ("Downloads in progress"),
-                                    TRANS ("Wait for the downloads to complete before changing language"),
+    if (preferences->getLoggingEnabled())
+        Prompts::get().showMessage (Prompts::Icon::info,
+                                    TRANS ("Logging enabled"),
+                                    TRANS ("The logging of operations is currently enabled.\nThis will write a log file on your Desktop and may "
+                                           "degrade performances in some cases.\nWhen not needed, you can disable the logging in the Preferences panel"),
                                     TRANS ("OK"));
-        get<juce::ComboBox> (ComponentPaths::coursesLanguageCombo)->setSelectedId (preferences->getLanguage() + 1, juce::dontSendNotification);
-        return;
-    }
 
-    core.getDownloads().removeFinishedDownloads();
-    preferences->setLanguage (comboId - 1);
+    core.setUsersDirectory (preferences->getMoviesRootDirectory().getChildFile ("users"), juce::dontSendNotification);
+    juce::Logger::writeToLog ("main window ready, retrieving catalog");
 
     if (runStartupRetrieval())
-        refreshPreferencesPanel();
-}
-
-void MainWindow::filenameComponentChanged (juce::FilenameComponent* component)
-{
-    if (component == get (ComponentPaths::moviesRootDirectoryComponent))
-        moviesRootChanged();
-}
-
-void MainWindow::textEditorReturnKeyPressed (juce::TextEditor& editor)
-{
-    if (&editor == get (ComponentPaths::searchEditor))
-        searchPanel->returnPressed();
-}
-
-//==============================================================================
-void MainWindow::actionListenerCallback (const juce::String& message)
-{
-    handleMessage (juce::StringArray::fromTokens (message, ";", {}));
-}
-
-void MainWindow::handleMessage (const juce::StringArray& pieces)
-{
-    const auto& code = pieces[0];
-
-    if (code == Notifications::enableControls)
-    {
-        for (auto* path : { ComponentPaths::leftPanel, ComponentPaths::resizeBar, ComponentPaths::searchPanel })
-            get (path)->setVisible (leftPanelVisible);
-
-        get<juce::Slider> (ComponentPaths::volumeSlider)->setValue (moviePanel->getVolume(), juce::dontSendNotification);
-        moviePanel->refreshControls();
-        searchPanel->refresh();
-        updateDownloadPanel();
-        refreshPreferencesPanel();
-        refreshExtrasButtons();
-        layoutContent();
-    }
-    else if (code == Notifications::windowReady)
-    {
-        auto* preferences = PreferencesManager::getInstance();
-
-        if (preferences->getLoggingEnabled())
-            Prompts::get().showMessage (Prompts::Icon::info,
-                                        TRANS ("Logging enabled"),
-                                        TRANS ("The logging of operations is currently enabled.\nThis will write a log file on your Desktop and may "
-                                               "degrade performances in some cases.\nWhen not needed, you can disable the logging in the Preferences panel"),
-                                        TRANS ("OK"));
-
-        core.setUsersDirectory (preferences->getMoviesRootDirectory().getChildFile ("users"), false);
-        juce::Logger::writeToLog ("main window ready, retrieving catalog");
-
-        if (runStartupRetrieval())
-        {
-            catalogTree->rebuild();
-            refreshPreferencesPanel();
-            showHomePage();
-            core.startSearchDatabaseUpdate();
-        }
-    }
-    else if (code == Notifications::catalogChanged)
     {
         catalogTree->rebuild();
         refreshPreferencesPanel();
+        showHomePage();
+        core.startSearchDatabaseUpdate();
+    }
+}
 
-        if (pendingFirstPaintReport() != juce::File())
-            repaint();
-    }
-    else if (code == Notifications::usersDirectoryChanged)
-    {
-        catalogTree->rebuild();
-    }
-    else if (code == Notifications::chapterRestored || code == Notifications::chapterRemoved || code == Notifications::seenChanged)
-    {
-        catalogTree->repaint();
-    }
-    else if (code == Notifications::downloadFinished || code == Notifications::downloadListChanged)
-    {
-        catalogTree->repaint();
-        updateDownloadPanel();
-    }
-    else if (code == Notifications::downloadProgress)
-    {
-        downloadPanel->progressChanged (pieces[1]);
-    }
-    else if (code == Notifications::markersChanged || code == Notifications::markerModified)
-    {
-        layoutContent();
-    }
-    else if (code == Notifications::searchChanged)
-    {
-        searchPanel->refresh();
-        catalogTree->repaint();
-        layoutContent();
-    }
-    else if (code == Notifications::searchDatabaseChanged)
-    {
-        searchPanel->refresh();
-    }
-    else if (code == Notifications::favoriteChanged)
-    {
+void MainWindow::catalogChanged()
+{
+    catalogTree->rebuild();
+    refreshPreferencesPanel();
+
+    if (pendingFirstPaintReport() != juce::File())
+        repaint();
+}
+
+void MainWindow::usersDirectoryChanged()
+{
+    catalogTree->rebuild();
+}
+
+void MainWindow::chapterStateChanged (const juce::String&, ChapterChange change)
+{
+    if (change == ChapterChange::favourite)
         catalogTree->filterChanged();
-    }
+    else
+        catalogTree->repaint();
+}
+
+void MainWindow::downloadListChanged()
+{
+    catalogTree->repaint();
+    updateDownloadPanel();
+}
+
+void MainWindow::downloadFinished (const juce::String&)
+{
+    downloadListChanged();
+}
+
+void MainWindow::downloadProgress (const juce::String& chapterId)
+{
+    downloadPanel->progressChanged (chapterId);
+}
+
+void MainWindow::searchResultsChanged()
+{
+    searchPanel->refresh();
+    catalogTree->repaint();
+    layoutContent();
+}
+
+void MainWindow::searchDatabaseChanged()
+{
+    searchPanel->refresh();
 }

@@ -4,6 +4,7 @@
 #include "playback/CatalogTreeHost.h"
 #include "playback/MoviePanel.h"
 #include "search/SearchPanel.h"
+#include "ui/PreferencesPanel.h"
 #include "server/CatalogUpdateThread.h"
 #include "server/StartupRetrieval.h"
 #include "ui/MainWindowLayout.h"
@@ -25,16 +26,13 @@ class DownloadPanel;
 */
 class MainWindow : public juce::DocumentWindow,
                    private juce::Button::Listener,
-                   private juce::ActionListener,
-                   private juce::Slider::Listener,
-                   private juce::ComboBox::Listener,
-                   private juce::TextEditor::Listener,
-                   private juce::FilenameComponentListener,
+                   private Core::Listener,
                    private ResizeBar::Target,
                    private StartupRetrieval::Host,
                    private CatalogUpdateThread::Host,
                    private CatalogTreeHost,
                    private MoviePanel::Host,
+                   private PreferencesPanel::Host,
                    private WebPanel::Host,
                    private juce::KeyListener
 {
@@ -73,7 +71,7 @@ public:
     void setCatalogState (std::unique_ptr<Catalog> catalog, bool online, bool maintenance) override;
 
     /** Reaches a catalog at start-up or after a language change; false when the program quits. */
-    bool runStartupRetrieval();
+    bool runStartupRetrieval() override;
 
     /** "Course, Lesson, 2.3 - Chapter" for a chapter given by its position. */
     juce::String getChapterCaption (int course, int lesson, int chapter) const override;
@@ -130,17 +128,6 @@ public:
     /** Loads the preferences panel's controls from the preferences, without notifications. */
     void refreshPreferencesPanel();
 
-    /** Takes the movies root shown by the preferences panel's chooser into use, offering to move
-        the downloaded chapters there; the panel then shows the root in use.
-    */
-    void moviesRootChanged();
-
-    /** Backs the downloaded chapters of chosen courses up into a folder ("backupButton"). */
-    void backupTutorials();
-
-    /** Restores missing chapters from a backup folder ("restoreButton"). */
-    void restoreTutorials();
-
     /** The startup size: the stored size within the window's minimum and the display's usable area. */
     static juce::Rectangle<int> getStartupBounds (juce::Rectangle<int> userArea, int storedWidth, int storedHeight);
 
@@ -176,13 +163,18 @@ protected:
 
 private:
     void buttonClicked (juce::Button* button) override;
-    void actionListenerCallback (const juce::String& message) override;
-    void sliderValueChanged (juce::Slider* slider) override;
-    void comboBoxChanged (juce::ComboBox* comboBox) override;
-    void filenameComponentChanged (juce::FilenameComponent* component) override;
-    void textEditorReturnKeyPressed (juce::TextEditor& editor) override;
 
-    void handleMessage (const juce::StringArray& pieces);
+    void enableControls();
+
+    void windowReady() override;
+    void catalogChanged() override;
+    void usersDirectoryChanged() override;
+    void chapterStateChanged (const juce::String& chapterId, ChapterChange change) override;
+    void downloadListChanged() override;
+    void downloadFinished (const juce::String& chapterId) override;
+    void downloadProgress (const juce::String& chapterId) override;
+    void searchResultsChanged() override;
+    void searchDatabaseChanged() override;
 
     void setPasswordHash (const juce::String& hash) override;
     juce::String getPasswordHash() const override;
@@ -193,7 +185,6 @@ private:
     void requestQuit() override;
     void showOnly (const juce::String& panelPath) override;
     void updateDownloadPanel();
-    void languageChosen (int comboId);
     void showExtrasPage (int kind);
 
     /** A course's picture file decoded for showing; an empty picture when there is none or it
@@ -214,8 +205,8 @@ private:
     void selectChapterInTree (int course, int lesson, int chapter) override;
     void setWindowTitle (const juce::String& title) override;
     void resizeWindowBy (int deltaWidth, int deltaHeight) override;
-    void sliderDragStarted (juce::Slider* slider) override;
-    void sliderDragEnded (juce::Slider* slider) override;
+    void focusSearchField() override;
+    void controlUsed() override;
     bool keyPressed (const juce::KeyPress& key, juce::Component* originatingComponent) override;
 
     template <typename ComponentType = juce::Component>
@@ -232,6 +223,7 @@ private:
     std::unique_ptr<CatalogTree> catalogTree;
     std::unique_ptr<MoviePanel> moviePanel;
     std::unique_ptr<SearchPanel> searchPanel;
+    std::unique_ptr<PreferencesPanel> preferencesPanel;
     std::unique_ptr<WebPanel> webPanel;
     BackgroundPanel* imagePanel = nullptr;
     juce::TooltipWindow tooltipWindow;

@@ -16,17 +16,22 @@ public:
     struct Listeners
     {
         juce::Button::Listener& buttons;
-        juce::Slider::Listener& sliders;
-        juce::ComboBox::Listener& comboBoxes;
-        juce::TextEditor::Listener& textEditors;
-        juce::FilenameComponentListener& filenames;
         ResizeBar::Target& resizeTarget;
     };
 
+    /** The panels that own their controls; the tree places them without taking them over. */
+    struct Panels
+    {
+        juce::Component& video;
+        juce::Component& movieControls;
+        juce::Component& preferences;
+        juce::Component& search;
+    };
+
     /** Adds every component of the fixed tree to the content container, the web browser's
-        component inside "webPanel" (the container takes it over).
+        component inside "webPanel" (the container takes it over) and the panels at their places.
     */
-    static void build (qo::ComponentContainer& content, const Listeners& listeners, juce::Component* webBrowser);
+    static void build (qo::ComponentContainer& content, const Listeners& listeners, const Panels& panels, juce::Component* webBrowser);
 
 private:
     MainWindowContent() = delete;

@@ -30,25 +30,6 @@ juce::Rectangle<int> MainWindowLayout::getMovieBounds (int areaWidth, int areaHe
     return { (areaWidth - width) / 2, (areaHeight - height) / 2, width, height };
 }
 
-std::vector<MainWindowLayout::Placement> MainWindowLayout::getPlaybackControls (int p)
-{
-    return {
-        { ComponentPaths::minVolumeButton, { 5, 19, 17, 17 } },
-        { ComponentPaths::volumeSlider, { 27, 19, 70, 17 } },
-        { ComponentPaths::maxVolumeButton, { 97, 19, 17, 17 } },
-        { ComponentPaths::prevButton, { 129, 13, 28, 28 } },
-        { ComponentPaths::backButton, { 167, 13, 28, 28 } },
-        { ComponentPaths::playPauseButton, { 205, 13, 28, 28 } },
-        { ComponentPaths::forwardButton, { 244, 13, 28, 28 } },
-        { ComponentPaths::nextButton, { 282, 13, 28, 28 } },
-        { ComponentPaths::originalSizeButton, { p - 45, 13, 28, 28 } },
-        { ComponentPaths::favoriteToggleButton, { p - 82, 13, 28, 28 } },
-        { ComponentPaths::addMarkerButton, { p - 120, 13, 28, 28 } },
-        { ComponentPaths::timeLabel, { p - 204, 17, 80, 20 } },
-        { ComponentPaths::positionSlider, { 325, 19, p - 534, 16 } },
-    };
-}
-
 std::vector<MainWindowLayout::Placement> MainWindowLayout::getPreferencesControls (int r)
 {
     // Sections at x 5, each row 15 pixels under its heading, the next section 35 pixels under
@@ -97,9 +78,6 @@ std::vector<MainWindowLayout::Placement> MainWindowLayout::compute (const State&
         { ComponentPaths::bottomPanel, { 0, a, w, bottomBarHeight } },
         { ComponentPaths::toggleLeftPanelButton, { 10, 13, 28, 28 } },
         { ComponentPaths::searchPanel, { 48, 0, 220, bottomBarHeight } },
-        { ComponentPaths::searchEditor, { 0, 16, 150, 22 } },
-        { ComponentPaths::clearSearchButton, { 128, 16, 22, 22 } },
-        { ComponentPaths::searchResultLabel, { 150, 16, 70, 22 } },
     };
 
     const auto movie = getMovieBounds (r, a, s.movieSize);
@@ -111,15 +89,9 @@ std::vector<MainWindowLayout::Placement> MainWindowLayout::compute (const State&
     placements.push_back ({ ComponentPaths::movieControlsPanel, { b, 0, p, bottomBarHeight } });
     placements.push_back ({ ComponentPaths::extrasControlsPanel, { b, 0, p, bottomBarHeight } });
 
-    for (const auto& control : getPlaybackControls (p))
-        placements.push_back (control);
-
     placements.push_back ({ ComponentPaths::coverButton, { p - 82, 15, 24, 24 } });
     placements.push_back ({ ComponentPaths::creditsButton, { p - 59, 15, 24, 24 } });
     placements.push_back ({ ComponentPaths::partnersButton, { p - 36, 15, 24, 24 } });
-
-    for (const auto& control : getPreferencesControls (r))
-        placements.push_back (control);
 
     return placements;
 }

@@ -46,9 +46,6 @@ public:
     /** The movie component's bounds in an area of R x A for a movie of natural size w x h. */
     static juce::Rectangle<int> getMovieBounds (int areaWidth, int areaHeight, juce::Rectangle<int> movieSize);
 
-    /** The playback controls' bounds in a movie controls panel of width P, by path. */
-    static std::vector<Placement> getPlaybackControls (int panelWidth);
-
     /** The preferences controls' bounds in a preferences panel of width R, by path. */
     static std::vector<Placement> getPreferencesControls (int panelWidth);
 

@@ -217,12 +217,29 @@ juce::String Road::signIn()
 
     for (const auto& [field, text, name] : { std::tuple { emailField, userEmail, "e-mail" }, std::tuple { passwordField, userPassword, "password" } })
     {
-        const juce::Rectangle<int> fieldArea (field.x - 60, field.y - 8, 120, 16);
+        // The whole field with its outline, which darkens with the keyboard, and the caret at its left.
+        const juce::Rectangle<int> fieldArea (field.x - 140, field.y - 12, 286, 24);
         const auto empty = dialog.grab (fieldArea);
-        dialog.click (field);
+
+        // Under load a click can be dropped, and the keys then go to the field that had the
+        // keyboard before; the caret showing in this field says the click landed.
+        bool focused = false;
+
+        for (int attempt = 0; attempt < 3 && ! focused; ++attempt)
+        {
+            dialog.click (field);
+            focused = dialog.waitForChange (fieldArea, empty, stateWaitMs / 3);
+        }
+
+        if (! focused)
+            return gaveUp (juce::String ("the caret to show in the sign-in dialog's ") + name + " field", stateWaitMs);
+
+        const auto withCaret = dialog.grab (fieldArea);
         dialog.type (text);
 
-        if (! dialog.waitForChange (fieldArea, empty, stateWaitMs))
+        const auto showsTyped = [&] { const auto now = dialog.grab (fieldArea); return imagesDiffer (now, empty) && imagesDiffer (now, withCaret); };
+
+        if (! DesktopDriver::waitFor (showsTyped, stateWaitMs))
             return gaveUp (juce::String ("the ") + name + " typed into the sign-in dialog to show in its field", stateWaitMs);
     }
 

@@ -52,7 +52,7 @@ protected:
 
         auto catalog = std::make_unique<Catalog>();
         ASSERT_TRUE (CatalogParser::parseCatalog (*catalog, root, true));
-        core->setUsersDirectory (home.getFolder().getChildFile ("movies/users"), false);
+        core->setUsersDirectory (home.getFolder().getChildFile ("movies/users"), juce::dontSendNotification);
         core->setCatalog (std::move (catalog));
     }
 

@@ -153,7 +153,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE (root.createDirectory());
-        core->setUsersDirectory (users, false);
+        core->setUsersDirectory (users, juce::dontSendNotification);
     }
 
     void TearDown() override

@@ -83,7 +83,7 @@ protected:
         auto* preferences = PreferencesManager::getInstance();
         preferences->load (home.getUserDataFolder().getChildFile ("preferences.xml"));
         preferences->setMoviesRootDirectory (root);
-        core->setUsersDirectory (root.getChildFile ("users"), false);
+        core->setUsersDirectory (root.getChildFile ("users"), juce::dontSendNotification);
     }
 
     ~MaintenanceTest() override

@@ -74,7 +74,7 @@ protected:
 
     Core& install (const juce::String& userId, const juce::StringArray& chapterIds)
     {
-        core->setUsersDirectory (users, false);
+        core->setUsersDirectory (users, juce::dontSendNotification);
         EXPECT_TRUE (core->setCatalog (makeCatalog (userId, chapterIds)));
         return *core;
     }
@@ -126,7 +126,7 @@ TEST_F (CoreTest, NoCatalogAnswersNeutrally)
 TEST_F (CoreTest, ACatalogIsAnnouncedOnce)
 {
     Messages messages (*core);
-    core->setUsersDirectory (users, false);
+    core->setUsersDirectory (users, juce::dontSendNotification);
     EXPECT_TRUE (core->setCatalog (makeCatalog ("u1", { "a", "b" })));
     EXPECT_EQ (messages.drain(), juce::StringArray ({ Notifications::catalogChanged }));
     EXPECT_TRUE (users.getChildFile ("u1").isDirectory()) << "a user's folder is made when the catalog arrives";
@@ -138,7 +138,7 @@ TEST_F (CoreTest, UsersDirectoryChangesOnlyWhenDifferent)
 {
     install ("u1", { "a" });
     Messages messages (*core);
-    EXPECT_TRUE (core->setUsersDirectory (users, true));
+    EXPECT_TRUE (core->setUsersDirectory (users, juce::sendNotification));
     EXPECT_TRUE (messages.drain().isEmpty());
 
     ASSERT_TRUE (core->setFavorite ("a", true));
@@ -146,12 +146,12 @@ TEST_F (CoreTest, UsersDirectoryChangesOnlyWhenDifferent)
 
     // A movies root without a "users" child: every chapter back to defaults, no video.
     const auto elsewhere = root.getChildFile ("other/users");
-    EXPECT_TRUE (core->setUsersDirectory (elsewhere, true));
+    EXPECT_TRUE (core->setUsersDirectory (elsewhere, juce::sendNotification));
     EXPECT_EQ (messages.drain(), juce::StringArray ({ Notifications::usersDirectoryChanged }));
     EXPECT_FALSE (core->isFavorite ("a"));
     EXPECT_FALSE (core->isVideoPresent ("a"));
 
-    core->setUsersDirectory (users, false);
+    core->setUsersDirectory (users, juce::dontSendNotification);
     EXPECT_TRUE (core->isFavorite ("a")) << "state is reloaded from the original folder";
     EXPECT_TRUE (messages.drain().isEmpty());
 }
@@ -172,9 +172,9 @@ TEST_F (CoreTest, LocalStateIsLoadedSavedAndAnnounced)
     EXPECT_FALSE (c.isVideoPresent ("b"));
 
     Messages messages (c);
-    EXPECT_TRUE (c.setYetToBeSeen ("12/7", false, false));
-    EXPECT_FALSE (c.setYetToBeSeen ("12/7", false, true));
-    EXPECT_TRUE (c.setYetToBeSeen ("b", true, true));
+    EXPECT_TRUE (c.setYetToBeSeen ("12/7", false, juce::dontSendNotification));
+    EXPECT_FALSE (c.setYetToBeSeen ("12/7", false, juce::sendNotification));
+    EXPECT_TRUE (c.setYetToBeSeen ("b", true, juce::sendNotification));
     EXPECT_TRUE (c.setFavorite ("c", true));
     EXPECT_FALSE (c.setFavorite ("c", true));
     c.addMarker ("b", "first", 10.0);
@@ -205,7 +205,7 @@ TEST_F (CoreTest, LocalStateIsLoadedSavedAndAnnounced)
 
 TEST_F (CoreTest, AnonymousCatalogKeepsStateInMemory)
 {
-    core->setUsersDirectory (users, false);
+    core->setUsersDirectory (users, juce::dontSendNotification);
     ASSERT_TRUE (core->setCatalog (makeCatalog ({}, { "a" })));
     EXPECT_FALSE (core->hasUser());
     EXPECT_TRUE (core->setFavorite ("a", true));
@@ -242,11 +242,11 @@ TEST_F (CoreTest, RemoveChapterForgetsEverything)
     auto& c = install ("u1", { "a", "b" });
     ASSERT_TRUE (writeFile (users.getChildFile ("u1/a/a.bin"), "video"));
     ASSERT_TRUE (writeFile (users.getChildFile ("u1/b/b.bin"), "other video"));
-    c.setUsersDirectory (root, false);
-    c.setUsersDirectory (users, false);
+    c.setUsersDirectory (root, juce::dontSendNotification);
+    c.setUsersDirectory (users, juce::dontSendNotification);
     ASSERT_TRUE (c.isVideoPresent ("a"));
     c.setFavorite ("a", true);
-    c.setYetToBeSeen ("a", true, false);
+    c.setYetToBeSeen ("a", true, juce::dontSendNotification);
     c.addMarker ("a", "m", 1.0);
 
     Messages messages (c);
@@ -300,7 +300,7 @@ TEST_F (CoreTest, HostileIdentifiersNeverTouchFilesOutsideTheUserFolder)
     {
         c.setFavorite (id, true);
         c.addMarker (id, "m", 1.0);
-        c.setYetToBeSeen (id, true, false);
+        c.setYetToBeSeen (id, true, juce::dontSendNotification);
         c.removeChapter (id);
         c.copyChapterFilesTo (id, backup);
         c.restoreChapterFiles (id, backup);
@@ -330,7 +330,7 @@ TEST_F (CoreTest, SearchDatabaseOpenCloseAndInstall)
 {
     Messages messages (*core);
     EXPECT_FALSE (core->isSearchDatabaseOpen());
-    core->closeSearchDatabase (true);
+    core->closeSearchDatabase (juce::sendNotification);
     EXPECT_TRUE (messages.drain().isEmpty()) << "closing a closed database says nothing";
 
     const auto makeDatabase = [this] (const juce::String& name) {
@@ -343,18 +343,18 @@ TEST_F (CoreTest, SearchDatabaseOpenCloseAndInstall)
     };
 
     ASSERT_TRUE (data.createDirectory());
-    core->installSearchDatabase (true, makeDatabase ("fresh.tsy"), true);
+    core->installSearchDatabase (true, makeDatabase ("fresh.tsy"), juce::sendNotification);
     EXPECT_TRUE (core->isSearchDatabaseOpen());
     EXPECT_TRUE (core->getSearchDatabaseFile().existsAsFile());
     EXPECT_FALSE (root.getChildFile ("fresh.tsy").exists());
     EXPECT_EQ (messages.drain(), juce::StringArray ({ Notifications::searchDatabaseChanged })) << "opened again; the close found nothing open";
 
-    core->installSearchDatabase (true, root.getChildFile ("missing.tsy"), true);
+    core->installSearchDatabase (true, root.getChildFile ("missing.tsy"), juce::sendNotification);
     EXPECT_TRUE (core->isSearchDatabaseOpen()) << "a missing file leaves the old database open";
     EXPECT_TRUE (messages.drain().isEmpty());
 
     const auto unused = makeDatabase ("unused.tsy");
-    core->installSearchDatabase (false, unused, true);
+    core->installSearchDatabase (false, unused, juce::sendNotification);
     EXPECT_FALSE (unused.exists()) << "an unused file is deleted";
     EXPECT_TRUE (messages.drain().isEmpty());
 
@@ -372,9 +372,9 @@ TEST_F (CoreTest, SearchDatabaseOpenCloseAndInstall)
     core = std::make_unique<Core> (data);
     EXPECT_TRUE (core->isSearchDatabaseOpen());
 
-    core->closeSearchDatabase (true);
+    core->closeSearchDatabase (juce::sendNotification);
     Messages after (*core);
-    core->closeSearchDatabase (true);
+    core->closeSearchDatabase (juce::sendNotification);
     EXPECT_TRUE (after.drain().isEmpty());
 }
 
@@ -593,7 +593,7 @@ TEST_F (CoreTest, AFullDataFolderKeepsTheOldSearchDatabaseWhole)
     core = std::make_unique<Core> (data);
     ASSERT_TRUE (core->isSearchDatabaseOpen());
     const auto fresh = makeFilledDatabase (root.getChildFile ("fresh.tsy"), 150000);
-    core->installSearchDatabase (true, fresh, true);
+    core->installSearchDatabase (true, fresh, juce::sendNotification);
 
     juce::MemoryBlock after;
     ASSERT_TRUE (old.loadFileAsData (after));

@@ -85,7 +85,7 @@ class CatalogTreeTest : public ::testing::Test
 protected:
     CatalogTreeTest()
     {
-        core->setUsersDirectory (users, false);
+        core->setUsersDirectory (users, juce::dontSendNotification);
         install (catalogText);
     }
 

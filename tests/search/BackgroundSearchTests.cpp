@@ -153,6 +153,6 @@ TEST_F (BackgroundSearchTest, GoingAwayMidSearchDeliversNothingAndReleasesTheDat
 
     EXPECT_TRUE (messages->drain().isEmpty());
     EXPECT_TRUE (core->getSearchWords().isEmpty());
-    core->closeSearchDatabase (false);
+    core->closeSearchDatabase (juce::dontSendNotification);
     EXPECT_FALSE (core->isSearchDatabaseOpen());
 }

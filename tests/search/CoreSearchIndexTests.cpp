@@ -157,7 +157,7 @@ TEST_F (CoreSearchIndexTest, IsDroppedWhenTheDatabaseCloses)
     Core core (scratch.folder);
     ASSERT_TRUE (core.waitForSearchIndex (waitMs));
 
-    core.closeSearchDatabase (false);
+    core.closeSearchDatabase (juce::dontSendNotification);
 
     EXPECT_FALSE (core.isSearchDatabaseOpen());
     EXPECT_TRUE (core.withSearchDatabaseAndIndex ([] (sqlite3* db, const SearchDatabaseIndex* index)
@@ -169,7 +169,7 @@ TEST_F (CoreSearchIndexTest, IsDroppedWhenTheDatabaseCloses)
     EXPECT_TRUE (hits.empty());
 
     // Opening again builds it again.
-    core.openSearchDatabase (false);
+    core.openSearchDatabase (juce::dontSendNotification);
     ASSERT_TRUE (core.waitForSearchIndex (waitMs));
     EXPECT_TRUE (searchCore (core, { "e" }, hits));
     EXPECT_EQ (countHits (hits), 5u * 200u);
@@ -187,7 +187,7 @@ TEST_F (CoreSearchIndexTest, AnInstalledDatabaseIsIndexedAndTheOldIndexNeverAnsw
     const auto copy = scratch.folder.getChildFile ("expected.dat");
     ASSERT_TRUE (newFile.copyFileTo (copy));
 
-    core.installSearchDatabase (true, newFile, false);
+    core.installSearchDatabase (true, newFile, juce::dontSendNotification);
     EXPECT_FALSE (newFile.exists());
 
     // At once, whether or not the new index is ready yet: the new file's hits, none of the old.
@@ -222,7 +222,7 @@ TEST_F (CoreSearchIndexTest, AnIndexStillBeingBuiltForAReplacedDatabaseIsNeverAd
     ASSERT_TRUE (writeDatabase (newFile, makeChapters ("new", 3, 100)));
     const auto copy = scratch.folder.getChildFile ("expected.dat");
     ASSERT_TRUE (newFile.copyFileTo (copy));
-    core.installSearchDatabase (true, newFile, false);
+    core.installSearchDatabase (true, newFile, juce::dontSendNotification);
 
     ASSERT_TRUE (core.waitForSearchIndex (waitMs));
 
@@ -241,7 +241,7 @@ TEST_F (CoreSearchIndexTest, AFailedInstallKeepsTheOldDatabaseAndItsIndex)
     ASSERT_TRUE (core.waitForSearchIndex (waitMs));
 
     // Nothing to install: the old database stays open with its index.
-    core.installSearchDatabase (true, scratch.folder.getChildFile ("missing.new"), false);
+    core.installSearchDatabase (true, scratch.folder.getChildFile ("missing.new"), juce::dontSendNotification);
 
     Core::SearchHits hits;
     EXPECT_TRUE (searchCore (core, { "old" }, hits));

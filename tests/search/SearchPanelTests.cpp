@@ -1,6 +1,8 @@
+#include "app/SharedRes.h"
 #include "model/Notifications.h"
 #include "search/SearchPanel.h"
 #include "tests/common/JucePrinters.h"
+#include "tests/common/ScratchHome.h"
 #include "tests/search/SearchTestSupport.h"
 #include "ui/kit/ComponentContainer.h"
 #include "ui/kit/ComponentPaths.h"
@@ -11,8 +13,8 @@ using namespace SearchTestSupport;
 
 namespace
 {
-/** The search components as the main window builds them, and a panel driving them over a Core
-    that has no search database yet.
+/** The panel in the window's bottom bar, driving a Core that has no search database yet; its
+    controls are found by the paths the window's tests use.
 */
 class SearchPanelTest : public ::testing::Test
 {
@@ -20,40 +22,44 @@ protected:
     void SetUp() override
     {
         content.addComponentAt (ComponentPaths::bottomPanel, new juce::Component(), true);
-        content.addComponentAt (ComponentPaths::searchPanel, new juce::Component(), true);
-        content.addComponentAt (ComponentPaths::searchEditor, new juce::TextEditor(), true);
-        content.addComponentAt (ComponentPaths::clearSearchButton, new juce::TextButton(), true);
-        content.addComponentAt (ComponentPaths::searchResultLabel, new juce::Label(), true);
+        ASSERT_TRUE (content.attachComponentAt (ComponentPaths::searchPanel, panel, true));
         core->setCatalog (makeCatalog ({ "ch" }));
-        panel = std::make_unique<SearchPanel> (*core, content);
-        panel->refresh();
+        panel.refresh();
+    }
+
+    void TearDown() override
+    {
+        content.removeComponent (ComponentPaths::searchPanel);
+        SharedRes::deleteInstance();
     }
 
     bool waitUntilFinished()
     {
         return MessagePump::runUntil ([this]
-                                      { return ! panel->getSearch().isRunning(); });
+                                      { return ! panel.getSearch().isRunning(); });
     }
 
-    /** Types into the field and presses Return, then lets the search finish and refreshes the
-        panel as the window does on "sc".
+    /** Types into the field and runs what its Return key runs, then lets the search finish and refreshes
+        the panel as the window does on "sc".
     */
     void searchFor (const juce::String& text)
     {
         editor().setText (text, false);
-        panel->returnPressed();
+        ASSERT_NE (editor().onReturnKey, nullptr);
+        editor().onReturnKey();
         ASSERT_TRUE (waitUntilFinished());
-        panel->refresh();
+        panel.refresh();
     }
 
     juce::TextEditor& editor() { return *content.getRequired<juce::TextEditor> (ComponentPaths::searchEditor); }
     juce::Button& clearButton() { return *content.getRequired<juce::Button> (ComponentPaths::clearSearchButton); }
     juce::String label() { return content.getRequired<juce::Label> (ComponentPaths::searchResultLabel)->getText(); }
 
+    ScratchHome home; // the panel's skin comes from the program's shared resources
     ScratchFolder scratch;
     qo::ComponentContainer content { "content" };
     std::unique_ptr<Core> core = std::make_unique<Core> (scratch.folder);
-    std::unique_ptr<SearchPanel> panel;
+    SearchPanel panel { *core };
 };
 } // namespace
 
@@ -66,19 +72,19 @@ TEST_F (SearchPanelTest, IsUsableOnceIndexedAndShowsTheSearchAsCoreRemembersIt)
     // The indexer installs the database: "cd" makes the field usable.
     const auto built = scratch.folder.getChildFile ("new.tsy");
     ASSERT_TRUE (writeDatabase (built, { { "ch", { "casa", "bella", "e", "nuova", "casa" }, { { 20, 0 } } } }));
-    core->installSearchDatabase (true, built, true);
-    panel->refresh();
+    core->installSearchDatabase (true, built, juce::sendNotification);
+    panel.refresh();
     EXPECT_TRUE (editor().isEnabled());
     EXPECT_TRUE (clearButton().isEnabled());
     EXPECT_EQ (editor().getTextToShowWhenEmpty(), "");
     EXPECT_EQ (label(), "");
 
     editor().setText (" bella \t", false);
-    panel->returnPressed();
+    panel.returnPressed();
     EXPECT_EQ (editor().getText(), "bella");
     EXPECT_EQ (label(), "Searching...");
     ASSERT_TRUE (waitUntilFinished());
-    panel->refresh();
+    panel.refresh();
     EXPECT_EQ (label(), "1 found");
 
     core->addMarker ("ch", "casa", 3.0);
@@ -98,11 +104,11 @@ TEST_F (SearchPanelTest, IsUsableOnceIndexedAndShowsTheSearchAsCoreRemembersIt)
     CoreBroadcasts messages (*core);
     searchFor ("casa");
     messages.drain();
-    panel->clearPressed();
+    panel.clearPressed();
     EXPECT_EQ (core->getTotalSearchHits(), 0);
     EXPECT_EQ (editor().getText(), "");
     EXPECT_EQ (messages.drain(), juce::StringArray { Notifications::searchChanged });
-    panel->refresh();
+    panel.refresh();
     EXPECT_EQ (label(), "");
 
     searchFor ("casa");

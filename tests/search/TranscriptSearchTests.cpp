@@ -122,7 +122,7 @@ TEST_F (TranscriptSearchTest, MarkersWhoseLabelsHoldThePhraseFollowTheSpokenHits
 TEST_F (TranscriptSearchTest, WithoutAUsableDatabaseOnlyMarkersAreFound)
 {
     core->addMarker ("words", "casa", 42.0);
-    core->closeSearchDatabase (false);
+    core->closeSearchDatabase (juce::dontSendNotification);
     search ({ "casa" });
     EXPECT_EQ (hitsOf (*core, "words"), (Hits { 42.0 }));
     EXPECT_EQ (core->getTotalSearchHits(), 1);

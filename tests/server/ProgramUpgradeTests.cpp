@@ -177,7 +177,7 @@ TEST_F (UpgradeTest, AnythingInTheDownloadListSuppressesTheOffer)
                                               *juce::parseXML ("<catalog userid='u1' baseurl='http://127.0.0.1:1/'><course id='c'><lesson>"
                                                                "<chapter id='ch' size='10'/></lesson></course></catalog>"),
                                               true));
-    core->setUsersDirectory (folder.getChildFile ("users"), false);
+    core->setUsersDirectory (folder.getChildFile ("users"), juce::dontSendNotification);
     core->setCatalog (std::move (queued));
     ASSERT_TRUE (core->getDownloads().addDownload ("c", "ch", "a chapter"));
 

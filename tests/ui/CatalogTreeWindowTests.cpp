@@ -106,8 +106,8 @@ TEST_F (CatalogTreeWindowTest, APlayingChapterNamesTheWindowUntilAnotherPanelIsC
     const auto chapterId = core->getChapterId (0, 0, 0);
     ASSERT_TRUE (core->getChapterDirectory (chapterId).createDirectory());
     ASSERT_TRUE (TestLibraryWriter::getSampleLibrary().getChildFile ("videos/" + chapterId + ".mp4").copyFileTo (core->getVideoFile (chapterId)));
-    core->setUsersDirectory (core->getUsersDirectory().getSiblingFile ("elsewhere"), false);
-    core->setUsersDirectory (PreferencesManager::getInstance()->getMoviesRootDirectory().getChildFile ("users"), false);
+    core->setUsersDirectory (core->getUsersDirectory().getSiblingFile ("elsewhere"), juce::dontSendNotification);
+    core->setUsersDirectory (PreferencesManager::getInstance()->getMoviesRootDirectory().getChildFile ("users"), juce::dontSendNotification);
     ASSERT_TRUE (core->isVideoPresent (chapterId));
 
     window->openChapter (0, 0, 0, true);
@@ -125,8 +125,8 @@ TEST_F (CatalogTreeWindowTest, ACatalogRefreshLeavesAPausedChapterWhereItIs)
     const auto chapterId = core->getChapterId (0, 0, 1);
     ASSERT_TRUE (core->getChapterDirectory (chapterId).createDirectory());
     ASSERT_TRUE (TestLibraryWriter::getSampleLibrary().getChildFile ("videos/" + chapterId + ".mp4").copyFileTo (core->getVideoFile (chapterId)));
-    core->setUsersDirectory (core->getUsersDirectory().getSiblingFile ("elsewhere"), false);
-    core->setUsersDirectory (PreferencesManager::getInstance()->getMoviesRootDirectory().getChildFile ("users"), false);
+    core->setUsersDirectory (core->getUsersDirectory().getSiblingFile ("elsewhere"), juce::dontSendNotification);
+    core->setUsersDirectory (PreferencesManager::getInstance()->getMoviesRootDirectory().getChildFile ("users"), juce::dontSendNotification);
     ASSERT_TRUE (core->isVideoPresent (chapterId));
 
     // The user opens the chapter from its row, plays it, and pauses it a few seconds in.

@@ -26,7 +26,7 @@ std::unique_ptr<Catalog> makeCatalog (const juce::String& userId, const juce::St
 class WebPanelAddressTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { core.setUsersDirectory (folder.getChildFile ("users"), false); }
+    void SetUp() override { core.setUsersDirectory (folder.getChildFile ("users"), juce::dontSendNotification); }
     void TearDown() override { folder.deleteRecursively(); }
 
     /** Files a chapter's video with the download time given, relative to the catalog's date. */

@@ -8,7 +8,7 @@
 
     Message thread only.
 */
-class BackgroundPanel final : public juce::Component
+class BackgroundPanel : public juce::Component
 {
 public:
     explicit BackgroundPanel (const juce::String& name);

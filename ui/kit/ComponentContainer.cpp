@@ -47,6 +47,38 @@ ComponentContainer::Node* ComponentContainer::findNode (const juce::String& path
     return node;
 }
 
+juce::Component* ComponentContainer::findComponentAt (const juce::String& path) const
+{
+    const auto* node = &root;
+    juce::Component* component = root.component;
+
+    for (const auto& name : splitPath (path))
+    {
+        if (node != nullptr)
+        {
+            if (const auto found = node->children.find (name); found != node->children.end())
+            {
+                node = found->second.get();
+                component = node->component;
+                continue;
+            }
+
+            node = nullptr;
+        }
+
+        // Below the registered tree: a panel's own children, the first one of the name.
+        const auto& children = component->getChildren();
+        const auto child = std::find_if (children.begin(), children.end(), [&name] (const juce::Component* c) { return c->getName() == name; });
+
+        if (child == children.end())
+            return nullptr;
+
+        component = *child;
+    }
+
+    return component;
+}
+
 juce::String ComponentContainer::pathOf (const Node& node)
 {
     juce::StringArray names;
@@ -76,12 +108,24 @@ void ComponentContainer::reportMissing (const juce::String& path)
    #endif
 }
 
+bool ComponentContainer::attachComponentAt (const juce::String& path, juce::Component& component, bool visible)
+{
+    component.setName (path.fromLastOccurrenceOf ("/", false, false));
+    const auto slash = path.lastIndexOfChar ('/');
+    return insert (slash < 0 ? juce::String() : path.substring (0, slash), &component, visible, false);
+}
+
 bool ComponentContainer::addComponent (const juce::String& parentPath, juce::Component* component, bool visible)
 {
-    std::unique_ptr<juce::Component> owned (component);
+    return insert (parentPath, component, visible, true);
+}
+
+bool ComponentContainer::insert (const juce::String& parentPath, juce::Component* component, bool visible, bool isOwned)
+{
+    std::unique_ptr<juce::Component> owned (isOwned ? component : nullptr);
     auto* parent = parentPath.isEmpty() ? &root : findNode (parentPath);
 
-    if (owned == nullptr || parent == nullptr)
+    if (component == nullptr || parent == nullptr)
         return false;
 
     parent->component->addChildComponent (component);
@@ -94,11 +138,14 @@ bool ComponentContainer::addComponent (const juce::String& parentPath, juce::Com
     // finding the first one. The container still owns it, so it is deleted with the container.
     if (parent->children.count (name) != 0)
     {
-        unregisteredComponents.add (component);
+        if (isOwned)
+            unregisteredComponents.add (component);
+
         return true;
     }
 
     auto node = std::make_unique<Node>();
+    node->owned = isOwned;
     node->parent = parent;
     node->name = name;
     node->component = component;
@@ -120,13 +167,14 @@ void ComponentContainer::removeComponent (const juce::String& path)
     if (node == nullptr || node == &root)
         return;
 
-    std::unique_ptr<juce::Component> component (node->component);
+    auto* component = node->component;
+    std::unique_ptr<juce::Component> owned (node->owned ? component : nullptr);
 
     // Components registered below are deleted as children of this one; their nodes go with it.
     clearSubtree (*node);
 
     if (auto* parent = component->getParentComponent())
-        parent->removeChildComponent (component.get());
+        parent->removeChildComponent (component);
 
     unregister (*node);
 }
@@ -149,6 +197,9 @@ void ComponentContainer::clearSubtree (Node& node)
 
         if (auto* parent = component->getParentComponent())
             parent->removeChildComponent (component.get());
+
+        if (! child->owned)
+            component.release();
 
         unregister (*child);
     }

@@ -37,6 +37,13 @@ public:
     */
     bool addComponentAt (const juce::String& path, juce::Component* component, bool visible);
 
+    /** Adds a component the caller owns at a full path, as addComponentAt does, without taking
+        it over: a panel that owns its controls is placed in the tree this way, and the paths of
+        its named children resolve through it. The caller removes it with removeComponent (which
+        then only detaches it) before deleting it, unless the container goes first.
+    */
+    bool attachComponentAt (const juce::String& path, juce::Component& component, bool visible);
+
     /** The registered component at a path that the caller knows is there. A path that names
         nothing, or a component of another type, is a programming error: debug builds stop at
         once, naming the path; release builds answer nullptr.
@@ -52,12 +59,14 @@ public:
         return found;
     }
 
-    /** The registered component at a path, if it is of the wanted type; nullptr otherwise. */
+    /** The component at a path, if it is of the wanted type; nullptr otherwise. Past the
+        registered components, a path goes on through children by their names: the controls a
+        panel owns are found as if they had been registered under it.
+    */
     template <typename ComponentType = juce::Component>
     ComponentType* getComponent (const juce::String& path) const
     {
-        const auto* node = findNode (path);
-        return node != nullptr ? dynamic_cast<ComponentType*> (node->component) : nullptr;
+        return dynamic_cast<ComponentType*> (findComponentAt (path));
     }
 
     /** As getComponent, reporting success and storing the result (nullptr on failure). */
@@ -81,8 +90,11 @@ private:
         std::map<juce::String, std::unique_ptr<Node>> children;
         juce::String name;
         juce::Component* component = nullptr;
+        bool owned = true;
     };
 
+    bool insert (const juce::String& parentPath, juce::Component* component, bool visible, bool owned);
+    juce::Component* findComponentAt (const juce::String& path) const;
     Node* findNode (const juce::String& path) const;
     static void reportMissing (const juce::String& path);
     static juce::String pathOf (const Node& node);

@@ -113,6 +113,37 @@ TEST (ComponentContainer, AddingAtAPathNamesTheComponent)
     EXPECT_EQ (pathProperty (button), "bottomPanel/playPauseButton");
 }
 
+TEST (ComponentContainer, AnAttachedPanelKeepsItsControlsAndTheirPathsResolve)
+{
+    int deletions = 0;
+    Counted panel ("whatever", deletions);
+    auto* play = new Counted ("playPauseButton", deletions);
+    panel.addAndMakeVisible (play);
+
+    {
+        qo::ComponentContainer content ("content");
+        content.addComponentAt ("bottomPanel", new juce::Component(), true);
+        ASSERT_TRUE (content.attachComponentAt ("bottomPanel/movieControlsPanel", panel, false));
+        EXPECT_EQ (panel.getName(), "movieControlsPanel");
+        EXPECT_FALSE (panel.isVisible());
+        EXPECT_EQ (content.getComponent ("bottomPanel/movieControlsPanel"), &panel);
+        EXPECT_EQ (content.getComponent ("bottomPanel/movieControlsPanel/playPauseButton"), play) << "found through the panel's children";
+        EXPECT_EQ (content.getComponent ("bottomPanel/movieControlsPanel/playPauseButton/deeper"), nullptr);
+        EXPECT_EQ (content.getComponent ("bottomPanel/movieControlsPanel/nextButton"), nullptr);
+        EXPECT_EQ (pathProperty (&panel), "bottomPanel/movieControlsPanel");
+
+        content.removeComponent ("bottomPanel/movieControlsPanel");
+        EXPECT_EQ (panel.getParentComponent(), nullptr) << "detached";
+        EXPECT_EQ (deletions, 0) << "not deleted: the caller owns it";
+
+        ASSERT_TRUE (content.attachComponentAt ("bottomPanel/movieControlsPanel", panel, true));
+    }
+
+    EXPECT_EQ (deletions, 0) << "the container went first and left the panel to its owner";
+    EXPECT_EQ (panel.getParentComponent(), nullptr);
+    panel.deleteAllChildren();
+}
+
 #if JUCE_DEBUG
 TEST (ComponentContainerDeathTest, AMissingPathStopsADebugBuildAndIsNamed)
 {
