@@ -41,9 +41,13 @@ public:
     juce::File getMoviesRootDirectory() const { return moviesRootDirectory; }
     bool getLoggingEnabled() const noexcept { return loggingEnabled; }
 
+    /** Whether the words being spoken are shown over the video. */
+    bool getCaptions() const noexcept { return captions; }
+
     /** The setters store a changed value, and write the file at once where the name says so. */
     void setLoggingEnabled (bool shouldLog);
     void setLanguage (int newLanguage);
+    void setCaptions (bool shouldShow);
     void setStartupSidebarVisibility (bool shouldBeVisible);
     void setStartupSidebarSize (int newSize);
     void setStartupUserId (const juce::String& newUserId);
@@ -102,6 +106,7 @@ private:
     int language = 1;
     juce::File moviesRootDirectory;
     bool loggingEnabled = false;
+    bool captions = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PreferencesManager)
 };

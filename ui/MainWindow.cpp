@@ -62,6 +62,8 @@ MainWindow::MainWindow (const juce::String& title, Core& c, const WebPanel::Brow
     searchPanel->onControlUsed = [this] { controlUsed(); };
     auto* browser = makeBrowser().release();
     MainWindowContent::build (*content, { *this, *this }, { moviePanel->getVideo(), *moviePanel, *preferencesPanel, *searchPanel }, &browser->getComponent());
+    transcriptControls = std::make_unique<TranscriptControls> (core, *moviePanel, [this] { layoutContent(); });
+    content->attachComponentAt (ComponentPaths::transcriptPane, transcriptControls->getFollower().getPane(), false);
     content->addKeyListener (this);
     catalogTree = std::make_unique<CatalogTree> (*get<juce::TreeView> (ComponentPaths::treeView), core, static_cast<CatalogTreeHost&> (*this));
     imagePanel = get<BackgroundPanel> (ComponentPaths::imagePanel);
@@ -94,6 +96,8 @@ MainWindow::~MainWindow()
     catalogUpdateThread->stopThread (ThreadStop::timeoutMs);
     content->removeComponent (ComponentPaths::movieControlsPanel);
     content->removeComponent (ComponentPaths::movieComponent);
+    content->removeComponent (ComponentPaths::transcriptPane);
+    transcriptControls = nullptr;
     content->removeComponent (ComponentPaths::preferencesPanel);
     preferencesPanel = nullptr;
     moviePanel = nullptr;
@@ -159,7 +163,10 @@ MainWindowLayout::State MainWindow::getLayoutState() const
     state.movieShowing = get (ComponentPaths::moviePanel)->isVisible();
 
     if (moviePanel != nullptr)
+    {
         state.movieSize = moviePanel->getMovieSize();
+        state.transcriptWidth = transcriptControls != nullptr ? transcriptControls->getTranscriptWidth() : 0;
+    }
 
     if (auto* browser = content->getComponent (ComponentPaths::webBrowser))
         state.webShowing = browser->isVisible() && get (ComponentPaths::webPanel)->isVisible();
@@ -573,7 +580,7 @@ void MainWindow::controlUsed()
 
 bool MainWindow::keyPressed (const juce::KeyPress& key, juce::Component*)
 {
-    return moviePanel->keyPressed (key);
+    return moviePanel->keyPressed (key) || transcriptControls->keyPressed (key);
 }
 
 //==============================================================================

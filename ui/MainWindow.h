@@ -5,6 +5,7 @@
 #include "playback/MoviePanel.h"
 #include "search/SearchPanel.h"
 #include "ui/PreferencesPanel.h"
+#include "ui/TranscriptControls.h"
 #include "server/CatalogUpdateThread.h"
 #include "server/StartupRetrieval.h"
 #include "ui/MainWindowLayout.h"
@@ -222,6 +223,7 @@ private:
     std::unique_ptr<DownloadPanel> downloadPanel;
     std::unique_ptr<CatalogTree> catalogTree;
     std::unique_ptr<MoviePanel> moviePanel;
+    std::unique_ptr<TranscriptControls> transcriptControls;
     std::unique_ptr<SearchPanel> searchPanel;
     std::unique_ptr<PreferencesPanel> preferencesPanel;
     std::unique_ptr<WebPanel> webPanel;
