@@ -8,6 +8,7 @@
 #include "model/RegularFile.h"
 #include "model/ThreadStop.h"
 #include "playback/CatalogTree.h"
+#include "playback/CatalogTreeActions.h"
 #include "server/ProgramUpgrade.h"
 #include "ui/kit/BackgroundPanel.h"
 #include "ui/kit/CustomLookAndFeel2.h"
@@ -64,6 +65,7 @@ MainWindow::MainWindow (const juce::String& title, Core& c, const WebPanel::Brow
     MainWindowContent::build (*content, { *this, *this }, { moviePanel->getVideo(), *moviePanel, *preferencesPanel, *searchPanel }, &browser->getComponent());
     transcriptControls = std::make_unique<TranscriptControls> (core, *moviePanel, [this] { layoutContent(); });
     content->attachComponentAt (ComponentPaths::transcriptPane, transcriptControls->getFollower().getPane(), false);
+    searchResults = std::make_unique<SearchResultsArea> (core, *content, searchPanel->getResultLabel(), [this] (const SearchResults::Row& row) { playSearchResult (row); });
     content->addKeyListener (this);
     catalogTree = std::make_unique<CatalogTree> (*get<juce::TreeView> (ComponentPaths::treeView), core, static_cast<CatalogTreeHost&> (*this));
     imagePanel = get<BackgroundPanel> (ComponentPaths::imagePanel);
@@ -98,6 +100,7 @@ MainWindow::~MainWindow()
     content->removeComponent (ComponentPaths::movieComponent);
     content->removeComponent (ComponentPaths::transcriptPane);
     transcriptControls = nullptr;
+    searchResults = nullptr;
     content->removeComponent (ComponentPaths::preferencesPanel);
     preferencesPanel = nullptr;
     moviePanel = nullptr;
@@ -189,6 +192,9 @@ void MainWindow::layoutContent()
 
     if (moviePanel != nullptr)
         moviePanel->rebuildMarkers();
+
+    if (searchResults != nullptr)
+        searchResults->setBounds (get (ComponentPaths::moviePanel)->getBounds());
 
     if (! isFullScreen())
         PreferencesManager::getInstance()->setWindowSize (getWidth(), getHeight());
@@ -663,6 +669,27 @@ void MainWindow::searchResultsChanged()
     searchPanel->refresh();
     catalogTree->repaint();
     layoutContent();
+}
+
+void MainWindow::playSearchResult (const SearchResults::Row& row)
+{
+    int course = -1, lesson = -1, chapter = -1;
+
+    if (! core.findChapterPosition (row.chapterId, course, lesson, chapter))
+        return;
+
+    if (! core.isVideoPresent (row.chapterId))
+    {
+        if (Prompts::get().askOkCancel (Prompts::Icon::question, TRANS ("Search results"),
+                                        TRANS ("This chapter is not downloaded yet. Download it now?"), TRANS ("Download"), TRANS ("Cancel")))
+            CatalogTreeActions::queueChapter (core, *this, { course, lesson, chapter, row.chapterId });
+
+        return;
+    }
+
+    moviePanel->openChapter (course, lesson, chapter, true);
+    moviePanel->getVideo().setPosition (row.seconds);
+    moviePanel->refreshControls();
 }
 
 void MainWindow::searchDatabaseChanged()

@@ -5,6 +5,7 @@
 #include "playback/MoviePanel.h"
 #include "search/SearchPanel.h"
 #include "ui/PreferencesPanel.h"
+#include "ui/SearchResultsArea.h"
 #include "ui/TranscriptControls.h"
 #include "server/CatalogUpdateThread.h"
 #include "server/StartupRetrieval.h"
@@ -175,6 +176,9 @@ private:
     void downloadFinished (const juce::String& chapterId) override;
     void downloadProgress (const juce::String& chapterId) override;
     void searchResultsChanged() override;
+
+    /** Plays a search result's chapter from its moment, or offers a missing chapter's download. */
+    void playSearchResult (const SearchResults::Row& row);
     void searchDatabaseChanged() override;
 
     void setPasswordHash (const juce::String& hash) override;
@@ -224,6 +228,7 @@ private:
     std::unique_ptr<CatalogTree> catalogTree;
     std::unique_ptr<MoviePanel> moviePanel;
     std::unique_ptr<TranscriptControls> transcriptControls;
+    std::unique_ptr<SearchResultsArea> searchResults;
     std::unique_ptr<SearchPanel> searchPanel;
     std::unique_ptr<PreferencesPanel> preferencesPanel;
     std::unique_ptr<WebPanel> webPanel;
