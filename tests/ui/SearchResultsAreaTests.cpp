@@ -38,6 +38,13 @@ TEST (SearchResultsArea, OpensWithHitsReopensAndClosesWithEscapeAChoiceOrAnEmpty
     EXPECT_EQ (area.getList().getBounds(), juce::Rectangle<int> (100, 0, 700, 600));
     EXPECT_EQ (area.getList().getResults().getNumRows(), 2);
 
+    {
+        juce::FileOutputStream out (juce::File (TSY_UI_TEST_OUTPUT_DIR).getChildFile ("search-results.png"));
+        out.setPosition (0);
+        out.truncate();
+        EXPECT_TRUE (juce::PNGImageFormat().writeImageToStream (area.getList().createComponentSnapshot (area.getList().getLocalBounds()), out));
+    }
+
     EXPECT_TRUE (area.getList().keyPressed (juce::KeyPress (juce::KeyPress::escapeKey)));
     EXPECT_FALSE (area.isOpen());
 

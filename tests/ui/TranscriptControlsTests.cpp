@@ -92,7 +92,7 @@ protected:
 
 TEST_F (TranscriptControlsTest, TheKeysShowThePaneAndCaptionsThatFollowPlaybackAndSeek)
 {
-    keepTranscript ("a", "[00:00]uno due tre [00:02]quattro cinque sei [00:04]sette otto");
+    keepTranscript ("a", "[00:00]uno due tre [00:02]quattro cinque sei (musica) [00:04]*ehm sette otto");
     auto& follower = controls->getFollower();
     auto& pane = follower.getPane();
     auto& overlay = follower.getCaptions();
@@ -121,6 +121,17 @@ TEST_F (TranscriptControlsTest, TheKeysShowThePaneAndCaptionsThatFollowPlaybackA
                                         { return overlay.getCaption() == "quattro cinque sei"; }));
     EXPECT_EQ (overlay.getBounds(), panel.getVideo().getLocalBounds()) << "over the whole video";
     EXPECT_EQ (overlay.getParentComponent(), &panel.getVideo());
+
+    // Pictures of the video with its caption and of the pane, for people to look at.
+    ASSERT_TRUE (MessagePump::runUntil ([&]
+                                        { return panel.getVideo().getPosition() >= 2.5; }));
+    for (const auto& [component, name] : { std::pair<juce::Component*, const char*> { &panel.getVideo(), "captions.png" }, { &pane, "transcript-pane.png" } })
+    {
+        juce::FileOutputStream out (juce::File (TSY_UI_TEST_OUTPUT_DIR).getChildFile (name));
+        out.setPosition (0);
+        out.truncate();
+        EXPECT_TRUE (juce::PNGImageFormat().writeImageToStream (component->createComponentSnapshot (component->getLocalBounds()), out));
+    }
 
     // A click on the last line's time plays from where a search hit on its first word is placed.
     const auto seek = pane.getSeekTimeAt (2, { 2, 5 });
