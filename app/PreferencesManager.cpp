@@ -23,6 +23,7 @@ constexpr const char* language = "language";
 constexpr const char* moviesRootDirectory = "moviesRootDirectory";
 constexpr const char* loggingEnabled = "loggingEnabled";
 constexpr const char* playbackSpeed = "playbackSpeed";
+constexpr const char* captions = "captions";
 } // namespace Keys
 
 namespace
@@ -228,6 +229,11 @@ void PreferencesManager::load (const juce::File& file)
     differs = differs || speed != playbackSpeed;
     playbackSpeed = speed;
 
+    // An extension's key is stored only once the user sets it: a file never written by the
+    // setter lists exactly the keys above.
+    if (props.containsKey (Keys::captions))
+        captions = props.getIntValue (Keys::captions) != 0;
+
     // The correction stays in memory only; the file keeps what the user last stored.
     startupSidebarSize = juce::jmax (startupSidebarSize, minimumSidebarSize);
 
@@ -249,6 +255,11 @@ void PreferencesManager::setLoggingEnabled (bool shouldLog)
 void PreferencesManager::setLanguage (int newLanguage)
 {
     store (Keys::language, language, newLanguage, true);
+}
+
+void PreferencesManager::setCaptions (bool shouldShow)
+{
+    store (Keys::captions, captions, shouldShow, true);
 }
 
 void PreferencesManager::setStartupSidebarVisibility (bool shouldBeVisible)

@@ -45,10 +45,13 @@ public:
         minimumPlaybackSpeed and maximumPlaybackSpeed.
     */
     double getPlaybackSpeed() const noexcept { return playbackSpeed; }
+    /** Whether the words being spoken are shown over the video. */
+    bool getCaptions() const noexcept { return captions; }
 
     /** The setters store a changed value, and write the file at once where the name says so. */
     void setLoggingEnabled (bool shouldLog);
     void setLanguage (int newLanguage);
+    void setCaptions (bool shouldShow);
     void setStartupSidebarVisibility (bool shouldBeVisible);
     void setStartupSidebarSize (int newSize);
     void setStartupUserId (const juce::String& newUserId);
@@ -122,6 +125,7 @@ private:
     juce::File moviesRootDirectory;
     bool loggingEnabled = false;
     double playbackSpeed = 1.0;
+    bool captions = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PreferencesManager)
 };

@@ -35,6 +35,9 @@ constexpr const char* stampsScan = "SELECT idmovie, seconds, wordindex FROM main
 
 constexpr int rowsBetweenStopChecks = 1 << 16;
 
+// The most rows reserved before reading them: beyond it the array grows as rows come.
+constexpr sqlite3_int64 maxRowsReserved = 1 << 26;
+
 char foldAsciiCase (char c) noexcept
 {
     return c >= 'A' && c <= 'Z' ? (char) (c + ('a' - 'A')) : c;
@@ -216,7 +219,17 @@ private:
         if (scan.statement == nullptr)
             return false;
 
+        // Rows are never deleted from the table, so its largest row id is about its number of
+        // rows: reserving that much saves copying millions of rows while the array grows.
+        {
+            Statement largest (db, "SELECT max(rowid) FROM main.words");
+
+            if (largest.statement != nullptr && sqlite3_step (largest.statement) == SQLITE_ROW)
+                rows.reserve ((size_t) juce::jlimit<sqlite3_int64> (0, maxRowsReserved, sqlite3_column_int64 (largest.statement, 0)));
+        }
+
         std::unordered_map<std::string_view, juce::uint32> wordNumbers;
+        wordNumbers.reserve (1 << 14);
         int result = SQLITE_ROW;
 
         while ((result = sqlite3_step (scan.statement)) == SQLITE_ROW)
@@ -459,6 +472,14 @@ private:
 //==============================================================================
 std::unique_ptr<SearchDatabaseIndex> SearchDatabaseIndex::build (sqlite3* db, const StopCheck& shouldStop)
 {
+    // Reading millions of rows takes the better part of a second: the window must never wait
+    // for it.
+    if (juce::MessageManager::existsAndIsCurrentThread())
+    {
+        jassertfalse;
+        return nullptr;
+    }
+
     return Builder (db, shouldStop).build();
 }
 

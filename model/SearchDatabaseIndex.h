@@ -27,7 +27,8 @@ struct sqlite3;
     tables declare, a number beyond 32 bits or text that is not plain UTF-8 gives no index, and
     the queries run instead.
 
-    Built once on any thread, then never changed, so any thread may read it.
+    Built once on a thread other than the message thread, then never changed, so any thread
+    may read it.
 */
 class SearchDatabaseIndex final
 {
@@ -47,7 +48,8 @@ public:
 
     /** Reads the whole database through a connection the caller keeps. Nullptr when stopped,
         when the database cannot be read, or when the index could not answer exactly as the
-        queries would. Any thread, one build per connection at a time.
+        queries would. Any thread but the message thread, where it refuses and gives nullptr;
+        one build per connection at a time.
     */
     static std::unique_ptr<SearchDatabaseIndex> build (sqlite3* db, const StopCheck& shouldStop = {});
 

@@ -48,6 +48,9 @@ public:
     /** The search field, for the window to give it the keyboard focus. */
     juce::TextEditor& getEditor() noexcept { return editor; }
 
+    /** The label saying how many places were found. */
+    juce::Label& getResultLabel() noexcept { return resultLabel; }
+
     /** The colour of the hint the empty field shows while indexing. */
     static constexpr juce::uint32 hintColour = 0xff808080;
 

@@ -77,14 +77,8 @@ juce::String TranscriptIndexer::getTranscript (const pugi::xml_node& textElement
     return juce::String::fromUTF8 (text.data(), (int) text.size()).trim();
 }
 
-TranscriptIndexer::Result TranscriptIndexer::build (const pugi::xml_node& root, const juce::File& databaseFile, const StopCheck& shouldStop)
+bool TranscriptIndexer::forEachTranscript (const pugi::xml_node& root, const std::function<bool (const juce::String&, const juce::String&)>& function)
 {
-    SearchDatabaseWriter writer (databaseFile);
-
-    if (! writer.isOpen())
-        return Result::failed;
-
-    ChapterSink sink (writer, shouldStop);
     bool stopped = false;
 
     forEachChildNamed (root, "course", [&] (const pugi::xml_node& course)
@@ -96,14 +90,29 @@ TranscriptIndexer::Result TranscriptIndexer::build (const pugi::xml_node& root, 
 
                 const auto transcript = getTranscript (findChildNamed (chapter, "text"));
 
-                if (transcript.isEmpty())
-                    return;
+                if (transcript.isNotEmpty())
+                    stopped = ! function (CatalogParser::readString (chapter, "id"), transcript); }); }); });
 
-                writer.beginChapter (CatalogParser::readString (chapter, "id"));
-                stopped = ! TranscriptScanner::scan (transcript, sink);
-                writer.endChapter(); }); }); });
+    return ! stopped;
+}
 
-    if (stopped)
+TranscriptIndexer::Result TranscriptIndexer::build (const pugi::xml_node& root, const juce::File& databaseFile, const StopCheck& shouldStop)
+{
+    SearchDatabaseWriter writer (databaseFile);
+
+    if (! writer.isOpen())
+        return Result::failed;
+
+    ChapterSink sink (writer, shouldStop);
+
+    const auto finished = forEachTranscript (root, [&] (const juce::String& chapterId, const juce::String& transcript)
+                                             {
+        writer.beginChapter (chapterId);
+        const auto scanned = TranscriptScanner::scan (transcript, sink);
+        writer.endChapter();
+        return scanned; });
+
+    if (! finished)
         return Result::stopped;
 
     return writer.close() ? Result::built : Result::failed;

@@ -38,6 +38,12 @@ public:
     /** Writes the database of the document under a root element into a new file. */
     static Result build (const pugi::xml_node& root, const juce::File& databaseFile, const StopCheck& shouldStop);
 
+    /** Calls a function with the id and transcript of every chapter element with a non-blank
+        "text" child, courses, lessons and chapters in document order, until it returns false;
+        false when it did.
+    */
+    static bool forEachTranscript (const pugi::xml_node& root, const std::function<bool (const juce::String& chapterId, const juce::String& transcript)>& function);
+
     /** The whole text below an element, trimmed: what the element says as a transcript. */
     static juce::String getTranscript (const pugi::xml_node& textElement);
 

@@ -42,12 +42,27 @@ juce::int64 TranscriptScanner::readStampSeconds (const char* utf8, size_t numByt
 
 bool TranscriptScanner::scan (const juce::String& transcript, Sink& sink)
 {
+    using Piece = Sink::Piece;
+    const auto wantsPieces = sink.wantsPieces();
     auto mode = Mode::outside;
     const char* start = nullptr;
+    const char* textStart = nullptr;
     int wordIndex = 0;
     bool skipNext = false;
     bool inGroup = false;
     std::string word;
+
+    // Plain text runs from textStart (when set) to the markup or word that ends it.
+    const auto endText = [&] (const char* end)
+    {
+        if (textStart != nullptr)
+            sink.pieceFound (Piece::text, textStart, (size_t) (end - textStart), wordIndex);
+
+        textStart = nullptr;
+    };
+
+    const auto isMarkup = [] (juce::juce_wchar c)
+    { return c == '*' || c == '{' || c == '}' || c == '[' || c == '(' || c == 0; };
 
     for (auto p = transcript.getCharPointer();; ++p)
     {
@@ -68,6 +83,14 @@ bool TranscriptScanner::scan (const juce::String& transcript, Sink& sink)
         switch (mode)
         {
             case Mode::outside:
+                if (wantsPieces)
+                {
+                    if (WordMatching::isWordCharacter (c) || isMarkup (c))
+                        endText (here);
+                    else if (textStart == nullptr)
+                        textStart = here;
+                }
+
                 if (WordMatching::isWordCharacter (c))
                 {
                     mode = Mode::word;
@@ -81,6 +104,7 @@ bool TranscriptScanner::scan (const juce::String& transcript, Sink& sink)
                 else if (c == '(')
                 {
                     mode = Mode::passage;
+                    start = here + 1;
                 }
 
                 break;
@@ -88,6 +112,9 @@ bool TranscriptScanner::scan (const juce::String& transcript, Sink& sink)
             case Mode::word:
                 if (WordMatching::isWordCharacter (c))
                     break;
+
+                if (wantsPieces)
+                    sink.pieceFound (inGroup || skipNext ? Piece::leftOutWord : Piece::word, start, (size_t) (here - start), wordIndex);
 
                 if (inGroup || skipNext)
                 {
@@ -102,14 +129,17 @@ bool TranscriptScanner::scan (const juce::String& transcript, Sink& sink)
 
                 ++wordIndex;
 
-                if (c == '[')
+                if (c == '[' || c == '(')
                 {
-                    mode = Mode::stamp;
+                    mode = c == '[' ? Mode::stamp : Mode::passage;
                     start = here + 1;
                 }
                 else
                 {
-                    mode = c == '(' ? Mode::passage : Mode::outside;
+                    mode = Mode::outside;
+
+                    if (wantsPieces && ! isMarkup (c))
+                        textStart = here;
                 }
 
                 break;
@@ -124,8 +154,13 @@ bool TranscriptScanner::scan (const juce::String& transcript, Sink& sink)
                 break;
 
             case Mode::passage:
-                if (c == ')')
+                if (c == ')' || c == 0)
+                {
+                    if (wantsPieces)
+                        sink.pieceFound (Piece::passage, start, (size_t) (here - start), wordIndex);
+
                     mode = Mode::outside;
+                }
 
                 break;
         }

@@ -11,7 +11,8 @@
     ended word takes the next number whether it is kept or not. "[m:s]" is a time stamp that
     marks the moment the next word is spoken; a passage in "(...)" is passed over without
     numbers; "*" leaves out the next word to end, and the words of a "{...}" group are left out
-    too, except the last one, whose end the closing "}" already lifted the group from.
+    too, except the last one, whose end the closing "}" already lifted the group from. A sink
+    that shows the transcript also gets it piece by piece, numbered by the same count.
 
     A plain function of its input; any thread.
 */
@@ -32,6 +33,32 @@ public:
 
         /** A time stamp: its time and the number the next word gets. */
         virtual void stampFound (juce::int64 seconds, int nextWordIndex) = 0;
+
+        /** How a piece of the transcript reads. */
+        enum class Piece
+        {
+            /** A word the database keeps. */
+            word,
+
+            /** A word that keeps its number but is left out of the database. */
+            leftOutWord,
+
+            /** The inside of a passage in "(...)", which has no numbers; an unfinished one
+                runs to the end of the text. */
+            passage,
+
+            /** A run of other characters between words: blanks, punctuation. */
+            text
+        };
+
+        /** True for a sink that shows the transcript and wants its pieces; asked once per scan. */
+        virtual bool wantsPieces() const { return false; }
+
+        /** The transcript as it reads, markup characters left out, piece by piece in order, as
+            UTF-8 with its original case; a word's number, or for other pieces the number the
+            next word gets. Called only when wantsPieces said so.
+        */
+        virtual void pieceFound (Piece, const char* /*utf8*/, size_t /*numBytes*/, int /*wordIndex*/) {}
     };
 
     /** Scans a transcript, the end of the text counting as a last character that is not part of

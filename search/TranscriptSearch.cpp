@@ -271,6 +271,19 @@ void TranscriptSearch::findMarkers (const Core& core, const juce::StringArray& w
             hits[chapterId].push_back (seconds); });
 }
 
+double TranscriptSearch::getSpokenTime (juce::int64 wordIndex,
+                                        juce::int64 stampBeforeIndex,
+                                        double stampBeforeSeconds,
+                                        bool hasStampAfter,
+                                        juce::int64 stampAfterIndex,
+                                        double stampAfterSeconds) noexcept
+{
+    if (hasStampAfter && stampAfterIndex > stampBeforeIndex)
+        return stampBeforeSeconds + (double) (wordIndex - stampBeforeIndex) / (double) (stampAfterIndex - stampBeforeIndex) * (stampAfterSeconds - stampBeforeSeconds);
+
+    return stampBeforeSeconds;
+}
+
 double TranscriptSearch::getHitTime (juce::int64 wordIndex,
                                      juce::int64 stampBeforeIndex,
                                      double stampBeforeSeconds,
@@ -278,10 +291,7 @@ double TranscriptSearch::getHitTime (juce::int64 wordIndex,
                                      juce::int64 stampAfterIndex,
                                      double stampAfterSeconds) noexcept
 {
-    auto estimate = stampBeforeSeconds;
-
-    if (hasStampAfter && stampAfterIndex > stampBeforeIndex)
-        estimate = stampBeforeSeconds + (double) (wordIndex - stampBeforeIndex) / (double) (stampAfterIndex - stampBeforeIndex) * (stampAfterSeconds - stampBeforeSeconds);
+    const auto estimate = getSpokenTime (wordIndex, stampBeforeIndex, stampBeforeSeconds, hasStampAfter, stampAfterIndex, stampAfterSeconds);
 
     // About five seconds early, so the viewer hears the words come, but never more than three
     // seconds before the stamp the estimate started from.

@@ -49,6 +49,18 @@ public:
     */
     static void findMarkers (const Core& core, const juce::StringArray& words, Core::SearchHits& hits);
 
+    /** The moment a word is estimated to be spoken, given the word's number, the last stamp at
+        or before it (word number and seconds, both 0 when there is none) and whether there is a
+        first stamp at or after it (with its word number and seconds): interpolated by word
+        number between the two stamps, or the first stamp's time without a second one.
+    */
+    static double getSpokenTime (juce::int64 wordIndex,
+                                 juce::int64 stampBeforeIndex,
+                                 double stampBeforeSeconds,
+                                 bool hasStampAfter,
+                                 juce::int64 stampAfterIndex,
+                                 double stampAfterSeconds) noexcept;
+
     /** Where a hit is placed, given the word's number, the last stamp at or before it (word
         number and seconds, both 0 when there is none) and whether there is a first stamp at or
         after it (with its word number and seconds).

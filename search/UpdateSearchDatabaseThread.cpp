@@ -5,6 +5,7 @@
 #include "model/CatalogDocument.h"
 #include "model/Core.h"
 #include "search/TranscriptIndexer.h"
+#include "search/TranscriptStore.h"
 #include "server/HttpClient.h"
 
 #include <pugixml.hpp>
@@ -56,6 +57,17 @@ void UpdateSearchDatabaseThread::run()
     const auto result = file != juce::File() ? TranscriptIndexer::build (document.getRoot(), file, [this]
                                                                          { return threadShouldExit(); })
                                              : TranscriptIndexer::Result::failed;
+
+    // The transcripts kept for reading go in first, so that the "cd" of the install finds them
+    // in place; they come from the same download as the database, and only a whole one.
+    if (result == TranscriptIndexer::Result::built)
+    {
+        const auto transcripts = chooseTemporaryFile (temporaryFolder);
+
+        if (TranscriptStore::build (document.getRoot(), transcripts, [this]
+                                    { return threadShouldExit(); }))
+            TranscriptStore::install (transcripts, TranscriptStore::getFileBeside (core.getSearchDatabaseFile()));
+    }
 
     core.installSearchDatabase (result == TranscriptIndexer::Result::built, file, notification);
 }

@@ -7,8 +7,9 @@ class Core;
 /**
     Rebuilds the search database once per run: downloads the provider's transcript document,
     indexes it into a new database file in the temporary folder, and hands the file to Core,
-    which puts it in place of "data.dat" and broadcasts "cd". Until then, and whenever the
-    rebuild fails or is stopped, the old database stays in use.
+    which puts it in place of "data.dat" and broadcasts "cd". Just before, the transcripts of
+    the same download replace those kept for reading beside it (TranscriptStore). Until then,
+    and whenever the rebuild fails or is stopped, the old database and transcripts stay in use.
 
     Core creates, starts, stops and deletes it (Core::Workers); the run executes on its own
     thread, "updateSearchDatabase", and touches nothing but its own file and Core's install.

@@ -6,6 +6,7 @@
 #include "model/Notifications.h"
 #include "model/ThreadStop.h"
 #include "playback/CatalogTree.h"
+#include "playback/CatalogTreeActions.h"
 #include "playback/VideoComponent.h"
 #include "server/ProgramUpgrade.h"
 #include "ui/kit/BackgroundPanel.h"
@@ -62,6 +63,9 @@ MainWindow::MainWindow (const juce::String& title, Core& c, const WebPanel::Brow
     extrasPanel = std::make_unique<ExtrasPanel> (core, static_cast<ExtrasPanel::Host&> (*this));
     auto* browser = makeBrowser().release();
     MainWindowContent::build (*content, { *this }, { moviePanel->getVideo(), *moviePanel, *preferencesPanel, *searchPanel, *downloadPanel, *extrasPanel }, &browser->getComponent());
+    transcriptControls = std::make_unique<TranscriptControls> (core, *moviePanel, [this] { layoutContent(); });
+    content->attachComponentAt (ComponentPaths::transcriptPane, transcriptControls->getFollower().getPane(), false);
+    searchResults = std::make_unique<SearchResultsArea> (core, *content, searchPanel->getResultLabel(), [this] (const SearchResults::Row& row) { playSearchResult (row); });
     content->addKeyListener (this);
     catalogTree = std::make_unique<CatalogTree> (*get<juce::TreeView> (ComponentPaths::treeView), core, static_cast<CatalogTreeHost&> (*this));
     imagePanel = get<BackgroundPanel> (ComponentPaths::imagePanel);
@@ -107,6 +111,9 @@ MainWindow::~MainWindow()
     catalogUpdateThread->stopThread (ThreadStop::timeoutMs);
     content->removeComponent (ComponentPaths::movieControlsPanel);
     content->removeComponent (ComponentPaths::movieComponent);
+    content->removeComponent (ComponentPaths::transcriptPane);
+    transcriptControls = nullptr;
+    searchResults = nullptr;
     content->removeComponent (ComponentPaths::preferencesPanel);
     preferencesPanel = nullptr;
     content->removeComponent (ComponentPaths::extrasControlsPanel);
@@ -181,7 +188,10 @@ MainWindowLayout::State MainWindow::getLayoutState() const
     state.movieShowing = get (ComponentPaths::moviePanel)->isVisible();
 
     if (moviePanel != nullptr)
+    {
         state.movieSize = moviePanel->getMovieSize();
+        state.transcriptWidth = transcriptControls != nullptr ? transcriptControls->getTranscriptWidth() : 0;
+    }
 
     if (auto* browser = content->getComponent (ComponentPaths::webBrowser))
         state.webShowing = browser->isVisible() && get (ComponentPaths::webPanel)->isVisible();
@@ -208,6 +218,9 @@ void MainWindow::layoutContent()
 
     if (moviePanel != nullptr)
         moviePanel->rebuildMarkers();
+
+    if (searchResults != nullptr)
+        searchResults->setBounds (get (ComponentPaths::moviePanel)->getBounds());
 
     // The display's size is no window size to start with.
     if (! isFullScreen() && ! isKioskMode())
@@ -519,7 +532,7 @@ void MainWindow::controlUsed()
 
 bool MainWindow::keyPressed (const juce::KeyPress& key, juce::Component*)
 {
-    return moviePanel->keyPressed (key);
+    return moviePanel->keyPressed (key) || transcriptControls->keyPressed (key);
 }
 
 //==============================================================================
@@ -606,6 +619,27 @@ void MainWindow::searchResultsChanged()
     searchPanel->refresh();
     catalogTree->repaint();
     layoutContent();
+}
+
+void MainWindow::playSearchResult (const SearchResults::Row& row)
+{
+    int course = -1, lesson = -1, chapter = -1;
+
+    if (! core.findChapterPosition (row.chapterId, course, lesson, chapter))
+        return;
+
+    if (! core.isVideoPresent (row.chapterId))
+    {
+        if (Prompts::get().askOkCancel (Prompts::Icon::question, TRANS ("Search results"),
+                                        TRANS ("This chapter is not downloaded yet. Download it now?"), TRANS ("Download"), TRANS ("Cancel")))
+            CatalogTreeActions::queueChapter (core, *this, { course, lesson, chapter, row.chapterId });
+
+        return;
+    }
+
+    moviePanel->openChapter (course, lesson, chapter, true);
+    moviePanel->getVideo().setPosition (row.seconds);
+    moviePanel->refreshControls();
 }
 
 void MainWindow::searchDatabaseChanged()

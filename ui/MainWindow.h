@@ -6,6 +6,8 @@
 #include "playback/MoviePanel.h"
 #include "search/SearchPanel.h"
 #include "ui/PreferencesPanel.h"
+#include "ui/SearchResultsArea.h"
+#include "ui/TranscriptControls.h"
 #include "server/CatalogUpdateThread.h"
 #include "server/StartupRetrieval.h"
 #include "ui/ExtrasPanel.h"
@@ -174,6 +176,9 @@ private:
     void downloadListChanged() override;
     void downloadFinished (const juce::String& chapterId) override;
     void searchResultsChanged() override;
+
+    /** Plays a search result's chapter from its moment, or offers a missing chapter's download. */
+    void playSearchResult (const SearchResults::Row& row);
     void searchDatabaseChanged() override;
 
     void setPasswordHash (const juce::String& hash) override;
@@ -220,6 +225,8 @@ private:
     std::unique_ptr<CatalogTree> catalogTree;
     std::unique_ptr<MoviePanel> moviePanel;
     std::unique_ptr<DesktopBridge> desktopBridge;
+    std::unique_ptr<TranscriptControls> transcriptControls;
+    std::unique_ptr<SearchResultsArea> searchResults;
     std::unique_ptr<SearchPanel> searchPanel;
     std::unique_ptr<PreferencesPanel> preferencesPanel;
 

@@ -78,8 +78,13 @@ std::vector<MainWindowLayout::Placement> MainWindowLayout::compute (const State&
         { ComponentPaths::searchPanel, { 48, 0, 220, bottomBarHeight } },
     };
 
-    const auto movie = getMovieBounds (r, a, s.movieSize);
+    const auto transcript = juce::jlimit (0, r / 2, s.transcriptWidth);
+    const auto movie = getMovieBounds (r - transcript, a, s.movieSize);
     placements.push_back ({ ComponentPaths::movieComponent, s.movieShowing ? movie : movie.withSize (0, 0) });
+
+    // The pane is only there while shown: hidden, it keeps its place unseen.
+    if (transcript > 0)
+        placements.push_back ({ ComponentPaths::transcriptPane, { r - transcript, 0, transcript, a } });
     placements.push_back ({ ComponentPaths::webBrowser, s.webShowing ? juce::Rectangle<int> (0, 0, r, a) : juce::Rectangle<int>() });
 
     const auto b = getControlsLeft (s.leftPanelVisible);

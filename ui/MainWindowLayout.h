@@ -28,6 +28,9 @@ public:
         /** The open movie's natural size; empty when no movie is open. */
         juce::Rectangle<int> movieSize;
         bool movieShowing = false;
+
+        /** The room the transcript pane takes at the right of the movie area; 0 while hidden. */
+        int transcriptWidth = 0;
         bool webShowing = false;
 
         /** The video alone on the whole content, the bottom bar over its bottom while the bar

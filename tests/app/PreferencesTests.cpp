@@ -409,3 +409,20 @@ TEST_F (Preferences, AUserWhoNeverPicksASpeedKeepsTheFileAsItWas)
     PreferencesManager::deleteInstance();
     EXPECT_FALSE (stored ("playbackSpeed").has_value());
 }
+
+TEST_F (Preferences, CaptionsAreStoredOnlyOnceTheUserSetsThem)
+{
+    auto& preferences = loadFresh();
+    EXPECT_FALSE (preferences.getCaptions());
+    PreferencesManager::deleteInstance();
+    EXPECT_EQ (stored ("captions"), std::nullopt) << "a file never set keeps exactly its keys";
+
+    loadFresh().setCaptions (true);
+    EXPECT_EQ (stored ("captions"), "1") << "written at once";
+    EXPECT_TRUE (loadFresh().getCaptions());
+
+    loadFresh().setCaptions (false);
+    PreferencesManager::deleteInstance();
+    EXPECT_EQ (stored ("captions"), "0");
+    EXPECT_FALSE (loadFresh().getCaptions());
+}

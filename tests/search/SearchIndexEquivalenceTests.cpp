@@ -207,7 +207,7 @@ protected:
     {
         auto* db = openReadOnly (file);
         auto* indexDb = openReadOnly (file);
-        const auto index = SearchDatabaseIndex::build (indexDb);
+        const auto index = buildIndexOffMessageThread (indexDb);
         sqlite3_close (indexDb);
         ASSERT_NE (index, nullptr);
 
@@ -288,7 +288,7 @@ TEST_F (SearchIndexEquivalenceTest, APatternLongerThanSqliteTakesFindsNothingEit
     juce::Random random (5);
 
     auto* db = openReadOnly (file);
-    const auto index = SearchDatabaseIndex::build (db);
+    const auto index = buildIndexOffMessageThread (db);
     ASSERT_NE (index, nullptr);
 
     // The pattern is the stem and "%": 50,000 bytes is the longest SQLite accepts by default.

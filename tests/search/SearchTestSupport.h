@@ -2,6 +2,7 @@
 
 #include "model/CatalogParser.h"
 #include "model/Core.h"
+#include "model/SearchDatabaseIndex.h"
 #include "search/SearchDatabaseWriter.h"
 #include "tests/common/CoreBroadcasts.h"
 #include "tests/common/MessagePump.h"
@@ -109,6 +110,28 @@ inline std::unique_ptr<Catalog> makeCatalog (const juce::StringArray& chapterIds
     auto catalog = std::make_unique<Catalog>();
     CatalogParser::parseCatalog (*catalog, root, false);
     return catalog;
+}
+
+/** Builds the index of the database behind a connection on a thread of its own, as the program
+    does (never on the message thread), and waits for it.
+*/
+inline std::unique_ptr<SearchDatabaseIndex> buildIndexOffMessageThread (sqlite3* db)
+{
+    std::unique_ptr<SearchDatabaseIndex> index;
+    juce::WaitableEvent built;
+
+    if (! juce::Thread::launch ([&]
+                                {
+                                    index = SearchDatabaseIndex::build (db);
+                                    built.signal();
+                                }))
+        return nullptr;
+
+    // Only a guard against a hang: building a test's database takes milliseconds.
+    if (! built.wait (120000))
+        std::abort();
+
+    return index;
 }
 
 /** Core's hits for a chapter, in order. */

@@ -1,5 +1,6 @@
 #include "model/Notifications.h"
 #include "search/TranscriptSearch.h"
+#include "search/TranscriptStore.h"
 #include "search/UpdateSearchDatabaseThread.h"
 #include "tests/common/JucePrinters.h"
 #include "tests/common/TestHttpServer.h"
@@ -42,6 +43,7 @@ protected:
         EXPECT_TRUE (core->isSearchDatabaseOpen());
         EXPECT_EQ (readWords (dataFile()), (std::vector<WordRow> { { "old", 0, "vecchio" } }));
         EXPECT_TRUE (messages->drain().isEmpty());
+        EXPECT_FALSE (TranscriptStore::getFileBeside (dataFile()).exists()) << "no transcripts kept from it";
         EXPECT_EQ (temporaryFolder.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 0);
     }
 
@@ -138,4 +140,35 @@ TEST_F (UpdateSearchDatabaseThreadTest, IndexesEveryTranscriptTheProviderPublish
                                                { return textColumn (s, 0); });
     EXPECT_EQ (chapters.size(), 40u) << "both languages: the request names none";
     EXPECT_EQ (messages->drain().size(), 2);
+}
+
+TEST_F (UpdateSearchDatabaseThreadTest, KeepsTheTranscriptsOfAWholeDownloadBesideTheDatabase)
+{
+    const auto kept = TranscriptStore::getFileBeside (dataFile());
+    juce::String text;
+    EXPECT_EQ (TranscriptStore::read (kept, "a", text), TranscriptStore::ReadResult::unavailable) << "none before the first update";
+
+    TestHttpServer server;
+    const auto url = server.getBaseUrl() + "catalog.php";
+    server.answerWith ("<catalog><course id='c'><lesson><chapter id='a'><text>[00:03]Ciao (ride) ciao</text></chapter></lesson></course></catalog>");
+    update (url);
+    ASSERT_EQ (TranscriptStore::read (kept, "a", text), TranscriptStore::ReadResult::found);
+    EXPECT_EQ (text, "[00:03]Ciao (ride) ciao");
+
+    for (const auto& [body, status] : std::vector<std::pair<juce::String, int>> {
+             { "<error code='dberror'/>", 200 }, { "<catalog><course><lesson><chapter id='a'><text>nuovo", 200 }, { "<catalog><course><lesson><chapter id='a'><text>nuovo</text></chapter></lesson></course></catalog>", 500 } })
+    {
+        server.answerWith (body, status);
+        update (url);
+        ASSERT_EQ (TranscriptStore::read (kept, "a", text), TranscriptStore::ReadResult::found);
+        EXPECT_EQ (text, "[00:03]Ciao (ride) ciao") << "a broken or refused download replaces nothing: " << body;
+        EXPECT_EQ (temporaryFolder.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 0);
+    }
+
+    server.answerWith ("<catalog><course><lesson><chapter id='b'><text>altro</text></chapter></lesson></course></catalog>");
+    update (url);
+    EXPECT_EQ (TranscriptStore::read (kept, "a", text), TranscriptStore::ReadResult::noTranscript) << "the new download replaced the file as a whole";
+    ASSERT_EQ (TranscriptStore::read (kept, "b", text), TranscriptStore::ReadResult::found);
+    EXPECT_EQ (text, "altro");
+    EXPECT_EQ (readWords (dataFile()), (std::vector<WordRow> { { "b", 0, "altro" } }));
 }

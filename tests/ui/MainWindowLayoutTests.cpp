@@ -131,3 +131,22 @@ TEST (MainWindowLayout, EveryPlacedPathIsBuilt)
 
     SharedRes::deleteInstance();
 }
+
+TEST (MainWindowLayout, TheTranscriptPaneTakesTheRightOfTheMovieArea)
+{
+    auto s = state (1200, 778, 300, true);
+    s.movieSize = { 0, 0, 640, 480 };
+    s.movieShowing = true;
+    s.transcriptWidth = 360;
+    const auto placements = MainWindowLayout::compute (s);
+    EXPECT_EQ (boundsOf (placements, ComponentPaths::transcriptPane), juce::Rectangle<int> (893 - 360, 0, 360, 723));
+    EXPECT_EQ (boundsOf (placements, ComponentPaths::movieComponent), MainWindowLayout::getMovieBounds (893 - 360, 723, { 640, 480 }));
+    EXPECT_EQ (boundsOf (placements, ComponentPaths::moviePanel), juce::Rectangle<int> (307, 0, 893, 723)) << "the panel itself keeps its place";
+
+    s.width = 700;
+    EXPECT_EQ (boundsOf (MainWindowLayout::compute (s), ComponentPaths::transcriptPane).getWidth(), (700 - 307) / 2) << "never more than half the area";
+
+    s.transcriptWidth = 0;
+    for (const auto& placement : MainWindowLayout::compute (s))
+        EXPECT_NE (placement.path, juce::String (ComponentPaths::transcriptPane)) << "hidden, the pane is not placed";
+}

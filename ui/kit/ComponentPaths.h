@@ -18,6 +18,7 @@ inline constexpr const char* resizeBar = "resizeBar";
 // The panels of the right-hand area, each shown alone.
 inline constexpr const char* moviePanel = "moviePanel";
 inline constexpr const char* movieComponent = "moviePanel/";
+inline constexpr const char* transcriptPane = "moviePanel/transcriptPane";
 inline constexpr const char* downloadPanel = "downloadPanel";
 inline constexpr const char* clearCompletedDownloadsButton = "downloadPanel/clearCompletedDownloadsButton";
 inline constexpr const char* downloadViewport = "downloadPanel/downloadViewport";
