@@ -131,6 +131,11 @@ bool copyWhole (const juce::File& source, const juce::File& copy)
 }
 } // namespace
 
+bool RegularFile::sync (const juce::File& file)
+{
+    return syncPath (file, O_RDONLY);
+}
+
 bool RegularFile::replace (const juce::File& source, const juce::File& target)
 {
     const auto folder = target.getParentDirectory();

@@ -38,6 +38,9 @@ public:
     */
     static bool replace (const juce::File& source, const juce::File& target);
 
+    /** Writes a file's data out to the disk; false when it cannot be opened or synced. */
+    static bool sync (const juce::File& file);
+
 private:
     RegularFile() = delete;
 };

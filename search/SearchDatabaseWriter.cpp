@@ -1,25 +1,8 @@
 #include "search/SearchDatabaseWriter.h"
 
+#include "model/RegularFile.h"
+
 #include <sqlite3.h>
-
-#include <fcntl.h>
-#include <unistd.h>
-
-namespace
-{
-/** Writes a file's data out to the disk. */
-bool syncFile (const juce::File& file)
-{
-    const auto fd = open (file.getFullPathName().toRawUTF8(), O_RDONLY | O_CLOEXEC);
-
-    if (fd < 0)
-        return false;
-
-    const auto synced = fsync (fd) == 0;
-    ::close (fd);
-    return synced;
-}
-} // namespace
 
 SearchDatabaseWriter::SearchDatabaseWriter (const juce::File& databaseFile) : file (databaseFile)
 {
@@ -118,5 +101,5 @@ bool SearchDatabaseWriter::close()
 
     const auto closed = sqlite3_close (db) == SQLITE_OK;
     db = nullptr;
-    return closed && ! writeFailed && syncFile (file);
+    return closed && ! writeFailed && RegularFile::sync (file);
 }

@@ -5,23 +5,8 @@
 
 #include <sqlite3.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace
 {
-bool syncFile (const juce::File& file)
-{
-    const auto fd = open (file.getFullPathName().toRawUTF8(), O_RDONLY | O_CLOEXEC);
-
-    if (fd < 0)
-        return false;
-
-    const auto synced = fsync (fd) == 0;
-    ::close (fd);
-    return synced;
-}
-
 bool execute (sqlite3* db, const char* sql)
 {
     return sqlite3_exec (db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
@@ -71,7 +56,7 @@ bool TranscriptStore::build (const pugi::xml_node& root, const juce::File& newFi
     auto written = sqlite3_open_v2 (newFile.getFullPathName().toRawUTF8(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK
                    && writeAll (db, root, shouldStop);
 
-    written = sqlite3_close (db) == SQLITE_OK && written && syncFile (newFile);
+    written = sqlite3_close (db) == SQLITE_OK && written && RegularFile::sync (newFile);
 
     if (! written)
         newFile.deleteFile();

@@ -1,4 +1,5 @@
 #include "desktop/DesktopNotifier.h"
+#include "tests/common/MessagePump.h"
 #include "tests/desktop/NotificationService.h"
 
 #include <gtest/gtest.h>
@@ -65,7 +66,7 @@ void deliverPendingMessages()
     bool delivered = false;
     juce::MessageManager::callAsync ([&delivered]
                                      { delivered = true; });
-    ASSERT_TRUE (dispatchUntil ([&delivered]
+    ASSERT_TRUE (MessagePump::runUntil ([&delivered]
                                 { return delivered; }));
 }
 } // namespace
@@ -82,7 +83,7 @@ TEST (DesktopNotifier, NotifiesTheServiceAndAClickReachesTheHost)
     DesktopNotifier notifier (bus, host, "TSY-Player", "tsy-player");
 
     notifier.show ("3 chapters downloaded", {});
-    ASSERT_TRUE (dispatchUntil ([&]
+    ASSERT_TRUE (MessagePump::runUntil ([&]
                                 { return service.getNotifications().size() == 1; }));
     EXPECT_EQ (service.getNotifications()[0],
                "('TSY-Player', uint32 0, 'tsy-player', '3 chapters downloaded', '', ['default', 'TSY-Player'], {'desktop-entry': <'tsy-player'>}, -1)");
@@ -92,7 +93,7 @@ TEST (DesktopNotifier, NotifiesTheServiceAndAClickReachesTheHost)
     service.invokeAction (3, "default");
     service.invokeAction (7, "other");
     service.invokeAction (7, "default");
-    ASSERT_TRUE (dispatchUntil ([&]
+    ASSERT_TRUE (MessagePump::runUntil ([&]
                                 { return handled.count == 3; }));
     deliverPendingMessages();
     EXPECT_EQ (host.clicks, 1);
@@ -100,7 +101,7 @@ TEST (DesktopNotifier, NotifiesTheServiceAndAClickReachesTheHost)
 
     // A new notification takes the place of the last one.
     notifier.show ("Il piano di lavoro", "Checksum mismatch");
-    ASSERT_TRUE (dispatchUntil ([&]
+    ASSERT_TRUE (MessagePump::runUntil ([&]
                                 { return service.getNotifications().size() == 2; }));
     EXPECT_TRUE (service.getNotifications()[1].startsWith ("('TSY-Player', uint32 7, 'tsy-player', 'Il piano di lavoro', 'Checksum mismatch',"))
         << service.getNotifications()[1];
@@ -118,7 +119,7 @@ TEST (DesktopNotifier, WithoutANotificationServiceNothingShowsAndTheLogSaysSoOnc
 
     notifier.show ("3 chapters downloaded", {});
     notifier.show ("2 chapters downloaded", {});
-    ASSERT_TRUE (dispatchUntil ([&]
+    ASSERT_TRUE (MessagePump::runUntil ([&]
                                 { return log.linesStartingWith ("desktop bus: no notification shown").size() == 1; }));
 
     // Once a service is there, a notification that replaces the one before shows that every
@@ -126,10 +127,10 @@ TEST (DesktopNotifier, WithoutANotificationServiceNothingShowsAndTheLogSaysSoOnc
     NotificationService service (daemon.getAddress());
     ASSERT_TRUE (service.ownName());
     notifier.show ("1 chapter downloaded", {});
-    ASSERT_TRUE (dispatchUntil ([&]
+    ASSERT_TRUE (MessagePump::runUntil ([&]
                                 { return service.getNotifications().size() == 1; }));
     notifier.show ("1 chapter downloaded", {});
-    ASSERT_TRUE (dispatchUntil ([&]
+    ASSERT_TRUE (MessagePump::runUntil ([&]
                                 { return service.getNotifications().size() == 2; }));
     EXPECT_TRUE (service.getNotifications()[0].contains ("uint32 0,"));
     EXPECT_TRUE (service.getNotifications()[1].contains ("uint32 7,")) << service.getNotifications()[1];
@@ -149,7 +150,7 @@ TEST (DesktopNotifier, ClicksAfterTheNotifierWentAreDropped)
     SessionBus bus (daemon.getAddress());
     auto notifier = std::make_unique<DesktopNotifier> (bus, host, "TSY-Player", "tsy-player");
     notifier->show ("3 chapters downloaded", {});
-    ASSERT_TRUE (dispatchUntil ([&]
+    ASSERT_TRUE (MessagePump::runUntil ([&]
                                 { return service.getNotifications().size() == 1; }));
 
     // The click is handed to the message thread, which is busy until the notifier has gone.

@@ -1,4 +1,5 @@
 #include "desktop/MediaControls.h"
+#include "tests/common/MessagePump.h"
 #include "tests/desktop/PrivateBus.h"
 
 #include <gtest/gtest.h>
@@ -78,7 +79,7 @@ struct ControlsOnBus : ::testing::Test
         ASSERT_TRUE (peer.getConnection() != nullptr);
 
         // The name comes after the object, so once it is owned the object answers.
-        ASSERT_TRUE (dispatchUntil ([this]
+        ASSERT_TRUE (MessagePump::runUntil ([this]
                                     { return peer.getNameOwner (MediaControls::busName).isNotEmpty(); }));
     }
 
@@ -125,7 +126,7 @@ TEST_F (ControlsOnBus, NothingPlayingIsStoppedWithoutMetadata)
     auto* reply = peer.call (MediaControls::busName, MediaControls::objectPath, application, "Raise", nullptr);
     ASSERT_NE (reply, nullptr);
     g_variant_unref (reply);
-    ASSERT_TRUE (dispatchUntil ([this]
+    ASSERT_TRUE (MessagePump::runUntil ([this]
                                 { return host.calls.size() == 1; }));
     EXPECT_EQ (host.calls, juce::StringArray ("raise"));
 }
@@ -134,7 +135,7 @@ TEST_F (ControlsOnBus, MetadataAndStatusFollowTheStatePushed)
 {
     controls->setState (makePausedChapter());
 
-    ASSERT_TRUE (dispatchUntil ([this]
+    ASSERT_TRUE (MessagePump::runUntil ([this]
                                 { return stringOf (peer.getProperty (MediaControls::busName, player, "PlaybackStatus")) == "Paused"; }));
     EXPECT_EQ (metadataEntry (peer.getProperty (MediaControls::busName, player, "Metadata"), "xesam:title"), "Il piano di lavoro");
     EXPECT_EQ (metadataEntry (peer.getProperty (MediaControls::busName, player, "Metadata"), "xesam:album"), "Corso base");
@@ -150,9 +151,9 @@ TEST_F (ControlsOnBus, MetadataAndStatusFollowTheStatePushed)
     auto playing = makePausedChapter();
     playing.status = MediaControls::Status::playing;
     controls->setState (playing);
-    ASSERT_TRUE (dispatchUntil ([this]
+    ASSERT_TRUE (MessagePump::runUntil ([this]
                                 { return stringOf (peer.getProperty (MediaControls::busName, player, "PlaybackStatus")) == "Playing"; }));
-    ASSERT_TRUE (dispatchUntil ([this]
+    ASSERT_TRUE (MessagePump::runUntil ([this]
                                 {
                                     gint64 position = 0;
                                     auto* value = peer.getProperty (MediaControls::busName, player, "Position");
@@ -164,7 +165,7 @@ TEST_F (ControlsOnBus, MetadataAndStatusFollowTheStatePushed)
 TEST_F (ControlsOnBus, MethodsReachTheHostOnTheMessageThread)
 {
     controls->setState (makePausedChapter());
-    ASSERT_TRUE (dispatchUntil ([this]
+    ASSERT_TRUE (MessagePump::runUntil ([this]
                                 { return stringOf (peer.getProperty (MediaControls::busName, player, "CanPlay")) == "true"; }));
 
     // These calls block the message thread until answered: the answers never wait for it.
@@ -184,7 +185,7 @@ TEST_F (ControlsOnBus, MethodsReachTheHostOnTheMessageThread)
     g_variant_unref (reply);
 
     const juce::StringArray expected { "play", "pause", "playPause", "stop", "next", "seekBy -3000000", "setPosition 60000000", "quit" };
-    ASSERT_TRUE (dispatchUntil ([this, &expected]
+    ASSERT_TRUE (MessagePump::runUntil ([this, &expected]
                                 { return host.calls.size() >= expected.size(); }));
     EXPECT_EQ (host.calls, expected);
     EXPECT_TRUE (host.allOnMessageThread);
@@ -219,7 +220,7 @@ TEST_F (ControlsOnBus, ChangesAreSignalledAsTheyHappen)
     };
 
     controls->setState (makePausedChapter());
-    ASSERT_TRUE (dispatchUntil ([&]
+    ASSERT_TRUE (MessagePump::runUntil ([&]
                                 { return receivedContaining ("'Il piano di lavoro'"); }));
     EXPECT_TRUE (receivedContaining ("'PlaybackStatus': <'Paused'>"));
     EXPECT_TRUE (receivedContaining ("'CanGoNext': <true>"));
@@ -228,7 +229,7 @@ TEST_F (ControlsOnBus, ChangesAreSignalledAsTheyHappen)
     playing.status = MediaControls::Status::playing;
     playing.positionMicroseconds = 6000000;
     controls->setState (playing);
-    ASSERT_TRUE (dispatchUntil ([&]
+    ASSERT_TRUE (MessagePump::runUntil ([&]
                                 { return receivedContaining ("'PlaybackStatus': <'Playing'>"); }));
 
     {
@@ -238,7 +239,7 @@ TEST_F (ControlsOnBus, ChangesAreSignalledAsTheyHappen)
     }
 
     controls->seeked (42000000);
-    ASSERT_TRUE (dispatchUntil ([&]
+    ASSERT_TRUE (MessagePump::runUntil ([&]
                                 { return receivedContaining ("Seeked (int64 42000000,)"); }));
 
     peer.runOnLoop ([&]
@@ -248,7 +249,7 @@ TEST_F (ControlsOnBus, ChangesAreSignalledAsTheyHappen)
 TEST_F (ControlsOnBus, GoingTakesTheNameOffTheBusAndDropsPendingCalls)
 {
     controls->setState (makePausedChapter());
-    ASSERT_TRUE (dispatchUntil ([this]
+    ASSERT_TRUE (MessagePump::runUntil ([this]
                                 { return stringOf (peer.getProperty (MediaControls::busName, player, "CanPlay")) == "true"; }));
 
     // Answered on the bus thread, then handed to a message thread that is busy until the

@@ -157,22 +157,6 @@ juce::String printVariant (GVariant* value)
     return text;
 }
 
-bool dispatchUntil (const std::function<bool()>& condition, int timeoutMs)
-{
-    JUCE_ASSERT_MESSAGE_THREAD
-    const auto deadline = juce::Time::getMillisecondCounter() + (juce::uint32) timeoutMs;
-
-    while (! condition())
-    {
-        if (juce::Time::getMillisecondCounter() > deadline)
-            return condition();
-
-        juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
-    }
-
-    return true;
-}
-
 juce::StringArray CapturedLog::linesStartingWith (const juce::String& prefix) const
 {
     const juce::ScopedLock sl (lock);

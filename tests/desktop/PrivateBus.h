@@ -71,11 +71,6 @@ private:
 /** A value as GLib writes it, with the types of its numbers ("uint32 7", "int64 5"). */
 juce::String printVariant (GVariant* value);
 
-/** Delivers the message thread's pending messages until a condition holds or the time is up;
-    returns the condition's last value. Call on the message thread.
-*/
-bool dispatchUntil (const std::function<bool()>& condition, int timeoutMs = 20000);
-
 /** A logger that keeps every line, installed as the process's logger while it lives. */
 class CapturedLog final : public juce::Logger
 {

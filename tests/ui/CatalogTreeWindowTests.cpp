@@ -21,17 +21,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE (provider.isRunning()) << provider.readErrors();
-        ASSERT_NO_FATAL_FAILURE (useCatalogFrom (provider.getOrigin() + "/"));
-        auto* preferences = PreferencesManager::getInstance();
-        preferences->setCredentials ("giulia.rossi@example.com", juce::MD5 (juce::String ("tessaly-giulia").toUTF8()).toHexString());
-        preferences->setLanguage (1);
-
-        core = std::make_unique<Core> (SharedRes::getInstance()->getUserDataFolder(), Core::Workers { DownloadThread::makeJob });
-        window = std::make_unique<MainWindow> ("TSY-Player 1.36", *core);
-        window->setVisible (true);
-        ASSERT_TRUE (MessagePump::runUntil ([this] { return window->getCatalogTree().getNumRows() > 8; })) << "the tree never filled";
-        window->toFront (true);
-        ASSERT_TRUE (MessagePump::runUntil ([this] { return window->getPeer() != nullptr && window->getPeer()->isFocused(); }));
+        ASSERT_NO_FATAL_FAILURE (openSignedIn (provider.getOrigin() + "/", [this] { return window->getCatalogTree().getNumRows() > 8; }));
     }
 
     /** Clicks the left button at a point of a component, as a person does: through X. */

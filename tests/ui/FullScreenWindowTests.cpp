@@ -21,23 +21,13 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE (provider.isRunning()) << provider.readErrors();
-        ASSERT_NO_FATAL_FAILURE (useCatalogFrom (provider.getOrigin() + "/"));
-        auto* preferences = PreferencesManager::getInstance();
-        preferences->setCredentials ("giulia.rossi@example.com", juce::MD5 (juce::String ("tessaly-giulia").toUTF8()).toHexString());
-        preferences->setLanguage (1);
-
-        core = std::make_unique<Core> (SharedRes::getInstance()->getUserDataFolder(), Core::Workers { DownloadThread::makeJob });
-        window = std::make_unique<MainWindow> ("TSY-Player 1.36", *core);
-        window->setVisible (true);
-        ASSERT_TRUE (MessagePump::runUntil ([this] { return core->getNumCourses() > 0; })) << "the catalog never came";
-        window->toFront (true);
-        ASSERT_TRUE (MessagePump::runUntil ([this] { return window->getPeer() != nullptr && window->getPeer()->isFocused(); }));
+        ASSERT_NO_FATAL_FAILURE (openSignedIn (provider.getOrigin() + "/", [this] { return core->getNumCourses() > 0; }));
 
         const auto chapterId = core->getChapterId (0, 0, 0);
         ASSERT_TRUE (core->getChapterDirectory (chapterId).createDirectory());
         ASSERT_TRUE (TestLibraryWriter::getSampleLibrary().getChildFile ("videos/" + chapterId + ".mp4").copyFileTo (core->getVideoFile (chapterId)));
         core->setUsersDirectory (core->getUsersDirectory().getSiblingFile ("elsewhere"), juce::dontSendNotification);
-        core->setUsersDirectory (preferences->getMoviesRootDirectory().getChildFile ("users"), juce::dontSendNotification);
+        core->setUsersDirectory (PreferencesManager::getInstance()->getMoviesRootDirectory().getChildFile ("users"), juce::dontSendNotification);
         ASSERT_TRUE (core->isVideoPresent (chapterId));
 
         window->openChapter (0, 0, 0, false);
