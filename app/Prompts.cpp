@@ -1,6 +1,7 @@
 #include "app/Prompts.h"
 
 #include "app/DesktopLauncher.h"
+#include "model/ThreadStop.h"
 
 namespace
 {
@@ -154,7 +155,7 @@ class ProgressWindow final : public juce::ThreadWithProgressWindow,
 {
 public:
     ProgressWindow (const juce::String& title, std::function<void (Prompts::Progress&)> t)
-        : ThreadWithProgressWindow (title, true, true, 10000, TRANS ("Cancel")), task (std::move (t))
+        : ThreadWithProgressWindow (title, true, true, ThreadStop::timeoutMs, TRANS ("Cancel")), task (std::move (t))
     {
     }
 

@@ -1,11 +1,11 @@
 #include "app/SharedRes.h"
 
 #include "app/Prompts.h"
+#include "kit/CodeDrawnIcons.h"
+#include "kit/CustomLookAndFeel2.h"
+#include "kit/SearchTextEditorLookAndFeel.h"
+#include "kit/SkinArchive.h"
 #include "model/RegularFile.h"
-#include "ui/kit/CodeDrawnIcons.h"
-#include "ui/kit/CustomLookAndFeel2.h"
-#include "ui/kit/SearchTextEditorLookAndFeel.h"
-#include "ui/kit/SkinArchive.h"
 
 #include <ProjectInfo.h>
 

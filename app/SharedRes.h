@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/kit/StuffRepository.h"
+#include "kit/StuffRepository.h"
 
 /**
     Where the program's data lives and where the provider's service is, plus the skin: the

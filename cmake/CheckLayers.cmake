@@ -4,7 +4,7 @@ cmake_minimum_required(VERSION 3.22)
 # Run as cmake -DLAYERS=<file> -DSOURCE_DIR=<dir> -P CheckLayers.cmake, where LAYERS is the
 # script the configure step writes (cmake/TsyLibraries.cmake). A library's files are its
 # sources and the headers of its folder, except headers whose source file belongs to something
-# else (the player's own entry point, for one).
+# else.
 include("${LAYERS}")
 
 set(all_folders)

@@ -11,7 +11,7 @@ set(tsy_manual_outputs)
 
 # File names with blanks make rules handle badly: the manuals get their real names on install.
 foreach(language en it)
-    set(source "${CMAKE_SOURCE_DIR}/app/manual/manual-${language}.ms")
+    set(source "${CMAKE_SOURCE_DIR}/player/manual/manual-${language}.ms")
     set(output "${tsy_manuals_build}/manual-${language}.pdf")
     add_custom_command(OUTPUT "${output}"
         COMMAND ${CMAKE_COMMAND} -E make_directory "${tsy_manuals_build}"
@@ -29,8 +29,8 @@ foreach(size IN LISTS tsy_icon_sizes)
     set(output "${CMAKE_BINARY_DIR}/icons/${size}/tsy-player.png")
     add_custom_command(OUTPUT "${output}"
         COMMAND ${CMAKE_COMMAND} -E make_directory "${CMAKE_BINARY_DIR}/icons/${size}"
-        COMMAND "${TSY_RSVG_CONVERT}" -w ${size} -h ${size} -o "${output}" "${CMAKE_SOURCE_DIR}/app/desktop/tsy-player.svg"
-        DEPENDS "${CMAKE_SOURCE_DIR}/app/desktop/tsy-player.svg"
+        COMMAND "${TSY_RSVG_CONVERT}" -w ${size} -h ${size} -o "${output}" "${CMAKE_SOURCE_DIR}/player/desktop/tsy-player.svg"
+        DEPENDS "${CMAKE_SOURCE_DIR}/player/desktop/tsy-player.svg"
         VERBATIM)
     list(APPEND tsy_icon_outputs "${output}")
 endforeach()
@@ -44,8 +44,8 @@ install(TARGETS tsy-player tsy-provider RUNTIME DESTINATION "${CMAKE_INSTALL_BIN
 install(DIRECTORY "${CMAKE_SOURCE_DIR}/provider/sample/" DESTINATION "${CMAKE_INSTALL_DATADIR}/tsy-provider/sample")
 install(FILES "${tsy_manuals_build}/manual-en.pdf" DESTINATION "${tsy_common_data}" RENAME "TSY-Player Manual.pdf")
 install(FILES "${tsy_manuals_build}/manual-it.pdf" DESTINATION "${tsy_common_data}" RENAME "Manuale TSY-Player.pdf")
-install(FILES "${CMAKE_SOURCE_DIR}/app/desktop/tsy-player.desktop" DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
-install(FILES "${CMAKE_SOURCE_DIR}/app/desktop/tsy-player.svg" DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps")
+install(FILES "${CMAKE_SOURCE_DIR}/player/desktop/tsy-player.desktop" DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
+install(FILES "${CMAKE_SOURCE_DIR}/player/desktop/tsy-player.svg" DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps")
 
 foreach(size IN LISTS tsy_icon_sizes)
     install(FILES "${CMAKE_BINARY_DIR}/icons/${size}/tsy-player.png" DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps")

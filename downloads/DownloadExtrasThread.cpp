@@ -1,10 +1,10 @@
 #include "downloads/DownloadExtrasThread.h"
 
 #include "downloads/Checksums.h"
+#include "kit/PictureDecoder.h"
 #include "model/LocalStorage.h"
 #include "model/ThreadStop.h"
 #include "server/HttpClient.h"
-#include "ui/kit/PictureDecoder.h"
 
 namespace
 {

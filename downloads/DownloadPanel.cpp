@@ -1,7 +1,7 @@
 #include "downloads/DownloadPanel.h"
 
 #include "app/Prompts.h"
-#include "ui/kit/CustomLookAndFeel2.h"
+#include "kit/CustomLookAndFeel2.h"
 
 DownloadPanel::DownloadPanel (Core& c) : BackgroundPanel ("downloadPanel"), core (c)
 {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "downloads/DownloadRow.h"
+#include "kit/BackgroundPanel.h"
 #include "model/Core.h"
-#include "ui/kit/BackgroundPanel.h"
 
 #include <array>
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/SearchDatabaseIndex.h"
+#include "model/ThreadStop.h"
 
 #include <functional>
 #include <memory>
@@ -42,7 +43,7 @@ public:
     bool waitUntilIdle (int timeoutMs) const;
 
     /** How long the thread is given to stop when the builder goes. */
-    static constexpr int stopTimeoutMs = 10000;
+    static constexpr int stopTimeoutMs = ThreadStop::timeoutMs;
 
 private:
     void run() override;

@@ -88,3 +88,17 @@ void BaseItem::itemClicked (const juce::MouseEvent& e)
     if (e.mods.isLeftButtonDown() && ChapterStatus::isIconClick (e.getPosition(), getItemHeight()))
         iconClicked();
 }
+
+void BaseItem::ensureSubItems()
+{
+    if (std::exchange (subItemsMade, true))
+        return;
+
+    createSubItems();
+}
+
+void BaseItem::itemOpennessChanged (bool isNowOpen)
+{
+    if (isNowOpen)
+        ensureSubItems();
+}

@@ -53,6 +53,16 @@ public:
     /** The row's height when it passes the tab filter. */
     static constexpr int rowHeight = 20;
 
+    /** Makes the rows below this one unless they are made already. A course's lessons and a
+        lesson's chapters are made when the row first opens, or when something below it is
+        looked for: a catalog of thousands of chapters shows few of them, and start-up does not
+        wait for the rest.
+    */
+    void ensureSubItems();
+
+    /** Makes the rows below on the first opening. */
+    void itemOpennessChanged (bool isNowOpen) override;
+
 protected:
     /** A row whose text is made by createLabel() when first painted or asked for: a catalog of
         thousands of rows, most of them in closed lessons, is not worth their texts up front.
@@ -65,11 +75,15 @@ protected:
     /** Whether the row passes the current tab's filter. */
     virtual bool passesFilter() const = 0;
 
+    /** Adds the rows below this one; called once, by ensureSubItems(). */
+    virtual void createSubItems() {}
+
     Core& core;
     CatalogTreeHost& host;
 
 private:
     mutable std::optional<juce::String> label;
+    bool subItemsMade = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BaseItem)
 };

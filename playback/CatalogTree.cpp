@@ -12,10 +12,12 @@ CatalogTree::CatalogTree (juce::TreeView& treeView, Core& c, CatalogTreeHost& h)
 {
     view.setRootItemVisible (false);
     view.setDefaultOpenness (false);
+    core.addListener (this);
 }
 
 CatalogTree::~CatalogTree()
 {
+    core.removeListener (this);
     view.setRootItem (nullptr);
 }
 
@@ -40,21 +42,7 @@ void CatalogTree::rebuild()
     firstCourseRow = newRoot->getNumSubItems();
 
     for (int c = 0; c < core.getNumCourses(); ++c)
-    {
-        auto* course = new CourseItem (core, host, c);
-
-        for (int l = 0; l < core.getNumLessons (c); ++l)
-        {
-            auto* lesson = new LessonItem (core, host, c, l);
-
-            for (int k = 0; k < core.getNumChapters (c, l); ++k)
-                lesson->addSubItem (new ChapterItem (core, host, c, l, k, core.getChapterId (c, l, k)));
-
-            course->addSubItem (lesson);
-        }
-
-        newRoot->addSubItem (course);
-    }
+        newRoot->addSubItem (new CourseItem (core, host, c));
 
     view.setRootItem (newRoot.get());
     root = std::move (newRoot);
@@ -68,8 +56,32 @@ void CatalogTree::rebuild()
     view.clearSelectedItems();
 
     for (auto* selected : openness->getChildWithTagNameIterator ("SELECTED"))
-        if (auto* item = view.findItemFromIdentifierString (selected->getStringAttribute ("id")))
+        if (auto* item = findRow (selected->getStringAttribute ("id")))
             item->setSelected (true, false, juce::dontSendNotification);
+}
+
+juce::TreeViewItem* CatalogTree::findRow (const juce::String& identifier) const
+{
+    // The rows on the way are made if need be: a selected chapter of a closed lesson has none yet.
+    juce::TreeViewItem* item = root.get();
+    auto names = juce::StringArray::fromTokens (identifier, "/", {});
+    names.removeEmptyStrings();
+
+    for (int i = 1; i < names.size() && item != nullptr; ++i)
+    {
+        if (auto* parent = dynamic_cast<BaseItem*> (item))
+            parent->ensureSubItems();
+
+        juce::TreeViewItem* next = nullptr;
+
+        for (int k = 0; k < item->getNumSubItems() && next == nullptr; ++k)
+            if (item->getSubItem (k)->getUniqueName().replaceCharacter ('/', '\\') == names[i])
+                next = item->getSubItem (k);
+
+        item = next;
+    }
+
+    return item;
 }
 
 int CatalogTree::getNumRows() const
@@ -124,4 +136,13 @@ void CatalogTree::filterChanged()
 void CatalogTree::repaint()
 {
     view.repaint();
+}
+
+void CatalogTree::chapterStateChanged (const juce::String&, ChapterChange change)
+{
+    // A favourite more or less changes which rows the favourites tab shows.
+    if (change == ChapterChange::favourite)
+        filterChanged();
+    else
+        repaint();
 }

@@ -1,25 +1,26 @@
 #pragma once
 
+#include "model/Core.h"
 #include "playback/CatalogTreeHost.h"
 
-class Core;
 class RootItem;
 
 /**
     The catalog tree in the main window's left panel: builds its rows from Core (the fixed
     navigation rows, the tab strip, then one row per course, lesson and chapter), rebuilds them
-    whenever the catalog changes while keeping what was open, scrolled and selected, and selects
-    rows for the main window. The tree view belongs to the window's component tree.
+    whenever the catalog or the users' folder changes while keeping what was open, scrolled and
+    selected, repaints its rows when a chapter's state, the downloads or the search's hits change,
+    and selects rows for the main window. The tree view belongs to the window's component tree.
 
     Message thread only.
 */
-class CatalogTree final
+class CatalogTree final : private Core::Listener
 {
 public:
     CatalogTree (juce::TreeView& view, Core& core, CatalogTreeHost& host);
 
     /** Takes the rows out of the view and deletes them. */
-    ~CatalogTree();
+    ~CatalogTree() override;
 
     /** Builds the rows anew from the current catalog, keeping openness, scroll position and
         selection by the rows' unique names.
@@ -40,6 +41,9 @@ public:
     /** The row at an index under the root, or nullptr. */
     juce::TreeViewItem* getRow (int row) const;
 
+    /** The row a TreeViewItem identifier string names, making the rows on its way; or nullptr. */
+    juce::TreeViewItem* findRow (const juce::String& identifier) const;
+
     /** Selects a row under the root (deselecting the others), which lets it react. */
     void selectRow (int row);
 
@@ -58,6 +62,13 @@ public:
     void repaint();
 
 private:
+    void catalogChanged() override { rebuild(); }
+    void usersDirectoryChanged() override { rebuild(); }
+    void chapterStateChanged (const juce::String& chapterId, ChapterChange change) override;
+    void downloadListChanged() override { repaint(); }
+    void downloadFinished (const juce::String&) override { repaint(); }
+    void searchResultsChanged() override { repaint(); }
+
     juce::TreeView& view;
     Core& core;
     CatalogTreeHost& host;

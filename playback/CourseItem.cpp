@@ -3,6 +3,7 @@
 #include "model/Core.h"
 #include "playback/CatalogTreeActions.h"
 #include "playback/ChapterStatus.h"
+#include "playback/LessonItem.h"
 
 CourseItem::CourseItem (Core& c, CatalogTreeHost& h, int courseIndex)
     : BaseItem (c, h, c.getCourseTitle (courseIndex)), course (courseIndex)
@@ -52,4 +53,10 @@ bool CourseItem::passesFilter() const
 {
     const auto tab = host.getBrowserTab();
     return ChapterStatus::passesFilter (tab, tab == favoritesTab && core.courseHasFavorite (course), core.hasUser());
+}
+
+void CourseItem::createSubItems()
+{
+    for (int l = 0; l < core.getNumLessons (course); ++l)
+        addSubItem (new LessonItem (core, host, course, l));
 }

@@ -23,6 +23,7 @@ public:
 
 private:
     bool passesFilter() const override;
+    void createSubItems() override;
 
     const int course;
 

@@ -2,6 +2,7 @@
 
 #include "model/Core.h"
 #include "playback/CatalogTreeActions.h"
+#include "playback/ChapterItem.h"
 #include "playback/ChapterStatus.h"
 
 LessonItem::LessonItem (Core& c, CatalogTreeHost& h, int courseIndex, int lessonIndex)
@@ -52,4 +53,10 @@ bool LessonItem::passesFilter() const
 {
     const auto tab = host.getBrowserTab();
     return ChapterStatus::passesFilter (tab, tab == favoritesTab && core.lessonHasFavorite (course, lesson), core.hasUser());
+}
+
+void LessonItem::createSubItems()
+{
+    for (int k = 0; k < core.getNumChapters (course, lesson); ++k)
+        addSubItem (new ChapterItem (core, host, course, lesson, k, core.getChapterId (course, lesson, k)));
 }

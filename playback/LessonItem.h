@@ -21,6 +21,7 @@ public:
 
 private:
     bool passesFilter() const override;
+    void createSubItems() override;
 
     const int course, lesson;
 

@@ -46,7 +46,7 @@ private:
     void run() override;
     void handleAsyncUpdate() override;
 
-    static constexpr int stopTimeoutMs = 10000;
+    static constexpr int stopTimeoutMs = ThreadStop::timeoutMs;
 
     Core& core;
     std::atomic<int> generation { 0 };

@@ -1,7 +1,7 @@
 #include "search/SearchPanel.h"
 
 #include "app/SharedRes.h"
-#include "ui/kit/SearchTextEditorLookAndFeel.h"
+#include "kit/SearchTextEditorLookAndFeel.h"
 
 SearchPanel::SearchPanel (Core& c) : juce::Component ("searchPanel"), core (c), search (c)
 {

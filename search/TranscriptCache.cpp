@@ -9,40 +9,61 @@ TranscriptCache::TranscriptCache (juce::File searchDatabaseFile)
 
 std::shared_ptr<const TranscriptLines> TranscriptCache::get (const juce::String& chapterId, Status& status)
 {
+    auto entry = find (chapterId);
+
+    if (! entry.has_value())
+    {
+        entry = read (keptFile, chapterId);
+        add (*entry);
+    }
+
+    status = entry->status;
+    return entry->lines;
+}
+
+std::optional<TranscriptCache::Entry> TranscriptCache::find (const juce::String& chapterId)
+{
     for (auto entry = entries.begin(); entry != entries.end(); ++entry)
     {
         if (entry->chapterId == chapterId)
         {
             entries.splice (entries.begin(), entries, entry);
-            status = entries.front().status;
-            return entries.front().lines;
+            return entries.front();
         }
     }
 
+    return std::nullopt;
+}
+
+TranscriptCache::Entry TranscriptCache::read (const juce::File& file, const juce::String& chapterId)
+{
     juce::String transcript;
-    const auto read = TranscriptStore::read (keptFile, chapterId, transcript);
+    const auto result = TranscriptStore::read (file, chapterId, transcript);
     Entry entry { chapterId, Status::unavailable, nullptr };
 
-    if (read == TranscriptStore::ReadResult::found)
+    if (result == TranscriptStore::ReadResult::found)
     {
         entry.status = Status::found;
         entry.lines = std::make_shared<const TranscriptLines> (TranscriptLines::parse (transcript));
     }
-    else if (read == TranscriptStore::ReadResult::noTranscript)
+    else if (result == TranscriptStore::ReadResult::noTranscript)
     {
         entry.status = Status::noTranscript;
     }
 
-    // A missing file may appear with the next update: only what was read is kept.
-    status = entry.status;
+    return entry;
+}
 
-    if (read == TranscriptStore::ReadResult::unavailable)
-        return nullptr;
+void TranscriptCache::add (Entry entry)
+{
+    if (entry.status == Status::unavailable)
+        return;
+
+    // Two reads of one chapter may have been under way together.
+    entries.remove_if ([&] (const Entry& kept) { return kept.chapterId == entry.chapterId; });
 
     entries.push_front (std::move (entry));
 
     if (entries.size() > capacity)
         entries.pop_back();
-
-    return entries.front().lines;
 }

@@ -4,13 +4,15 @@
 
 #include <list>
 #include <memory>
+#include <optional>
 
 /**
     The chapters' transcripts as lines, read from the file the search database update keeps
     (TranscriptStore) and parsed once each; the last few chapters asked for are kept.
 
-    Used on one thread at a time (the message thread, by the transcript pane and the results
-    list).
+    An object is used on one thread at a time (the message thread, by the transcript pane and
+    the results list); read() alone may run on any thread, so a long transcript can be parsed
+    off the message thread and add()ed when it is ready.
 */
 class TranscriptCache final
 {
@@ -34,13 +36,7 @@ public:
     /** A chapter's lines; nullptr, with the reason in status, when there are none. */
     std::shared_ptr<const TranscriptLines> get (const juce::String& chapterId, Status& status);
 
-    /** Forgets every parsed transcript, after the kept file was replaced. */
-    void clear() { entries.clear(); }
-
-    /** The chapters kept parsed. */
-    static constexpr size_t capacity = 32;
-
-private:
+    /** What was read of one chapter. */
     struct Entry
     {
         juce::String chapterId;
@@ -48,6 +44,27 @@ private:
         std::shared_ptr<const TranscriptLines> lines;
     };
 
+    /** The chapter's entry if it is kept, made the most recent; nullopt when it must be read. */
+    std::optional<Entry> find (const juce::String& chapterId);
+
+    /** Reads and parses a chapter's transcript from the kept file. Any thread. */
+    static Entry read (const juce::File& keptFile, const juce::String& chapterId);
+
+    /** Keeps what was read, unless nothing could be: a missing file may appear with the next
+        update.
+    */
+    void add (Entry entry);
+
+    /** The file the transcripts are read from. */
+    const juce::File& getKeptFile() const noexcept { return keptFile; }
+
+    /** Forgets every parsed transcript, after the kept file was replaced. */
+    void clear() { entries.clear(); }
+
+    /** The chapters kept parsed. */
+    static constexpr size_t capacity = 32;
+
+private:
     juce::File keptFile;
     std::list<Entry> entries;
 

@@ -1,6 +1,7 @@
 #include "search/TranscriptFollower.h"
 
 #include "model/Core.h"
+#include "model/ThreadStop.h"
 
 TranscriptFollower::TranscriptFollower (const Core& c, std::function<double()> position)
     : core (c),
@@ -14,6 +15,7 @@ TranscriptFollower::TranscriptFollower (const Core& c, std::function<double()> p
 TranscriptFollower::~TranscriptFollower()
 {
     stopTimer();
+    reader.removeAllJobs (true, ThreadStop::timeoutMs);
 }
 
 void TranscriptFollower::setChapter (const juce::String& newChapterId)
@@ -29,10 +31,46 @@ void TranscriptFollower::setChapter (const juce::String& newChapterId)
 
 void TranscriptFollower::load()
 {
-    auto status = TranscriptCache::Status::unavailable;
-    lines = chapterId.isNotEmpty() ? transcripts.get (chapterId, status) : nullptr;
+    awaitedRead = 0;
 
-    pane.setTranscript (lines, status == TranscriptCache::Status::unavailable ? TRANS ("The transcripts have not been downloaded yet.") : TRANS ("This chapter has no transcript."));
+    if (chapterId.isEmpty())
+        return show ({});
+
+    if (const auto kept = transcripts.find (chapterId))
+        return show (*kept);
+
+    lines = nullptr;
+    pane.setTranscript (nullptr, TRANS ("Reading the transcript..."));
+    captions.setCaption ({});
+    updateTimer();
+    read();
+}
+
+void TranscriptFollower::read()
+{
+    awaitedRead = ++readsStarted;
+
+    reader.addJob ([file = transcripts.getKeptFile(), chapter = chapterId, number = awaitedRead, self = juce::WeakReference<TranscriptFollower> (this)]
+                   {
+                       auto entry = TranscriptCache::read (file, chapter);
+
+                       juce::MessageManager::callAsync ([self, number, entry = std::move (entry)]
+                                                        {
+                                                            // A reading of an earlier chapter, or of the file the update replaced, is dropped.
+                                                            if (auto* follower = self.get(); follower != nullptr && follower->awaitedRead == number)
+                                                            {
+                                                                follower->awaitedRead = 0;
+                                                                follower->transcripts.add (entry);
+                                                                follower->show (entry);
+                                                            }
+                                                        });
+                   });
+}
+
+void TranscriptFollower::show (const TranscriptCache::Entry& entry)
+{
+    lines = entry.lines;
+    pane.setTranscript (lines, entry.status == TranscriptCache::Status::unavailable ? TRANS ("The transcripts have not been downloaded yet.") : TRANS ("This chapter has no transcript."));
     captions.setCaption ({});
     updateTimer();
     refresh();

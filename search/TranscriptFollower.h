@@ -13,6 +13,10 @@ class Core;
     chapter's lines when it opens, then, while either is shown, asks for the playback position
     ten times a second and moves the pane's spoken line and the caption along.
 
+    A transcript not read before is read and parsed on a thread of the follower's own, so a huge
+    one never holds up the window; the pane says it is reading meanwhile, and only the lines of
+    the chapter still open are shown when the reading ends.
+
     Message thread only.
 */
 class TranscriptFollower final : private juce::Timer
@@ -42,6 +46,9 @@ public:
     /** Forgets the transcripts read, after the update replaced the kept file. */
     void transcriptsChanged();
 
+    /** True while the open chapter's transcript is being read. */
+    bool isReading() const noexcept { return awaitedRead != 0; }
+
     TranscriptPane& getPane() noexcept { return pane; }
     CaptionOverlay& getCaptions() noexcept { return captions; }
 
@@ -52,6 +59,8 @@ private:
     void timerCallback() override { refresh(); }
     void updateTimer();
     void load();
+    void show (const TranscriptCache::Entry& entry);
+    void read();
 
     const Core& core;
     std::function<double()> getPosition;
@@ -62,5 +71,12 @@ private:
     std::shared_ptr<const TranscriptLines> lines;
     bool paneShown = false, captionsShown = false;
 
+    // Readings are numbered; only the one awaited (0 for none) is shown when it ends.
+    int readsStarted = 0, awaitedRead = 0;
+
+    // Last, so it is stopped before anything its jobs hand results to.
+    juce::ThreadPool reader { 1 };
+
+    JUCE_DECLARE_WEAK_REFERENCEABLE (TranscriptFollower)
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TranscriptFollower)
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/ThreadStop.h"
+
 #include <JuceHeader.h>
 
 class Core;
@@ -39,7 +41,7 @@ public:
     static juce::File chooseTemporaryFile (const juce::File& folder);
 
     /** The time a stop request waits for the run before ending it by force. */
-    static constexpr int stopTimeoutMs = 10000;
+    static constexpr int stopTimeoutMs = ThreadStop::timeoutMs;
 
 private:
     void run() override;

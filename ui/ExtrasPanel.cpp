@@ -1,8 +1,8 @@
 #include "ui/ExtrasPanel.h"
 
 #include "app/SharedRes.h"
+#include "kit/PictureDecoder.h"
 #include "model/RegularFile.h"
-#include "ui/kit/PictureDecoder.h"
 
 ExtrasPanel::ExtrasPanel (Core& c, Host& h) : juce::Component ("extrasControlsPanel"), core (c), host (h)
 {

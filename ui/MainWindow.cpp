@@ -3,37 +3,18 @@
 #include "app/PreferencesManager.h"
 #include "app/Prompts.h"
 #include "app/SharedRes.h"
+#include "kit/ComponentPaths.h"
+#include "kit/CustomLookAndFeel2.h"
 #include "model/Notifications.h"
-#include "model/ThreadStop.h"
 #include "playback/CatalogTree.h"
 #include "playback/CatalogTreeActions.h"
 #include "playback/VideoComponent.h"
-#include "server/ProgramUpgrade.h"
-#include "ui/kit/BackgroundPanel.h"
-#include "ui/kit/CustomLookAndFeel2.h"
 #include "ui/DesktopBridge.h"
 #include "ui/MainWindowContent.h"
-#include "ui/kit/ComponentPaths.h"
 
-#include <ProjectInfo.h>
 
 namespace
 {
-/** For start-up measurements: the file named by the environment variable TSY_FIRST_PAINT_FILE,
-    if any, which the window's first paint with a catalog in place fills with the time (the
-    monotonic clock's milliseconds); an empty file once that is done or when there is none.
-*/
-juce::File& pendingFirstPaintReport()
-{
-    static juce::File file = []
-    {
-        const auto path = juce::SystemStats::getEnvironmentVariable ("TSY_FIRST_PAINT_FILE", {});
-        return juce::File::isAbsolutePath (path) ? juce::File (path) : juce::File();
-    }();
-
-    return file;
-}
-
 juce::Rectangle<int> getMainDisplayUserArea()
 {
     if (auto* display = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay())
@@ -44,14 +25,13 @@ juce::Rectangle<int> getMainDisplayUserArea()
 } // namespace
 
 MainWindow::MainWindow (const juce::String& title, Core& c, const WebPanel::BrowserFactory& makeBrowser)
-    : DocumentWindow (title, juce::Colours::black, juce::DocumentWindow::allButtons, true), core (c), applicationTitle (title)
+    : DocumentWindow (title, juce::Colours::black, juce::DocumentWindow::allButtons, true), core (c)
 {
     setOpaque (true);
 
     auto* preferences = PreferencesManager::getInstance();
     leftPanelWidth = preferences->getStartupSidebarSize();
     leftPanelVisible = preferences->getStartupSidebarVisibility();
-    catalogUpdateThread = std::make_unique<CatalogUpdateThread> (static_cast<CatalogUpdateThread::Host&> (*this), core);
 
     content = std::make_unique<qo::ComponentContainer> ("content");
     moviePanel = std::make_unique<MoviePanel> (core, static_cast<MoviePanel::Host&> (*this));
@@ -68,11 +48,11 @@ MainWindow::MainWindow (const juce::String& title, Core& c, const WebPanel::Brow
     searchResults = std::make_unique<SearchResultsArea> (core, *content, searchPanel->getResultLabel(), [this] (const SearchResults::Row& row) { playSearchResult (row); });
     content->addKeyListener (this);
     catalogTree = std::make_unique<CatalogTree> (*get<juce::TreeView> (ComponentPaths::treeView), core, static_cast<CatalogTreeHost&> (*this));
-    imagePanel = get<BackgroundPanel> (ComponentPaths::imagePanel);
     webPanel = std::make_unique<WebPanel> (core, *content, *browser, static_cast<WebPanel::Host&> (*this));
     videoFullScreen = std::make_unique<VideoFullScreen> (*this, *content, juce::Array<juce::Component*> {
         get (ComponentPaths::leftPanel), get (ComponentPaths::resizeBar), get (ComponentPaths::toggleLeftPanelButton), get (ComponentPaths::searchPanel) });
     videoFullScreen->onChange = [this] { layoutContent(); };
+    rightHandPanels = std::make_unique<RightHandPanels> (*content, RightHandPanels::Panels { *moviePanel, *webPanel, *videoFullScreen }, title, [this] { layoutContent(); });
 
     auto* toggle = get<juce::Button> (ComponentPaths::toggleLeftPanelButton);
     toggle->onClick = [this, toggle]
@@ -86,9 +66,9 @@ MainWindow::MainWindow (const juce::String& title, Core& c, const WebPanel::Brow
     };
 
     const auto userArea = getMainDisplayUserArea();
-    const auto startup = getStartupBounds (userArea, preferences->getEditorStartupWidth(), preferences->getEditorStartupHeight());
+    const auto startup = MainWindowLayout::getStartupBounds (userArea, preferences->getEditorStartupWidth(), preferences->getEditorStartupHeight());
     setContentNonOwned (content.get(), false);
-    setResizeLimits (minimumWidth, minimumHeight, 10000, 10000);
+    setResizeLimits (MainWindowLayout::minimumWidth, MainWindowLayout::minimumHeight, 10000, 10000);
     setResizable (true, true);
     setBounds (startup.withCentre (userArea.getCentre()));
 
@@ -104,11 +84,12 @@ MainWindow::MainWindow (const juce::String& title, Core& c, const WebPanel::Brow
 MainWindow::~MainWindow()
 {
     desktopBridge = nullptr;
+    rightHandPanels = nullptr;
     videoFullScreen = nullptr;
     content->removeComponent (ComponentPaths::searchPanel);
     searchPanel = nullptr;
     catalogTree = nullptr;
-    catalogUpdateThread->stopThread (ThreadStop::timeoutMs);
+    connection.stop();
     content->removeComponent (ComponentPaths::movieControlsPanel);
     content->removeComponent (ComponentPaths::movieComponent);
     content->removeComponent (ComponentPaths::transcriptPane);
@@ -124,39 +105,16 @@ MainWindow::~MainWindow()
     webPanel = nullptr;
     core.removeListener (this);
     content->removeKeyListener (this);
-    catalogUpdateThread = nullptr;
     clearContentComponent();
     content = nullptr;
     juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
-}
-
-juce::Rectangle<int> MainWindow::getStartupBounds (juce::Rectangle<int> userArea, int storedWidth, int storedHeight)
-{
-    // A stored size below the window's minimum (a damaged file, or one edited by hand) would give
-    // a window too small to reach its own close button; the screen still wins over the minimum.
-    const auto clamp = [] (int stored, int minimum, int available) { return juce::jlimit (juce::jmin (minimum, available), available, stored); };
-    return { clamp (storedWidth, minimumWidth, userArea.getWidth()), clamp (storedHeight, minimumHeight, userArea.getHeight()) };
 }
 
 //==============================================================================
 void MainWindow::paint (juce::Graphics& g)
 {
     DocumentWindow::paint (g);
-
-    if (afterFirstFrame != nullptr)
-        juce::MessageManager::callAsync ([window = SafePointer<MainWindow> (this), work = std::exchange (afterFirstFrame, nullptr)]
-                                         {
-                                             if (window != nullptr)
-                                                 work();
-                                         });
-
-    auto& report = pendingFirstPaintReport();
-
-    if (report != juce::File() && core.getNumCourses() > 0)
-    {
-        report.replaceWithText (juce::String (juce::Time::getMillisecondCounterHiRes(), 3));
-        report = juce::File();
-    }
+    firstFrame.windowPainted (*this, core.getNumCourses() > 0);
 }
 
 void MainWindow::closeButtonPressed()
@@ -233,84 +191,6 @@ bool MainWindow::startDownload (int course, const juce::String& chapterId, const
 }
 
 //==============================================================================
-void MainWindow::showOnly (const juce::String& panelPath)
-{
-    if (panelPath != ComponentPaths::moviePanel)
-        hideMoviePanel();
-
-    if (panelPath != ComponentPaths::webPanel)
-        hideWebPanel();
-
-    if (panelPath != ComponentPaths::imagePanel)
-        hideImagePanel();
-
-    if (panelPath != ComponentPaths::downloadPanel)
-        hideDownloadPanel();
-
-    if (panelPath != ComponentPaths::preferencesPanel)
-        hidePreferencesPanel();
-
-    if (panelPath != ComponentPaths::messagePanel)
-        hideMessagePanel();
-
-    get (panelPath)->setVisible (true);
-}
-
-void MainWindow::hideMoviePanel()
-{
-    videoFullScreen->leave();
-    moviePanel->close (applicationTitle);
-    get (ComponentPaths::moviePanel)->setVisible (false);
-    layoutContent();
-    get (ComponentPaths::movieControlsPanel)->setVisible (false);
-}
-
-void MainWindow::hideWebPanel()
-{
-    webPanel->panelHidden();
-    get (ComponentPaths::webPanel)->setVisible (false);
-    layoutContent();
-}
-
-void MainWindow::hideImagePanel()
-{
-    imagePanel->setVisible (false);
-    get (ComponentPaths::extrasControlsPanel)->setVisible (false);
-}
-
-void MainWindow::hideDownloadPanel()
-{
-    get (ComponentPaths::downloadPanel)->setVisible (false);
-}
-
-void MainWindow::hidePreferencesPanel()
-{
-    get (ComponentPaths::preferencesPanel)->setVisible (false);
-}
-
-void MainWindow::hideMessagePanel()
-{
-    get (ComponentPaths::messagePanel)->setVisible (false);
-}
-
-void MainWindow::showPreferencesPanel()
-{
-    showOnly (ComponentPaths::preferencesPanel);
-}
-
-void MainWindow::showDownloadPanel()
-{
-    showOnly (ComponentPaths::downloadPanel);
-}
-
-void MainWindow::showImage (const juce::Image& image, bool showExtrasControls)
-{
-    showOnly (ComponentPaths::imagePanel);
-    imagePanel->setImage (image, juce::RectanglePlacement::centred);
-    get (ComponentPaths::extrasControlsPanel)->setVisible (showExtrasControls);
-}
-
-//==============================================================================
 void MainWindow::setLeftPanelVisible (bool shouldBeVisible)
 {
     if (leftPanelVisible == shouldBeVisible)
@@ -333,59 +213,6 @@ void MainWindow::setLeftPanelWidth (int newWidth)
     leftPanelWidth = newWidth;
     PreferencesManager::getInstance()->setStartupSidebarSize (newWidth);
     layoutContent();
-}
-
-void MainWindow::setCatalogState (std::unique_ptr<Catalog> catalog, bool isOnline, bool isInMaintenance)
-{
-    setCatalogFlags (isOnline, isInMaintenance);
-
-    if (catalog != nullptr)
-        core.setCatalog (std::move (catalog));
-}
-
-void MainWindow::setCatalogFlags (bool isOnline, bool isInMaintenance)
-{
-    online = isOnline;
-    maintenance = isInMaintenance;
-}
-
-void MainWindow::setPasswordHash (const juce::String& hash)
-{
-    const juce::ScopedLock sl (passwordLock);
-    loginPasswordHash = hash;
-}
-
-juce::String MainWindow::getPasswordHash() const
-{
-    const juce::ScopedLock sl (passwordLock);
-    return loginPasswordHash;
-}
-
-void MainWindow::startCatalogRefresh()
-{
-    if (! catalogUpdateThread->isThreadRunning())
-        catalogUpdateThread->startThread (juce::Thread::Priority::background);
-}
-
-void MainWindow::offerUpgrade (const Catalog& catalog)
-{
-    ProgramUpgrade::offer (catalog, core, ProjectInfo::versionString, [this] { requestQuit(); });
-}
-
-void MainWindow::requestQuit()
-{
-    juce::JUCEApplicationBase::quit();
-}
-
-bool MainWindow::runStartupRetrieval()
-{
-    // The message loop runs on while the flow waits for the server, so the window moves, repaints
-    // and closes; its content stays out of reach meanwhile, as it was while the flow blocked it.
-    content->setEnabled (false);
-    StartupRetrieval retrieval (core, *this, CatalogServiceClient::Endpoint::fromSharedResources());
-    const auto installed = retrieval.run();
-    content->setEnabled (true);
-    return installed;
 }
 
 juce::String MainWindow::getChapterCaption (int course, int lesson, int chapter) const
@@ -458,18 +285,6 @@ void MainWindow::openChapter (int course, int lesson, int chapter, bool autoplay
 void MainWindow::selectChapterInTree (int course, int lesson, int chapter)
 {
     catalogTree->selectChapter (course, lesson, chapter);
-}
-
-void MainWindow::showBlankPicture()
-{
-    showImage ({}, false);
-}
-
-void MainWindow::showMovieArea()
-{
-    get (ComponentPaths::moviePanel)->setVisible (true);
-    layoutContent();
-    get (ComponentPaths::movieControlsPanel)->setVisible (true);
 }
 
 void MainWindow::setWindowTitle (const juce::String& title)
@@ -572,52 +387,27 @@ void MainWindow::windowReady()
     }
 
     // What the first frame does not show waits until that frame is out.
-    afterFirstFrame = [this, installed]
-    {
-        core.startDeferredWork();
+    firstFrame.runAfterNextPaint ([this, installed]
+                                  {
+                                      core.startDeferredWork();
 
-        if (installed)
-            core.startSearchDatabaseUpdate();
-    };
+                                      if (installed)
+                                          core.startSearchDatabaseUpdate();
+                                  });
     repaint();
 }
 
 void MainWindow::catalogChanged()
 {
-    catalogTree->rebuild();
     refreshPreferencesPanel();
 
-    if (pendingFirstPaintReport() != juce::File())
+    if (firstFrame.isReportPending())
         repaint();
-}
-
-void MainWindow::usersDirectoryChanged()
-{
-    catalogTree->rebuild();
-}
-
-void MainWindow::chapterStateChanged (const juce::String&, ChapterChange change)
-{
-    if (change == ChapterChange::favourite)
-        catalogTree->filterChanged();
-    else
-        catalogTree->repaint();
-}
-
-void MainWindow::downloadListChanged()
-{
-    catalogTree->repaint();
-}
-
-void MainWindow::downloadFinished (const juce::String&)
-{
-    catalogTree->repaint();
 }
 
 void MainWindow::searchResultsChanged()
 {
     searchPanel->refresh();
-    catalogTree->repaint();
     layoutContent();
 }
 

@@ -1,23 +1,24 @@
 #pragma once
 
 #include "downloads/DownloadPanel.h"
+#include "kit/ComponentContainer.h"
+#include "kit/ComponentPaths.h"
+#include "kit/ResizeBar.h"
 #include "model/Core.h"
 #include "playback/CatalogTreeHost.h"
 #include "playback/MoviePanel.h"
 #include "search/SearchPanel.h"
+#include "ui/CatalogConnection.h"
+#include "ui/ExtrasPanel.h"
+#include "ui/FirstFrame.h"
+#include "ui/MainWindowLayout.h"
 #include "ui/PreferencesPanel.h"
+#include "ui/RightHandPanels.h"
 #include "ui/SearchResultsArea.h"
 #include "ui/TranscriptControls.h"
-#include "server/CatalogUpdateThread.h"
-#include "server/StartupRetrieval.h"
-#include "ui/ExtrasPanel.h"
-#include "ui/MainWindowLayout.h"
 #include "ui/VideoFullScreen.h"
 #include "ui/WebPanel.h"
-#include "ui/kit/ComponentContainer.h"
-#include "ui/kit/ResizeBar.h"
 
-class BackgroundPanel;
 class CatalogTree;
 class DesktopBridge;
 
@@ -31,8 +32,6 @@ class DesktopBridge;
 class MainWindow : public juce::DocumentWindow,
                    private Core::Listener,
                    private ResizeBar::Target,
-                   private StartupRetrieval::Host,
-                   private CatalogUpdateThread::Host,
                    private CatalogTreeHost,
                    private MoviePanel::Host,
                    private PreferencesPanel::Host,
@@ -48,17 +47,11 @@ public:
     ~MainWindow() override;
 
     //==============================================================================
-    void hideMoviePanel();
-    void hideWebPanel();
-    void hideImagePanel() override;
-    void hideDownloadPanel();
-    void hidePreferencesPanel();
-    void hideMessagePanel();
-    void showPreferencesPanel() override;
-    void showDownloadPanel() override;
+    void showPreferencesPanel() override { rightHandPanels->showOnly (ComponentPaths::preferencesPanel); }
+    void showDownloadPanel() override { rightHandPanels->showOnly (ComponentPaths::downloadPanel); }
 
     /** Shows a picture in the image panel, scaled to fit, with or without the extras buttons. */
-    void showImage (const juce::Image& image, bool showExtrasControls);
+    void showImage (const juce::Image& image, bool showExtrasControls) { rightHandPanels->showImage (image, showExtrasControls); }
 
     /** Shows or hides the left panel with the resize bar and the search panel; stored at once. */
     void setLeftPanelVisible (bool shouldBeVisible) override;
@@ -69,13 +62,8 @@ public:
     int getLeftPanelWidth() const override { return leftPanelWidth; }
     bool isLeftPanelVisible() const override { return leftPanelVisible; }
 
-    /** Stores the online and maintenance flags and hands a new catalog, if any, to Core.
-        Called by the catalog refresh thread.
-    */
-    void setCatalogState (std::unique_ptr<Catalog> catalog, bool online, bool maintenance) override;
-
     /** Reaches a catalog at start-up or after a language change; false when the program quits. */
-    bool runStartupRetrieval() override;
+    bool runStartupRetrieval() override { return connection.runStartupRetrieval (*content); }
 
     /** "Course, Lesson, 2.3 - Chapter" for a chapter given by its position. */
     juce::String getChapterCaption (int course, int lesson, int chapter) const override;
@@ -130,17 +118,11 @@ public:
     /** Loads the preferences panel's controls from the preferences, without notifications. */
     void refreshPreferencesPanel();
 
-    /** The startup size: the stored size within the window's minimum and the display's usable area. */
-    static juce::Rectangle<int> getStartupBounds (juce::Rectangle<int> userArea, int storedWidth, int storedHeight);
+    bool isOnline() const override { return connection.isOnline(); }
+    bool isInMaintenance() const noexcept override { return connection.isInMaintenance(); }
 
-    /** The smallest size the window can be given. */
-    static constexpr int minimumWidth = 950, minimumHeight = 500;
-
-    bool isOnline() const override { return online; }
-    bool isInMaintenance() const noexcept override { return maintenance; }
-
-    /** The refresh thread, started once the first catalog is installed. */
-    CatalogUpdateThread& getCatalogUpdateThread() noexcept { return *catalogUpdateThread; }
+    /** The start-up flow's and the refresh thread's shared state. */
+    CatalogConnection& getCatalogConnection() noexcept { return connection; }
 
     /** The root of the component tree. */
     qo::ComponentContainer& getContent() noexcept { return *content; }
@@ -171,24 +153,15 @@ private:
 
     void windowReady() override;
     void catalogChanged() override;
-    void usersDirectoryChanged() override;
-    void chapterStateChanged (const juce::String& chapterId, ChapterChange change) override;
-    void downloadListChanged() override;
-    void downloadFinished (const juce::String& chapterId) override;
     void searchResultsChanged() override;
 
     /** Plays a search result's chapter from its moment, or offers a missing chapter's download. */
     void playSearchResult (const SearchResults::Row& row);
     void searchDatabaseChanged() override;
 
-    void setPasswordHash (const juce::String& hash) override;
-    juce::String getPasswordHash() const override;
-    void setCatalogFlags (bool isOnline, bool isInMaintenance) override;
-    bool isCatalogOnline() const override { return online; }
-    void startCatalogRefresh() override;
-    void offerUpgrade (const Catalog& catalog) override;
-    void requestQuit() override;
-    void showOnly (const juce::String& panelPath) override;
+    juce::String getPasswordHash() const override { return connection.getPasswordHash(); }
+    void showOnly (const juce::String& panelPath) override { rightHandPanels->showOnly (panelPath); }
+    void hideImagePanel() override { rightHandPanels->hideImagePanel(); }
     int getCurrentCourse() const noexcept { return moviePanel->getCurrentCourse(); }
 
     void selectDownloadsEntry() override;
@@ -200,8 +173,8 @@ private:
     void showExtrasPicture (const juce::Image& picture) override;
     WebPanel& getExtrasWebPanel() override { return *webPanel; }
 
-    void showBlankPicture() override;
-    void showMovieArea() override;
+    void showBlankPicture() override { showImage ({}, false); }
+    void showMovieArea() override { rightHandPanels->showMovieArea(); }
     void selectChapterInTree (int course, int lesson, int chapter) override;
     void setWindowTitle (const juce::String& title) override;
     void resizeWindowBy (int deltaWidth, int deltaHeight) override;
@@ -218,7 +191,7 @@ private:
     }
 
     Core& core;
-    const juce::String applicationTitle;
+    CatalogConnection connection { core };
     std::unique_ptr<qo::ComponentContainer> content;
     std::unique_ptr<DownloadPanel> downloadPanel;
     std::unique_ptr<ExtrasPanel> extrasPanel;
@@ -230,20 +203,14 @@ private:
     std::unique_ptr<SearchPanel> searchPanel;
     std::unique_ptr<PreferencesPanel> preferencesPanel;
 
-    /** Set once the start-up catalog is in place; run after the next frame. */
-    std::function<void()> afterFirstFrame;
+    FirstFrame firstFrame;
     std::unique_ptr<WebPanel> webPanel;
     std::unique_ptr<VideoFullScreen> videoFullScreen;
-    BackgroundPanel* imagePanel = nullptr;
+    std::unique_ptr<RightHandPanels> rightHandPanels;
     juce::TooltipWindow tooltipWindow;
     int leftPanelWidth = ResizeBar::minimumWidth;
     bool leftPanelVisible = true;
-    juce::CriticalSection passwordLock;
-    juce::String loginPasswordHash;
     BrowserTab tab = tutorialsTab;
-    std::atomic<bool> online { false };
-    std::atomic<bool> maintenance { false };
-    std::unique_ptr<CatalogUpdateThread> catalogUpdateThread;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)
 };

@@ -1,10 +1,10 @@
 #include "ui/MainWindowContent.h"
 
 #include "app/SharedRes.h"
-#include "ui/kit/BackgroundPanel.h"
-#include "ui/kit/ComponentPaths.h"
-#include "ui/kit/CustomLookAndFeel2.h"
-#include "ui/kit/ResizeBar.h"
+#include "kit/BackgroundPanel.h"
+#include "kit/ComponentPaths.h"
+#include "kit/CustomLookAndFeel2.h"
+#include "kit/ResizeBar.h"
 
 namespace
 {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/kit/ComponentContainer.h"
-#include "ui/kit/ResizeBar.h"
+#include "kit/ComponentContainer.h"
+#include "kit/ResizeBar.h"
 
 /**
     Builds the main window's fixed component tree, in the order the window lays it out, with the

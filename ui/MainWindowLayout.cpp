@@ -1,6 +1,6 @@
 #include "ui/MainWindowLayout.h"
 
-#include "ui/kit/ComponentPaths.h"
+#include "kit/ComponentPaths.h"
 
 #include <cmath>
 
@@ -11,6 +11,14 @@ int roundHalfToEven (double value)
     return (int) std::nearbyint (value);
 }
 } // namespace
+
+juce::Rectangle<int> MainWindowLayout::getStartupBounds (juce::Rectangle<int> userArea, int storedWidth, int storedHeight)
+{
+    // A stored size below the window's minimum (a damaged file, or one edited by hand) would give
+    // a window too small to reach its own close button; the screen still wins over the minimum.
+    const auto clamp = [] (int stored, int minimum, int available) { return juce::jlimit (juce::jmin (minimum, available), available, stored); };
+    return { clamp (storedWidth, minimumWidth, userArea.getWidth()), clamp (storedHeight, minimumHeight, userArea.getHeight()) };
+}
 
 juce::Rectangle<int> MainWindowLayout::getMovieBounds (int areaWidth, int areaHeight, juce::Rectangle<int> movieSize)
 {

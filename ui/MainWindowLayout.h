@@ -63,6 +63,12 @@ public:
     /** The x at which the movie and extras controls start. */
     static int getControlsLeft (bool leftPanelVisible) noexcept { return leftPanelVisible ? 268 : 48; }
 
+    /** The smallest size the window can be given. */
+    static constexpr int minimumWidth = 950, minimumHeight = 500;
+
+    /** The startup size: the stored size within the window's minimum and the display's usable area. */
+    static juce::Rectangle<int> getStartupBounds (juce::Rectangle<int> userArea, int storedWidth, int storedHeight);
+
 private:
     static void placeVideoAlone (std::vector<Placement>& placements, const State& state);
 

@@ -3,10 +3,10 @@
 #include "app/PreferencesManager.h"
 #include "app/Prompts.h"
 #include "app/SharedRes.h"
+#include "kit/CustomLookAndFeel2.h"
 #include "maintenance/BackupDialogs.h"
 #include "maintenance/MoviesRootChange.h"
 #include "ui/MainWindowLayout.h"
-#include "ui/kit/CustomLookAndFeel2.h"
 
 PreferencesPanel::PreferencesPanel (Core& c, Host& h) : BackgroundPanel ("preferencesPanel"), core (c), host (h)
 {

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "kit/BackgroundPanel.h"
 #include "model/Core.h"
-#include "ui/kit/BackgroundPanel.h"
 
 /**
     The preferences panel ("preferencesPanel"): the tutorials' language, the folder of the video

@@ -1,8 +1,8 @@
 #include "ui/WebPanel.h"
 
+#include "kit/ComponentContainer.h"
+#include "kit/ComponentPaths.h"
 #include "model/Core.h"
-#include "ui/kit/ComponentContainer.h"
-#include "ui/kit/ComponentPaths.h"
 
 #include <ProjectInfo.h>
 

@@ -1,9 +1,9 @@
 #include "app/PreferencesManager.h"
 #include "app/SharedRes.h"
+#include "kit/CustomLookAndFeel2.h"
+#include "kit/SearchTextEditorLookAndFeel.h"
 #include "tests/common/ScratchHome.h"
 #include "tests/common/ScriptedPrompts.h"
-#include "ui/kit/CustomLookAndFeel2.h"
-#include "ui/kit/SearchTextEditorLookAndFeel.h"
 
 #include <ProjectInfo.h>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "tests/app/Road.h"
 #include "tests/desktop/NotificationService.h"
+#include "tests/player/Road.h"
 
 #include <gtest/gtest.h>
 

@@ -98,3 +98,22 @@ TEST_F (MpvPlayerTest, ASpeedOutlastsLoadsAndPlaysFasterInVideoTime)
     player.setSpeed (1.0);
     EXPECT_DOUBLE_EQ (player.getSpeed(), 1.0);
 }
+
+TEST_F (MpvPlayerTest, PlaybackMovesOnFromASeekSentRightAfterTheLoad)
+{
+    // As a chapter resumes: a seek right after the load, then play. Whichever of the seek's
+    // answer and mpv's restart comes first, the shown position must leave the asked-for place.
+    MpvPlayer player;
+
+    for (int attempt = 0; attempt < 3; ++attempt)
+    {
+        ASSERT_TRUE (player.load (sampleVideo ("COMP-EN-0101.mp4")));
+        player.setPosition (2.0);
+        player.play();
+        EXPECT_DOUBLE_EQ (player.getPosition(), 2.0) << "the asked-for place shows until the seek lands";
+        ASSERT_TRUE (waitUntil ([&]
+                                { return player.getPosition() > 2.3; }))
+            << "attempt " << attempt << ": the position stayed at " << player.getPosition();
+        EXPECT_LT (player.getPosition(), 4.9);
+    }
+}

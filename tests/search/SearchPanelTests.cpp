@@ -1,11 +1,11 @@
 #include "app/SharedRes.h"
+#include "kit/ComponentContainer.h"
+#include "kit/ComponentPaths.h"
 #include "model/Notifications.h"
 #include "search/SearchPanel.h"
 #include "tests/common/JucePrinters.h"
 #include "tests/common/ScratchHome.h"
 #include "tests/search/SearchTestSupport.h"
-#include "ui/kit/ComponentContainer.h"
-#include "ui/kit/ComponentPaths.h"
 
 #include <gtest/gtest.h>
 

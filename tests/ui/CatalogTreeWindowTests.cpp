@@ -1,6 +1,7 @@
 #include "app/PreferencesManager.h"
 #include "downloads/DownloadPanel.h"
 #include "downloads/DownloadThread.h"
+#include "kit/ComponentPaths.h"
 #include "playback/CatalogTree.h"
 #include "playback/ChapterItem.h"
 #include "playback/VideoComponent.h"
@@ -8,7 +9,6 @@
 #include "tests/provider/ProviderProcess.h"
 #include "tests/provider/TestLibraryWriter.h"
 #include "tests/ui/WindowTest.h"
-#include "ui/kit/ComponentPaths.h"
 
 #include <gtest/gtest.h>
 

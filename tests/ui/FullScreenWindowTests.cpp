@@ -1,12 +1,12 @@
 #include "app/PreferencesManager.h"
 #include "downloads/DownloadThread.h"
+#include "kit/ComponentPaths.h"
 #include "playback/VideoComponent.h"
 #include "tests/common/MessagePump.h"
 #include "tests/provider/ProviderProcess.h"
 #include "tests/provider/TestLibraryWriter.h"
 #include "tests/ui/VisiblePanels.h"
 #include "tests/ui/WindowTest.h"
-#include "ui/kit/ComponentPaths.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include "app/SharedRes.h"
+#include "kit/ComponentPaths.h"
 #include "tests/common/ScratchHome.h"
 #include "tests/common/ScriptedPrompts.h"
 #include "ui/MainWindowContent.h"
 #include "ui/MainWindowLayout.h"
-#include "ui/kit/ComponentPaths.h"
 
 #include <gtest/gtest.h>
 

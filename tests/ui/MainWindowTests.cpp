@@ -2,6 +2,7 @@
 #include "app/SharedRes.h"
 #include "downloads/DownloadPanel.h"
 #include "downloads/DownloadThread.h"
+#include "kit/ComponentPaths.h"
 #include "model/Core.h"
 #include "playback/CatalogTree.h"
 #include "search/UpdateSearchDatabaseThread.h"
@@ -14,7 +15,6 @@
 #include "tests/ui/VisiblePanels.h"
 #include "ui/MainWindow.h"
 #include "ui/MainWindowContent.h"
-#include "ui/kit/ComponentPaths.h"
 
 #include <gtest/gtest.h>
 
@@ -272,7 +272,7 @@ TEST_F (MainWindowTest, FetchesTheCatalogWhenItIsUp)
     EXPECT_EQ (core->getUserId(), "u1");
     EXPECT_TRUE (w.isOnline());
     EXPECT_FALSE (w.isInMaintenance());
-    EXPECT_TRUE (w.getCatalogUpdateThread().isThreadRunning());
+    EXPECT_TRUE (w.getCatalogConnection().getUpdateThread().isThreadRunning());
     EXPECT_EQ (w.getChapterCaption (0, 0, 0), "Modelling, Basics, 2.3 - Intro");
     EXPECT_EQ (core->getUsersDirectory(), PreferencesManager::getInstance()->getMoviesRootDirectory().getChildFile ("users"));
     EXPECT_EQ (countTitled ("Login"), 0);
@@ -412,13 +412,13 @@ TEST_F (MainWindowTest, TheLanguageWaitsForRunningDownloads)
 
 TEST_F (MainWindowTest, StartupSizeIsClampedToTheUserArea)
 {
-    EXPECT_EQ (MainWindow::getStartupBounds ({ 0, 0, 1280, 770 }, 5000, 4000), juce::Rectangle<int> (0, 0, 1280, 770));
-    EXPECT_EQ (MainWindow::getStartupBounds ({ 0, 0, 1280, 770 }, 1030, 600), juce::Rectangle<int> (0, 0, 1030, 600));
+    EXPECT_EQ (MainWindowLayout::getStartupBounds ({ 0, 0, 1280, 770 }, 5000, 4000), juce::Rectangle<int> (0, 0, 1280, 770));
+    EXPECT_EQ (MainWindowLayout::getStartupBounds ({ 0, 0, 1280, 770 }, 1030, 600), juce::Rectangle<int> (0, 0, 1030, 600));
 
     // A size a window could not be closed from becomes the minimum.
-    EXPECT_EQ (MainWindow::getStartupBounds ({ 0, 0, 1280, 770 }, -5, 0), juce::Rectangle<int> (0, 0, 950, 500));
+    EXPECT_EQ (MainWindowLayout::getStartupBounds ({ 0, 0, 1280, 770 }, -5, 0), juce::Rectangle<int> (0, 0, 950, 500));
 
-    EXPECT_EQ (MainWindow::getStartupBounds ({ 0, 0, 800, 480 }, 1, 1), juce::Rectangle<int> (0, 0, 800, 480)) << "a small screen wins";
+    EXPECT_EQ (MainWindowLayout::getStartupBounds ({ 0, 0, 800, 480 }, 1, 1), juce::Rectangle<int> (0, 0, 800, 480)) << "a small screen wins";
 
     PreferencesManager::getInstance()->setWindowSize (5000, 4000);
     auto& w = open();

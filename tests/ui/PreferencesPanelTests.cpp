@@ -1,10 +1,10 @@
 #include "app/PreferencesManager.h"
 #include "downloads/DownloadThread.h"
+#include "kit/ComponentPaths.h"
 #include "model/CatalogParser.h"
 #include "tests/common/MessagePump.h"
 #include "tests/common/TestHttpServer.h"
 #include "tests/ui/WindowTest.h"
-#include "ui/kit/ComponentPaths.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "kit/ComponentPaths.h"
 #include "ui/MainWindow.h"
-#include "ui/kit/ComponentPaths.h"
 
 /** The paths of the right-hand panels the window shows; exactly one is expected at a time. */
 inline juce::StringArray visibleRightHandPanels (MainWindow& window)

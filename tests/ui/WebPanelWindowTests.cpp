@@ -1,4 +1,5 @@
 #include "downloads/DownloadThread.h"
+#include "kit/BackgroundPanel.h"
 #include "playback/CatalogTree.h"
 #include "tests/common/JucePrinters.h"
 #include "tests/common/MessagePump.h"
@@ -7,7 +8,6 @@
 #include "tests/ui/RecordingBrowser.h"
 #include "tests/ui/VisiblePanels.h"
 #include "tests/ui/WindowTest.h"
-#include "ui/kit/BackgroundPanel.h"
 
 #include <gtest/gtest.h>
 
@@ -120,14 +120,14 @@ TEST_F (WebPanelWindowTest, OfflineAndMaintenanceMessagesStandInForThePage)
     window->showImage (juce::Image (juce::Image::RGB, 4, 4, true), true);
     const auto opened = browser->opened.size();
 
-    window->setCatalogState (nullptr, false, false);
+    window->getCatalogConnection().setCatalogState (nullptr, false, false);
     window->getWebPanel().showHomePage();
     auto* label = window->getContent().getComponent<juce::Label> (ComponentPaths::messageLabel);
     EXPECT_EQ (visibleRightHandPanels(), juce::StringArray (ComponentPaths::messagePanel));
     EXPECT_EQ (label->getText(), "Please connect to the internet to view the page");
     EXPECT_FALSE (get (ComponentPaths::extrasControlsPanel)->isVisible()) << "the extras buttons go with the picture";
 
-    window->setCatalogState (nullptr, false, true);
+    window->getCatalogConnection().setCatalogState (nullptr, false, true);
     window->getWebPanel().showHomePage();
     EXPECT_EQ (label->getText(), "Servers are currently undergoing some maintenance, please retry later");
     EXPECT_EQ (browser->opened.size(), opened) << "no page of the site while offline";

@@ -1,13 +1,13 @@
 #include "downloads/DownloadExtrasThread.h"
 #include "downloads/DownloadThread.h"
+#include "kit/BackgroundPanel.h"
+#include "kit/ComponentPaths.h"
 #include "playback/CatalogTree.h"
 #include "tests/common/MessagePump.h"
 #include "tests/provider/ProviderProcess.h"
 #include "tests/provider/TestLibraryWriter.h"
 #include "tests/ui/RecordingBrowser.h"
 #include "tests/ui/WindowTest.h"
-#include "ui/kit/BackgroundPanel.h"
-#include "ui/kit/ComponentPaths.h"
 
 #include <gtest/gtest.h>
 

@@ -1,3 +1,0 @@
-#include "app/MyApplication.h"
-
-START_JUCE_APPLICATION (MyApplication)

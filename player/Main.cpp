@@ -1,0 +1,3 @@
+#include "player/MyApplication.h"
+
+START_JUCE_APPLICATION (MyApplication)
