@@ -458,7 +458,7 @@ void DownloadThread::setProgress (juce::int64 byteCount, juce::int64 expectedSiz
 
 void DownloadThread::report()
 {
-    core.getDownloads().downloadStatusChanged (state, chapterId, errorCode, true);
+    core.getDownloads().downloadStatusChanged (state, chapterId, errorCode, juce::sendNotification);
 }
 
 void DownloadThread::fail (DownloadError error, const juce::String& logText)

@@ -539,6 +539,14 @@ void Core::rebuildLocalState()
         for (const auto& entry : juce::RangedDirectoryIterator (userDirectory, false, "*", juce::File::findDirectories))
             chapterFolders.insert (entry.getFile().getFileName());
 
+    size_t numChapters = 0;
+
+    for (const auto* course : catalog->courses)
+        for (const auto* lesson : course->lessons)
+            numChapters += (size_t) lesson->chapterIds.size();
+
+    localInfos.reserve (numChapters);
+
     for (const auto* course : catalog->courses)
         for (const auto* lesson : course->lessons)
             for (const auto& chapterId : lesson->chapterIds)

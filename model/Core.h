@@ -10,6 +10,7 @@
 #include <atomic>
 #include <functional>
 #include <map>
+#include <unordered_map>
 #include <vector>
 
 struct sqlite3;
@@ -369,7 +370,7 @@ private:
     juce::CriticalSection searchDbLock;
     std::atomic<bool> searchDbOpen { false };
     juce::File usersDirectory;
-    std::map<juce::String, std::unique_ptr<MovieLocalInfo>> localInfos;
+    std::unordered_map<juce::String, std::unique_ptr<MovieLocalInfo>> localInfos;
     SearchHits searchHits;
     juce::StringArray searchWords;
     const juce::File dataFolder;

@@ -189,11 +189,11 @@ bool DownloadQueue::isDownloadRunning() const
     return std::any_of (jobs.begin(), jobs.end(), [] (const auto& job) { return job->getState() == DownloadState::Downloading; });
 }
 
-void DownloadQueue::downloadStatusChanged (DownloadState state, const juce::String& chapterId, DownloadError error, bool notify)
+void DownloadQueue::downloadStatusChanged (DownloadState state, const juce::String& chapterId, DownloadError error, juce::NotificationType notification)
 {
     if (state == DownloadState::Downloading)
     {
-        if (notify)
+        if (notification != juce::dontSendNotification)
             core.broadcast (Notifications::downloadProgress, { chapterId });
 
         return;
@@ -214,7 +214,7 @@ void DownloadQueue::downloadStatusChanged (DownloadState state, const juce::Stri
             startNextLocked();
     }
 
-    if (notify)
+    if (notification != juce::dontSendNotification)
         core.broadcast (Notifications::downloadFinished, { chapterId });
 }
 

@@ -74,9 +74,9 @@ public:
         lock taken); for a completed download the chapter's local state is updated (video
         present, timestamp = chapter date, not yet seen) and saved, the next queued entry
         starts, and "df;<chapter>" follows; a failure starts the next entry unless the user
-        stopped this one, then "df;<chapter>". Nothing is broadcast unless notify is set.
+        stopped this one, then "df;<chapter>". Nothing is broadcast with dontSendNotification.
     */
-    void downloadStatusChanged (DownloadState state, const juce::String& chapterId, DownloadError error, bool notify);
+    void downloadStatusChanged (DownloadState state, const juce::String& chapterId, DownloadError error, juce::NotificationType notification);
 
     /** Where a chapter's video is fetched from: the base URL used unchanged, then course + "/" +
         chapter + "/" + chapter + ".bin".

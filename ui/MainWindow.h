@@ -109,6 +109,9 @@ public:
     /** The web and message panels. */
     WebPanel& getWebPanel() noexcept { return *webPanel; }
 
+    /** The list of the last search's hits over the right-hand area. */
+    SearchResultsArea& getSearchResults() noexcept { return *searchResults; }
+
     /** The video alone on the whole display ("f", Escape, a double click on the video). */
     VideoFullScreen& getVideoFullScreen() noexcept { return *videoFullScreen; }
 

@@ -75,7 +75,7 @@ struct DownloadRun : ::testing::Test
         auto* job = jobs.at (id);
         job->error = error;
         job->state = error == DownloadError::NoError ? DownloadState::Completed : DownloadState::Failed;
-        core.getDownloads().downloadStatusChanged (job->state, id, error, false);
+        core.getDownloads().downloadStatusChanged (job->state, id, error, juce::dontSendNotification);
         summary.noteFinished (core.getDownloads(), id);
     }
 

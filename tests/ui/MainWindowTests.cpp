@@ -238,6 +238,28 @@ TEST_F (MainWindowTest, TheSearchFieldOpensWithTheIndexAndSearchesIt)
     EXPECT_EQ (editor->getText(), "casa");
     EXPECT_TRUE (core->hasSearchHits ("ch1"));
 
+    // The hits are listed over the right-hand area; the label opens the list again after Escape.
+    auto& results = window->getSearchResults();
+    ASSERT_TRUE (MessagePump::runUntil ([&] { return results.isOpen() && results.getList().isShowing(); }));
+    EXPECT_EQ (results.getList().getResults().getNumRows(), 2);
+    EXPECT_TRUE (results.getList().keyPressed (juce::KeyPress (juce::KeyPress::escapeKey)));
+    EXPECT_FALSE (results.isOpen());
+    const auto onLabel = label->localPointToGlobal (label->getLocalBounds().getCentre());
+    juce::ChildProcess xdotool;
+    ASSERT_TRUE (xdotool.start (juce::StringArray { "xdotool", "mousemove", juce::String (onLabel.x), juce::String (onLabel.y), "click", "1" }));
+    xdotool.waitForProcessToFinish (5000);
+    ASSERT_TRUE (MessagePump::runUntil ([&] { return results.isOpen(); })) << "a click on \"2 found\" lists the hits again";
+
+    // The chapter is not downloaded: choosing a hit offers its download instead of playing.
+    prompts.answerNext (true);
+    EXPECT_TRUE (results.getList().keyPressed (juce::KeyPress (juce::KeyPress::returnKey)));
+    ASSERT_FALSE (prompts.shown.empty());
+    EXPECT_EQ (prompts.shown.back().text, "This chapter is not downloaded yet. Download it now?");
+    EXPECT_FALSE (results.isOpen());
+    ASSERT_EQ (core->getDownloads().getDownloadCount(), 1) << "the answer queued the chapter";
+    EXPECT_EQ (core->getDownloads().findDownload ("ch1"), 0);
+    EXPECT_FALSE (window->getMoviePanel().getVideo().isMovieOpen());
+
     window->getContent().getRequired<juce::Button> (ComponentPaths::clearSearchButton)->triggerClick();
     ASSERT_TRUE (MessagePump::runUntil ([&] { return label->getText().isEmpty() && editor->isEmpty(); }));
     EXPECT_EQ (core->getTotalSearchHits(), 0);
