@@ -35,7 +35,7 @@ std::optional<TranscriptCache::Entry> TranscriptCache::find (const juce::String&
     return std::nullopt;
 }
 
-TranscriptCache::Entry TranscriptCache::read (const juce::File& file, const juce::String& chapterId)
+TranscriptCache::Entry TranscriptCache::read (const juce::File& file, const juce::String& chapterId, const TranscriptLines::StopCheck& shouldStop)
 {
     juce::String transcript;
     const auto result = TranscriptStore::read (file, chapterId, transcript);
@@ -44,7 +44,7 @@ TranscriptCache::Entry TranscriptCache::read (const juce::File& file, const juce
     if (result == TranscriptStore::ReadResult::found)
     {
         entry.status = Status::found;
-        entry.lines = std::make_shared<const TranscriptLines> (TranscriptLines::parse (transcript));
+        entry.lines = std::make_shared<const TranscriptLines> (TranscriptLines::parse (transcript, shouldStop));
     }
     else if (result == TranscriptStore::ReadResult::noTranscript)
     {

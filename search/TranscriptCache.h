@@ -47,8 +47,10 @@ public:
     /** The chapter's entry if it is kept, made the most recent; nullopt when it must be read. */
     std::optional<Entry> find (const juce::String& chapterId);
 
-    /** Reads and parses a chapter's transcript from the kept file. Any thread. */
-    static Entry read (const juce::File& keptFile, const juce::String& chapterId);
+    /** Reads and parses a chapter's transcript from the kept file; a parse the check stops
+        leaves the lines cut short. Any thread.
+    */
+    static Entry read (const juce::File& keptFile, const juce::String& chapterId, const TranscriptLines::StopCheck& shouldStop = {});
 
     /** Keeps what was read, unless nothing could be: a missing file may appear with the next
         update.

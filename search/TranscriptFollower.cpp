@@ -52,7 +52,17 @@ void TranscriptFollower::read()
 
     reader.addJob ([file = transcripts.getKeptFile(), chapter = chapterId, number = awaitedRead, self = juce::WeakReference<TranscriptFollower> (this)]
                    {
-                       auto entry = TranscriptCache::read (file, chapter);
+                       // The destructor stops a long parse; what it cut short is never shown.
+                       const auto stopped = []
+                       {
+                           const auto* job = juce::ThreadPoolJob::getCurrentThreadPoolJob();
+                           return job != nullptr && job->shouldExit();
+                       };
+
+                       auto entry = TranscriptCache::read (file, chapter, stopped);
+
+                       if (stopped())
+                           return;
 
                        juce::MessageManager::callAsync ([self, number, entry = std::move (entry)]
                                                         {

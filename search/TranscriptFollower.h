@@ -74,7 +74,8 @@ private:
     // Readings are numbered; only the one awaited (0 for none) is shown when it ends.
     int readsStarted = 0, awaitedRead = 0;
 
-    // Last, so it is stopped before anything its jobs hand results to.
+    // One reading at a time, in the order asked; its jobs capture what they read by value, and
+    // the destructor stops and waits for them.
     juce::ThreadPool reader { 1 };
 
     JUCE_DECLARE_WEAK_REFERENCEABLE (TranscriptFollower)

@@ -420,6 +420,11 @@ void MainWindow::playSearchResult (const SearchResults::Row& row)
 
     if (! core.isVideoPresent (row.chapterId))
     {
+        // Only a signed-in user online can download: anyone else is shown the chapter as a click
+        // on its row shows it, with its course's page.
+        if (! core.hasUser() || ! isOnline())
+            return openChapter (course, lesson, chapter, false);
+
         if (Prompts::get().askOkCancel (Prompts::Icon::question, TRANS ("Search results"),
                                         TRANS ("This chapter is not downloaded yet. Download it now?"), TRANS ("Download"), TRANS ("Cancel")))
             CatalogTreeActions::queueChapter (core, *this, { course, lesson, chapter, row.chapterId });

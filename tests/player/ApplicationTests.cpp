@@ -556,14 +556,27 @@ bool playAWhileAndPause (const Driver& window)
 {
     const auto size = window.getBounds();
     const juce::Rectangle<int> timeLabel (size.getWidth() - 204, size.getHeight() - 55 + 17, 80, 20);
-    const auto before = window.grab (timeLabel);
-    window.pressKeys ("k");
 
-    if (! window.waitForChange (timeLabel, before, 20000))
+    // The label first shows the chapter loaded and the seek before this done.
+    if (! window.waitUntilSettled (timeLabel, 20000))
         return false;
 
-    window.pressKeys ("k");
-    return true;
+    // A key that a loaded display delivers while the chapter is still being opened can be taken
+    // by the opening: "k" is pressed again only when nothing moved for a good while.
+    const auto before = window.grab (timeLabel);
+
+    for (int attempt = 0; attempt < 3; ++attempt)
+    {
+        window.pressKeys ("k");
+
+        if (window.waitForChange (timeLabel, before, 10000))
+        {
+            window.pressKeys ("k");
+            return true;
+        }
+    }
+
+    return false;
 }
 } // namespace
 

@@ -5,6 +5,7 @@
 #include "kit/ComponentPaths.h"
 #include "model/Core.h"
 #include "playback/CatalogTree.h"
+#include "playback/ChapterItem.h"
 #include "search/UpdateSearchDatabaseThread.h"
 #include "tests/common/JucePrinters.h"
 #include "tests/common/MessagePump.h"
@@ -259,6 +260,18 @@ TEST_F (MainWindowTest, TheSearchFieldOpensWithTheIndexAndSearchesIt)
     ASSERT_EQ (core->getDownloads().getDownloadCount(), 1) << "the answer queued the chapter";
     EXPECT_EQ (core->getDownloads().findDownload ("ch1"), 0);
     EXPECT_FALSE (window->getMoviePanel().getVideo().isMovieOpen());
+
+    // Offline nothing can be downloaded: the hit shows the chapter's place as its row would.
+    window->getCatalogConnection().setCatalogState (nullptr, false, false);
+    const auto asked = prompts.shown.size();
+    results.open();
+    ASSERT_TRUE (results.isOpen());
+    EXPECT_TRUE (results.getList().keyPressed (juce::KeyPress (juce::KeyPress::returnKey)));
+    EXPECT_EQ (prompts.shown.size(), asked) << "no download offered";
+    auto* selected = dynamic_cast<ChapterItem*> (window->getContent().getRequired<juce::TreeView> (ComponentPaths::treeView)->getSelectedItem (0));
+    ASSERT_NE (selected, nullptr) << "the hit's chapter is selected in the tree";
+    EXPECT_EQ (selected->getChapterId(), "ch1");
+    EXPECT_EQ (core->getDownloads().getDownloadCount(), 1);
 
     window->getContent().getRequired<juce::Button> (ComponentPaths::clearSearchButton)->triggerClick();
     ASSERT_TRUE (MessagePump::runUntil ([&] { return label->getText().isEmpty() && editor->isEmpty(); }));
