@@ -211,11 +211,20 @@ void TranscriptPane::paintListBoxItem (int rowNumber, juce::Graphics& g, int wid
         {
             const auto dimmed = piece.kind == TranscriptLines::Kind::leftOutWord || piece.kind == TranscriptLines::Kind::passage;
             const auto highlighted = isHighlighted (piece);
+            const juce::Rectangle<float> pieceArea (x, 0.0f, pieceWidth + 2.0f, (float) height);
+
+            // A match keeps the font its width was measured in, or its last letters would be cut
+            // off: it is marked by a tint behind it instead of bold.
+            if (highlighted)
+            {
+                g.setColour (matchColour.withAlpha (0.2f));
+                g.fillRoundedRectangle (pieceArea.reduced (0.0f, 2.0f).withTrimmedRight (2.0f).expanded (1.0f, 0.0f), 3.0f);
+            }
+
             g.setColour (highlighted ? matchColour : dimmed ? dimmedColour
                                                             : textColour);
-            g.setFont (highlighted ? font.boldened() : font);
             g.drawText (piece.kind == TranscriptLines::Kind::passage ? "(" + piece.text + ")" : piece.text,
-                        juce::Rectangle<float> (x, 0.0f, pieceWidth + 2.0f, (float) height),
+                        pieceArea,
                         juce::Justification::centredLeft,
                         false);
             x += pieceWidth;

@@ -46,6 +46,7 @@ MainWindow::MainWindow (const juce::String& title, Core& c, const WebPanel::Brow
     transcriptControls = std::make_unique<TranscriptControls> (core, *moviePanel, [this] { layoutContent(); });
     content->attachComponentAt (ComponentPaths::transcriptPane, transcriptControls->getFollower().getPane(), false);
     searchResults = std::make_unique<SearchResultsArea> (core, *content, searchPanel->getResultLabel(), [this] (const SearchResults::Row& row) { playSearchResult (row); });
+    searchResults->onOpenedOrClosed = [this] { layoutContent(); };
     content->addKeyListener (this);
     catalogTree = std::make_unique<CatalogTree> (*get<juce::TreeView> (ComponentPaths::treeView), core, static_cast<CatalogTreeHost&> (*this));
     webPanel = std::make_unique<WebPanel> (core, *content, *browser, static_cast<WebPanel::Host&> (*this));
@@ -151,8 +152,10 @@ MainWindowLayout::State MainWindow::getLayoutState() const
         state.transcriptWidth = transcriptControls != nullptr ? transcriptControls->getTranscriptWidth() : 0;
     }
 
+    // The page is a window of the browser's own, above every component in its area: the results
+    // list can only be seen with the page out of the way.
     if (auto* browser = content->getComponent (ComponentPaths::webBrowser))
-        state.webShowing = browser->isVisible() && get (ComponentPaths::webPanel)->isVisible();
+        state.webShowing = browser->isVisible() && get (ComponentPaths::webPanel)->isVisible() && ! (searchResults != nullptr && searchResults->isOpen());
 
     if (videoFullScreen != nullptr)
     {

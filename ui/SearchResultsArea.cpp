@@ -37,8 +37,23 @@ void SearchResultsArea::open()
     if (list.getResults().getNumRows() == 0)
         return;
 
+    const auto wasOpen = isOpen();
     list.setVisible (true);
     list.toFront (true);
+
+    if (! wasOpen && onOpenedOrClosed != nullptr)
+        onOpenedOrClosed();
+}
+
+void SearchResultsArea::close()
+{
+    if (! isOpen())
+        return;
+
+    list.setVisible (false);
+
+    if (onOpenedOrClosed != nullptr)
+        onOpenedOrClosed();
 }
 
 void SearchResultsArea::mouseUp (const juce::MouseEvent&)

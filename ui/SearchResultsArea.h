@@ -24,10 +24,13 @@ public:
     void setBounds (juce::Rectangle<int> area) { list.setBounds (area); }
 
     void open();
-    void close() { list.setVisible (false); }
+    void close();
     bool isOpen() const noexcept { return list.isVisible(); }
 
     SearchResultsList& getList() noexcept { return list; }
+
+    /** Called after the list opened or closed, so the window can lay out what it covers. */
+    std::function<void()> onOpenedOrClosed;
 
 private:
     void mouseUp (const juce::MouseEvent& event) override;

@@ -11,6 +11,10 @@
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
+#include <algorithm>
+#include <iterator>
+#include <set>
+
 using namespace SearchTestSupport;
 
 namespace
@@ -61,6 +65,36 @@ TEST (TranscriptPane, AClickOnAWordPlaysFromWhereTheSearchPlacesItsHit)
     EXPECT_EQ (pane.getSeekTimeAt (0, { 2, 5 }), std::optional<double> (57.0)) << "the time column plays the line from its first word";
     EXPECT_EQ (pane.getSeekTimeAt (1, { 2, 5 }), std::optional<double> (77.0));
     EXPECT_EQ (pane.getSeekTimeAt (9, { 2, 5 }), std::nullopt);
+}
+
+TEST (TranscriptPane, ASearchedWordIsDrawnWhole)
+{
+    // The columns of a row where letters are drawn: letters are bright, a match's tint and the
+    // background dark.
+    const auto inkedColumns = [] (const juce::StringArray& searchWords)
+    {
+        TranscriptPane pane;
+        pane.setBounds (0, 0, 400, 100);
+        pane.setTranscript (std::make_shared<const TranscriptLines> (TranscriptLines::parse ("[00:02]In these lessons")), "none");
+        pane.setSearchWords (searchWords);
+        const auto image = pane.createComponentSnapshot (pane.getList().getRowPosition (0, false));
+        std::set<int> columns;
+
+        for (int x = TranscriptPane::timeColumnWidth; x < image.getWidth(); ++x)
+            for (int y = 0; y < image.getHeight(); ++y)
+                if (image.getPixelAt (x, y).getBrightness() > 0.5f)
+                    columns.insert (x);
+
+        return columns;
+    };
+
+    // A match is drawn where and as wide as the word was measured, or its last letters are cut.
+    const auto plain = inkedColumns ({});
+    const auto matched = inkedColumns ({ "lessons" });
+    ASSERT_GT (plain.size(), 20u);
+    std::vector<int> differing;
+    std::set_symmetric_difference (plain.begin(), plain.end(), matched.begin(), matched.end(), std::back_inserter (differing));
+    EXPECT_LE (differing.size(), 4u) << "columns inked in one drawing only";
 }
 
 TEST (TranscriptPane, FollowsPlaybackAndASeekKeepingTheSpokenLineInView)

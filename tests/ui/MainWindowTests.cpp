@@ -243,8 +243,12 @@ TEST_F (MainWindowTest, TheSearchFieldOpensWithTheIndexAndSearchesIt)
     auto& results = window->getSearchResults();
     ASSERT_TRUE (MessagePump::runUntil ([&] { return results.isOpen() && results.getList().isShowing(); }));
     EXPECT_EQ (results.getList().getResults().getNumRows(), 2);
+    auto* page = get (ComponentPaths::webBrowser);
+    ASSERT_EQ (visibleRightHandPanels(), juce::StringArray { ComponentPaths::webPanel }) << "the home page is up";
+    EXPECT_TRUE (page->getBounds().isEmpty()) << "the page's own window would cover the list";
     EXPECT_TRUE (results.getList().keyPressed (juce::KeyPress (juce::KeyPress::escapeKey)));
     EXPECT_FALSE (results.isOpen());
+    EXPECT_FALSE (page->getBounds().isEmpty()) << "the page is back";
     const auto onLabel = label->localPointToGlobal (label->getLocalBounds().getCentre());
     juce::ChildProcess xdotool;
     ASSERT_TRUE (xdotool.start (juce::StringArray { "xdotool", "mousemove", juce::String (onLabel.x), juce::String (onLabel.y), "click", "1" }));
