@@ -419,9 +419,17 @@ juce::String Road::queueChapter()
     if (auto problem = openChapterRows(); problem.isNotEmpty())
         return problem;
 
-    window->click (firstChapterIcon);
+    // A click the loaded display delivers before the new row takes clicks does nothing, and
+    // nothing changes on screen to show it: only then, with no entry made, is it clicked again.
+    auto queued = false;
 
-    if (! waitForLog ("movieid: " + chapterId + " - Download entry created", stateWaitMs))
+    for (int attempt = 0; attempt < 3 && ! queued; ++attempt)
+    {
+        window->click (firstChapterIcon);
+        queued = waitForLog ("movieid: " + chapterId + " - Download entry created", stateWaitMs / 3);
+    }
+
+    if (! queued)
         return "a click on the chapter's icon queued nothing: " + gaveUp ("its download entry in the log", stateWaitMs) + describeOpenBoxes();
 
     return {};
