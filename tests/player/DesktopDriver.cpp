@@ -223,18 +223,31 @@ juce::Image DesktopDriver::grab (juce::Rectangle<int> area) const
 
 bool DesktopDriver::closeAndWait (juce::ChildProcess& process) const
 {
-    // A click that lands while the window is still busy with its start-up may be missed; an
-    // ending program may take a while to stop its threads on busy cores.
-    for (int attempt = 0; attempt < 3; ++attempt)
-    {
-        click ({ getBounds().getWidth() - 15, 13 });
+    // One click: a click the program never took is a fault of its own. An ending program may
+    // take a while to stop its threads on busy cores.
+    click ({ getBounds().getWidth() - 15, 13 });
 
-        if (process.waitForProcessToFinish (15000))
-            return true;
-    }
+    if (process.waitForProcessToFinish (30000))
+        return true;
 
+    // A window still up means the click was not taken (or a box holds the window); a window
+    // gone with the process still running means the program hangs while it ends.
+    std::cout << "the close button did not end the program; "
+              << (run ({ "xdotool", "getwindowname", windowId }).isEmpty() ? "its window is gone" : "its window is still up")
+              << "; windows shown: " << describeWindows().quoted() << std::endl;
     keepScreen ("app-close-failure");
     return false;
+}
+
+juce::String DesktopDriver::describeWindows()
+{
+    juce::StringArray names;
+
+    for (const auto& id : juce::StringArray::fromLines (run ({ "xdotool", "search", "--onlyvisible", "--name", "." })))
+        if (id.isNotEmpty())
+            names.add (run ({ "xdotool", "getwindowname", id }));
+
+    return names.joinIntoString (", ");
 }
 
 bool imagesDiffer (const juce::Image& a, const juce::Image& b)

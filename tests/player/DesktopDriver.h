@@ -81,10 +81,13 @@ public:
     /** What the window shows now, cropped to an area in window coordinates. */
     juce::Image grab (juce::Rectangle<int> area) const;
 
-    /** Clicks the close button at the right end of the program's own title bar until the
-        process has ended; false (and a screenshot) if it never did.
+    /** Clicks the close button at the right end of the program's own title bar once and waits
+        for the process to end; false (with a screenshot and what was on screen) if it did not.
     */
     bool closeAndWait (juce::ChildProcess& process) const;
+
+    /** The titles of every window on show, for a message that says what was on screen. */
+    static juce::String describeWindows();
 
 private:
     juce::String windowId;
