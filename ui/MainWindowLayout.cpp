@@ -86,7 +86,8 @@ std::vector<MainWindowLayout::Placement> MainWindowLayout::compute (const State&
         { ComponentPaths::searchPanel, { 48, 0, 220, bottomBarHeight } },
     };
 
-    const auto transcript = juce::jlimit (0, r / 2, s.transcriptWidth);
+    // A window still being made can be narrower than its left panel: then there is no room.
+    const auto transcript = juce::jlimit (0, juce::jmax (0, r / 2), s.transcriptWidth);
     const auto movie = getMovieBounds (r - transcript, a, s.movieSize);
     placements.push_back ({ ComponentPaths::movieComponent, s.movieShowing ? movie : movie.withSize (0, 0) });
 

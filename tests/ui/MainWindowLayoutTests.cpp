@@ -149,4 +149,10 @@ TEST (MainWindowLayout, TheTranscriptPaneTakesTheRightOfTheMovieArea)
     s.transcriptWidth = 0;
     for (const auto& placement : MainWindowLayout::compute (s))
         EXPECT_NE (placement.path, juce::String (ComponentPaths::transcriptPane)) << "hidden, the pane is not placed";
+
+    // A window that is being made has no width yet.
+    s.transcriptWidth = 360;
+    s.width = 0;
+    for (const auto& placement : MainWindowLayout::compute (s))
+        EXPECT_NE (placement.path, juce::String (ComponentPaths::transcriptPane)) << "no room, no pane";
 }
