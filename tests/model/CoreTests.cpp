@@ -647,12 +647,16 @@ TEST_F (CoreTest, TheWatchedPositionIsSavedAnnouncedAndForgottenWithTheChapter)
     c.setFavorite ("a", true);
     c.addMarker ("a", "m", 1.0);
 
-    Messages messages (c);
-    EXPECT_TRUE (c.setWatchedPosition ("a", 125.5));
-    EXPECT_FALSE (c.setWatchedPosition ("a", 125.5)) << "an unchanged position writes and announces nothing";
-    EXPECT_FALSE (c.setWatchedPosition ("not in the catalog", 3.0));
-    EXPECT_FALSE (c.setWatchedPosition ("b", -4.0)) << "a negative time keeps 0, which b already has";
-    EXPECT_EQ (messages.drain(), juce::StringArray ({ Core::joinTokens ({ Notifications::watchedPositionChanged, "a" }) }));
+    {
+        // The listener goes before the Core it listens to does, below.
+        Messages messages (c);
+        EXPECT_TRUE (c.setWatchedPosition ("a", 125.5));
+        EXPECT_FALSE (c.setWatchedPosition ("a", 125.5)) << "an unchanged position writes and announces nothing";
+        EXPECT_FALSE (c.setWatchedPosition ("not in the catalog", 3.0));
+        EXPECT_FALSE (c.setWatchedPosition ("b", -4.0)) << "a negative time keeps 0, which b already has";
+        EXPECT_EQ (messages.drain(), juce::StringArray ({ Core::joinTokens ({ Notifications::watchedPositionChanged, "a" }) }));
+    }
+
     EXPECT_DOUBLE_EQ (c.getWatchedPosition ("a"), 125.5);
     EXPECT_EQ (c.getWatchedPosition ("b"), 0.0);
     EXPECT_FALSE (users.getChildFile ("u1/b").exists()) << "nothing changed for b, so nothing was written";
