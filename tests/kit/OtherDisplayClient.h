@@ -1,7 +1,5 @@
 #pragma once
 
-#include <string>
-
 /**
     A second connection to the display, as another program (a window manager, an input tool)
     would hold: it sends events to this program's windows. Kept apart from JUCE's headers, whose
