@@ -1,6 +1,7 @@
 #include "tests/kit/OtherDisplayClient.h"
 
 #include <X11/Xlib.h>
+#include <initializer_list>
 
 OtherDisplayClient::OtherDisplayClient() : display (XOpenDisplay (nullptr)) {}
 
